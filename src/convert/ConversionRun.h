@@ -1,0 +1,81 @@
+// Conversion run: what the convert button does. Checks the user's choices, converts every
+// chosen tekuri log into one SVF file in the output folder (backing up a file it replaces),
+// reports progress and ends with a summary.
+//
+// The run is synchronous and talks to its caller only through ConversionHost (message boxes,
+// the event pump, the progress display, the same-folder change) and FileSystem, so the
+// window, the command-line converter and the tests all drive the same code.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/FileSystem.h"
+
+namespace sorbit {
+
+struct ConversionOptions {
+  std::vector<std::string> InputFiles;  // full paths, in the order chosen
+  std::string InputFolder;              // folder of the first chosen file, with its final "/"
+  std::string OutputFolder;             // as typed: may lack the final "/" or be empty
+  bool UsePrefix = true;
+  std::string Prefix = "svf";  // used as it stands, whatever UsePrefix says
+  std::string Extension = ".log";
+  bool AddMsgNo = true;
+  bool DivEMail = true;
+  bool UseEMail4ID = false;
+};
+
+// The kinds of message box the run asks for. Plain boxes carry the application's title and
+// no icon; the others carry the title and icon of their kind.
+enum class MessageKind { Plain, Warning, Error, Information, Confirmation };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// What the progress display is told before each message is read. `text` is the label text
+// (lines separated by CR LF); the other fields let a front end draw its own display.
+struct ProgressInfo {
+  std::string_view text;
+  std::string_view file_name;  // the input file's name without its folder
+  long long ordinal = 0;       // 1 for the first message of each file
+  long long bytes_read = 0;    // bytes of the input consumed so far
+  long long file_size = 0;     // bytes of the input file (0 when unknown)
+};
+
+class ConversionHost {
+ public:
+  virtual ~ConversionHost() = default;
+  // A modal message box; texts are UTF-8 with CR LF line breaks.
+  virtual MessageAnswer ShowMessage(MessageKind kind, MessageButtons buttons,
+                                    std::string_view text) = 0;
+  // The application's general error report (an I/O error that ends the run).
+  virtual void ReportError(std::string_view text) = 0;
+  // Lets pending window events be processed, once per message.
+  virtual void ProcessEvents() = 0;
+  virtual void ShowProgress() = 0;
+  virtual void SetProgress(const ProgressInfo& progress) = 0;
+  virtual void CloseProgress() = 0;
+  // The same-folder rule turned the prefix on and set it to `prefix`; show it at once.
+  virtual void PrefixTurnedOn(std::string_view prefix) = 0;
+};
+
+// Finds the reply number of a title ("Re: 12" gives "12"). The run leaves ReplyNo empty
+// when none is given.
+using ReplyNumberFinder = std::function<std::string(std::string_view title)>;
+
+enum class RunOutcome {
+  Finished,       // the summary was shown
+  NoInputFiles,   // the no-file message was shown
+  FolderDeclined, // the folder question was answered No
+  SaveFailed,     // the save error box was shown
+  ReadFailed,     // an input could not be opened or read; reported through ReportError
+};
+
+// Runs one conversion. `options` may be changed by the same-folder rule (UsePrefix on,
+// Prefix "svf"), which is also reported through host.PrefixTurnedOn.
+RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
+                         const ReplyNumberFinder& reply_numbers = {});
+
+}  // namespace sorbit

@@ -1,0 +1,67 @@
+// The file-system services a conversion run needs, as an interface so that the engine stays
+// free of platform calls. src/platform/PosixFileSystem implements it; tests may inject
+// faults through their own implementation.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace sorbit {
+
+// A broken-down local time, as the backup stamp needs it.
+struct LocalTime {
+  int year = 0;   // e.g. 1998
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+  int hour = 0;   // 0..23
+  int minute = 0;
+  int second = 0;  // already rounded down to an even value
+};
+
+// A failure of a file-system operation: the reason in words (UTF-8).
+struct FileError {
+  std::string reason;
+};
+
+// An input file opened for sequential reading. Read errors throw FileError.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Reads up to `size` bytes into `buffer`; returns 0 at the physical end of the file.
+  virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+  // Bytes in the file when it was opened (for progress only).
+  virtual long long Size() const = 0;
+  // True when `path` names this very file (same device and inode), whatever the path says.
+  virtual bool IsSameFile(const std::string& path) const = 0;
+};
+
+// A byte sink for the output file: bytes are handed over in pieces, then Close commits.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual void Write(const char* data, std::size_t size) = 0;  // throws FileError
+  virtual void Close() = 0;                                   // throws FileError
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // A regular file (directories do not count).
+  virtual bool IsRegularFile(const std::string& path) = 0;
+  virtual bool IsDirectory(const std::string& path) = 0;
+  // Last-modification time in local time, seconds rounded down to even. Throws FileError.
+  virtual LocalTime ModificationTime(const std::string& path) = 0;
+  // Creates one directory level; false when it could not be made.
+  virtual bool CreateDirectory(const std::string& path) = 0;
+  // Renames `from` to `to`, never replacing an existing `to`. Returns false when `to`
+  // exists; throws FileError for any other failure.
+  virtual bool RenameNoReplace(const std::string& from, const std::string& to) = 0;
+  // Opens for reading. Throws FileError.
+  virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) = 0;
+  // Creates or truncates `path` for writing. Throws FileError.
+  virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
+};
+
+}  // namespace sorbit
