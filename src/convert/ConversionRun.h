@@ -13,8 +13,26 @@
 #include <vector>
 
 #include "convert/FileSystem.h"
+#include "convert/SvfRecord.h"
 
 namespace sorbit {
+
+// The run's own texts (UTF-8; "\r\n" is a line break).
+namespace run_text {
+inline constexpr std::string_view kNoInputFiles = "先に tekuri ログファイルを指定してください";
+inline constexpr std::string_view kSameFolder =
+    "変換後のファイル保存先が tekuri ログのある場所と同じで、\r\n"
+    "変換後のファイル名も同じになるので、接頭辞「svf」を付けて保存します";
+inline constexpr std::string_view kCreateFolder =
+    "指定されたフォルダがありませんが、\r\n新しく作成しますか？";
+inline constexpr std::string_view kSaveFailed =
+    "ファイルの保存中にエラーが発生したので、処理を中止します。";
+}  // namespace run_text
+
+// "<file>\r\n を変換処理しています...\r\n\r\n<ordinal> 件目"
+std::string ProgressText(std::string_view file_name, long long ordinal);
+// "<count> 個のファイルを SHOWPC Virtual Format に変換し \r\n<folder> に保存しました"
+std::string SummaryText(std::size_t file_count, std::string_view output_folder);
 
 struct ConversionOptions {
   std::vector<std::string> InputFiles;  // full paths, in the order chosen
@@ -66,12 +84,20 @@ class ConversionHost {
 using ReplyNumberFinder = std::function<std::string(std::string_view title)>;
 
 enum class RunOutcome {
-  Finished,       // the summary was shown
-  NoInputFiles,   // the no-file message was shown
-  FolderDeclined, // the folder question was answered No
-  SaveFailed,     // the save error box was shown
-  ReadFailed,     // an input could not be opened or read; reported through ReportError
+  Finished,        // the summary was shown
+  NoInputFiles,    // the no-file message was shown
+  FolderDeclined,  // the folder question was answered No
+  SaveFailed,      // the save error box was shown
+  ReadFailed,      // an input could not be opened or read; reported through ReportError
 };
+
+// Moves an existing regular file at `path` aside under its dated backup name, then creates
+// `path` and writes `lines`. Refuses (FileError) when `path` names `open_input`, the input
+// being converted, which then stays unchanged. When the backup name is taken, the first free
+// name of "<backup>_2", "<backup>_3", ... is used, so an existing file is never replaced.
+// Returns the backup name used, or empty when there was no file to back up.
+std::string SaveWithBackup(FileSystem& fs, const std::string& path, const OutputLines& lines,
+                           const InputFile* open_input);
 
 // Runs one conversion. `options` may be changed by the same-folder rule (UsePrefix on,
 // Prefix "svf"), which is also reported through host.PrefixTurnedOn.

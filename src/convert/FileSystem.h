@@ -42,7 +42,7 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual void Write(const char* data, std::size_t size) = 0;  // throws FileError
-  virtual void Close() = 0;                                   // throws FileError
+  virtual void Close() = 0;                                    // throws FileError
 };
 
 class FileSystem {

@@ -1,0 +1,142 @@
+// tekuri2svf: converts tekuri log files into SVF files from the command line, with the same
+// engine, checks, backups and texts as the window.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "TerminalHost.h"
+#include "convert/ConversionRun.h"
+#include "convert/Paths.h"
+#include "platform/PosixFileSystem.h"
+
+namespace {
+
+constexpr const char* kProgram = "tekuri2svf";
+constexpr const char* kVersion = "0.9.2.1";
+
+constexpr int kExitOk = 0;
+constexpr int kExitEarlyEnd = 1;
+constexpr int kExitUsage = 2;
+
+void PrintUsage(std::FILE* to) {
+  std::fputs(
+      "Usage: tekuri2svf [OPTIONS] LOGFILE...\n"
+      "Convert tekuri log files into SVF files for the SHOWPC viewer.\n"
+      "\n"
+      "  -o, --output-dir DIR   output folder (default: the folder of the first LOGFILE, with "
+      "its final \"/\")\n"
+      "  -p, --prefix TEXT      file-name prefix (default: svf; an empty TEXT means none)\n"
+      "  -e, --extension EXT    extension (default: .log)\n"
+      "      --no-msgno         AddMsgNo off (default on)\n"
+      "      --keep-email       DivEMail off (default on)\n"
+      "      --email-id         UseEMail4ID on (default off)\n"
+      "  -y, --yes              create a missing output folder without asking\n"
+      "  -q, --quiet            no progress display\n"
+      "      --help             show this help and exit\n"
+      "      --version          show the version and exit\n"
+      "\n"
+      "Each LOGFILE becomes OUTPUT-DIR/PREFIX + BOARD + EXT, BOARD being the file name less\n"
+      "its last four bytes. An existing output file is first renamed to a dated backup.\n"
+      "Exit status: 0 after the summary, 1 when the run ends early, 2 for a usage error.\n",
+      to);
+}
+
+int UsageError(const char* message) {
+  if (message != nullptr) std::fprintf(stderr, "%s: %s\n", kProgram, message);
+  std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+  return kExitUsage;
+}
+
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  std::vector<char> cwd(4096);
+  while (::getcwd(cwd.data(), cwd.size()) == nullptr) cwd.resize(cwd.size() * 2);
+  std::string absolute(cwd.data());
+  if (absolute != "/") absolute.push_back('/');
+  return absolute + path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  enum LongOnly { kNoMsgNo = 256, kKeepEmail, kEmailId, kHelp, kVersionOpt };
+  static const option kOptions[] = {
+      {"output-dir", required_argument, nullptr, 'o'},
+      {"prefix", required_argument, nullptr, 'p'},
+      {"extension", required_argument, nullptr, 'e'},
+      {"no-msgno", no_argument, nullptr, kNoMsgNo},
+      {"keep-email", no_argument, nullptr, kKeepEmail},
+      {"email-id", no_argument, nullptr, kEmailId},
+      {"yes", no_argument, nullptr, 'y'},
+      {"quiet", no_argument, nullptr, 'q'},
+      {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersionOpt},
+      {nullptr, 0, nullptr, 0},
+  };
+
+  sorbit::ConversionOptions options;
+  bool output_dir_given = false;
+  sorbit::cli::TerminalHostOptions host_options;
+  bool quiet = false;
+  opterr = 0;
+  for (int c; (c = getopt_long(argc, argv, ":o:p:e:yq", kOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 'o':
+        options.OutputFolder = optarg;
+        output_dir_given = true;
+        break;
+      case 'p':
+        options.Prefix = optarg;
+        options.UsePrefix = !options.Prefix.empty();
+        break;
+      case 'e':
+        options.Extension = optarg;
+        break;
+      case kNoMsgNo:
+        options.AddMsgNo = false;
+        break;
+      case kKeepEmail:
+        options.DivEMail = false;
+        break;
+      case kEmailId:
+        options.UseEMail4ID = true;
+        break;
+      case 'y':
+        host_options.assume_yes = true;
+        break;
+      case 'q':
+        quiet = true;
+        break;
+      case kHelp:
+        PrintUsage(stdout);
+        return kExitOk;
+      case kVersionOpt:
+        std::printf("%s (Sorbit) %s\n", kProgram, kVersion);
+        return kExitOk;
+      case ':': {
+        const std::string message =
+            "option requires an argument -- '" + std::string(argv[optind - 1]) + "'";
+        return UsageError(message.c_str());
+      }
+      default: {
+        const std::string message = "unrecognized option '" + std::string(argv[optind - 1]) + "'";
+        return UsageError(message.c_str());
+      }
+    }
+  }
+  if (optind >= argc) return UsageError("no LOGFILE given");
+  for (int i = optind; i < argc; ++i) options.InputFiles.push_back(Absolute(argv[i]));
+  options.InputFolder = std::string(sorbit::FolderPart(options.InputFiles.front()));
+  if (!output_dir_given) options.OutputFolder = options.InputFolder;
+
+  const bool err_is_tty = ::isatty(STDERR_FILENO) != 0;
+  host_options.interactive = err_is_tty && ::isatty(STDIN_FILENO) != 0;
+  host_options.show_progress = err_is_tty && !quiet;
+  sorbit::cli::TerminalHost host(kProgram, host_options, stdout, stderr, stdin);
+  sorbit::platform::PosixFileSystem fs;
+  const sorbit::RunOutcome outcome = sorbit::RunConversion(options, host, fs);
+  return outcome == sorbit::RunOutcome::Finished ? kExitOk : kExitEarlyEnd;
+}

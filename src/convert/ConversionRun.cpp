@@ -1,0 +1,147 @@
+#include "convert/ConversionRun.h"
+
+#include <charconv>
+
+#include "convert/LogReader.h"
+#include "convert/Paths.h"
+
+namespace sorbit {
+
+namespace {
+
+// How many other names a backup may try when its dated name is already taken.
+constexpr int kMaxBackupAttempts = 999;
+
+std::string Decimal(long long n) {
+  char digits[24];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+  (void)ec;
+  return std::string(digits, end);
+}
+
+bool IsLogExtension(std::string_view extension) {
+  if (extension.size() != 4 || extension[0] != '.') return false;
+  constexpr std::string_view kLog = "LOG";
+  for (std::size_t i = 0; i < 3; ++i) {
+    char c = extension[i + 1];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != kLog[i]) return false;
+  }
+  return true;
+}
+
+std::string ReadErrorText(std::string_view path, const FileError& error) {
+  std::string text(path);
+  text.append(" を読み込めませんでした。\r\n").append(error.reason);
+  return text;
+}
+
+// Converts one input file into `out`. Throws FileError when the input cannot be read.
+void ConvertFile(LogReader& reader, std::string_view file_name, std::string_view board,
+                 const ConversionOptions& options, ConversionHost& host,
+                 const ReplyNumberFinder& reply_numbers, OutputLines& out) {
+  const RecordOptions record_options{options.AddMsgNo, options.DivEMail, options.UseEMail4ID};
+  LogMessage message;
+  long long message_count = 0;
+  std::string reply_no;
+  while (!reader.AtEnd()) {
+    host.ProcessEvents();
+    const std::string text = ProgressText(file_name, message_count + 1);
+    host.SetProgress(
+        {text, file_name, message_count + 1, reader.BytesConsumed(), reader.FileSize()});
+    if (!reader.ReadMessage(message)) break;
+    ++message_count;
+    reply_no = reply_numbers ? reply_numbers(message.Title()) : std::string();
+    out.AppendRecord(message, message_count, board, reply_no, record_options);
+  }
+}
+
+}  // namespace
+
+std::string ProgressText(std::string_view file_name, long long ordinal) {
+  std::string text(file_name);
+  text.append("\r\n").append(" を変換処理しています...").append("\r\n").append("\r\n");
+  text.append(Decimal(ordinal)).append(" 件目");
+  return text;
+}
+
+std::string SummaryText(std::size_t file_count, std::string_view output_folder) {
+  std::string text = Decimal(static_cast<long long>(file_count));
+  text.append(" 個のファイルを SHOWPC Virtual Format に変換し ").append("\r\n");
+  text.append(output_folder).append(" に保存しました");
+  return text;
+}
+
+std::string SaveWithBackup(FileSystem& fs, const std::string& path, const OutputLines& lines,
+                           const InputFile* open_input) {
+  // On the original platform the input being read cannot be renamed or truncated; here it
+  // can, so refuse before touching anything.
+  if (open_input != nullptr && open_input->IsSameFile(path)) {
+    throw FileError{"the output file is the input file being converted"};
+  }
+  std::string backup;
+  if (fs.IsRegularFile(path)) {
+    const std::string dated = BackupName(path, fs.ModificationTime(path));
+    backup = dated;
+    for (int attempt = 1; !fs.RenameNoReplace(path, backup); ++attempt) {
+      if (attempt == kMaxBackupAttempts) throw FileError{"no free backup name for " + path};
+      backup = dated + "_" + Decimal(attempt + 1);
+    }
+  }
+  std::unique_ptr<OutputFile> file = fs.CreateOutput(path);
+  for (std::string_view chunk : lines.Chunks()) file->Write(chunk.data(), chunk.size());
+  file->Close();
+  return backup;
+}
+
+RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
+                         const ReplyNumberFinder& reply_numbers) {
+  if (options.InputFiles.empty()) {
+    host.ShowMessage(MessageKind::Plain, MessageButtons::Ok, run_text::kNoInputFiles);
+    return RunOutcome::NoInputFiles;
+  }
+  if (options.OutputFolder == options.InputFolder && options.Prefix.empty() &&
+      IsLogExtension(options.Extension)) {
+    host.ShowMessage(MessageKind::Warning, MessageButtons::Ok, run_text::kSameFolder);
+    options.UsePrefix = true;
+    options.Prefix = "svf";
+    host.PrefixTurnedOn(options.Prefix);
+  }
+  if (!fs.IsDirectory(options.OutputFolder)) {
+    if (host.ShowMessage(MessageKind::Confirmation, MessageButtons::YesNo,
+                         run_text::kCreateFolder) != MessageAnswer::Yes) {
+      return RunOutcome::FolderDeclined;
+    }
+    // A folder that cannot be made shows up as a failed save.
+    fs.CreateDirectory(options.OutputFolder);
+  }
+
+  for (const std::string& path : options.InputFiles) {
+    const std::string board = BoardName(path);
+    const std::string_view file_name = FileNamePart(path);
+    OutputLines out;
+    std::unique_ptr<LogReader> reader;
+    try {
+      reader = OpenLogReader(fs, path);
+      host.ShowProgress();
+      ConvertFile(*reader, file_name, board, options, host, reply_numbers, out);
+    } catch (const FileError& error) {
+      host.CloseProgress();
+      host.ReportError(ReadErrorText(path, error));
+      return RunOutcome::ReadFailed;
+    }
+    host.CloseProgress();
+    try {
+      SaveWithBackup(fs, OutputPath(options.OutputFolder, options.Prefix, board, options.Extension),
+                     out, reader->File());
+    } catch (const FileError&) {
+      host.ShowMessage(MessageKind::Error, MessageButtons::Ok, run_text::kSaveFailed);
+      return RunOutcome::SaveFailed;
+    }
+  }
+  host.ShowMessage(MessageKind::Plain, MessageButtons::Ok,
+                   SummaryText(options.InputFiles.size(), options.OutputFolder));
+  return RunOutcome::Finished;
+}
+
+}  // namespace sorbit

@@ -1,0 +1,133 @@
+#include "convert/SvfRecord.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace sorbit {
+
+namespace {
+
+constexpr std::size_t kChunkBytes = 1 << 20;
+constexpr std::string_view kLineEnd = "\r\n";
+
+struct Writer {
+  std::string_view id;
+  std::string_view handle;
+};
+
+// The handle and the ID of the writer, from the handle text "name <address>".
+Writer SplitHandle(std::string_view handle_text, const RecordOptions& options) {
+  const std::size_t p = handle_text.find(" <");
+  if (!options.DivEMail || p == std::string_view::npos) return {{}, handle_text};
+  Writer w{" ", handle_text.substr(0, p)};
+  if (options.UseEMail4ID) {
+    // From just after the "<" up to, not including, the last byte of the text.
+    // A text that ends right at the "<" leaves nothing.
+    const std::size_t from = p + 2;
+    w.id = from < handle_text.size() ? handle_text.substr(from, handle_text.size() - from - 1)
+                                     : std::string_view();
+  }
+  return w;
+}
+
+bool IsNumberLabel(std::string_view label) {
+  return label.size() == 3 && (label[0] == 'N' || label[0] == 'n') &&
+         (label[1] == 'O' || label[1] == 'o') && label[2] == ':';
+}
+
+std::string Decimal(long long n) {
+  char digits[24];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+  (void)ec;
+  return std::string(digits, end);
+}
+
+std::string MessageNumber(const LogMessage& message, long long message_count,
+                          const RecordOptions& options) {
+  if (IsNumberLabel(message.NumberLabel())) return std::string(message.NumberText());
+  if (options.AddMsgNo) return Decimal(message_count);
+  return {};
+}
+
+template <typename... Parts>
+std::string Join(Parts... parts) {
+  std::string s;
+  s.reserve((std::string_view(parts).size() + ...));
+  (s.append(parts), ...);
+  return s;
+}
+
+}  // namespace
+
+SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
+                         std::string_view board_name, std::string_view reply_no,
+                         const RecordOptions& options) {
+  const Writer w = SplitHandle(message.HandleText(), options);
+  const std::string msg_no = MessageNumber(message, message_count, options);
+  using sv = std::string_view;
+  return {Join(sv("@@@MSG,0,"), board_name, sv(","), w.id, sv(","), w.handle, sv(","),
+               message.Date(), sv(","), message.Time()),
+          Join(sv("@@@"), sv(msg_no), sv(","), reply_no, sv(",0,"), message.Title())};
+}
+
+SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
+                         std::string_view board_name, std::string_view reply_no,
+                         const RecordOptions& options) {
+  SvfHeader header = BuildSvfHeader(message, message_count, board_name, reply_no, options);
+  SvfRecord record;
+  record.reserve(3 + message.LineCount());
+  record.emplace_back();
+  record.push_back(std::move(header.msg_line));
+  record.push_back(std::move(header.number_line));
+  for (std::size_t i = 0; i < message.LineCount(); ++i) record.emplace_back(message.Line(i));
+  return record;
+}
+
+void OutputLines::Append(std::string_view bytes) {
+  size_ += bytes.size();
+  while (!bytes.empty()) {
+    if (chunks_.empty() || used_in_last_ == kChunkBytes) {
+      chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
+      used_in_last_ = 0;
+    }
+    const std::size_t n = std::min(bytes.size(), kChunkBytes - used_in_last_);
+    std::memcpy(chunks_.back().get() + used_in_last_, bytes.data(), n);
+    used_in_last_ += n;
+    bytes.remove_prefix(n);
+  }
+}
+
+void OutputLines::AppendLine(std::string_view line) {
+  Append(line);
+  Append(kLineEnd);
+}
+
+void OutputLines::AppendRecord(const LogMessage& message, long long message_count,
+                               std::string_view board_name, std::string_view reply_no,
+                               const RecordOptions& options) {
+  const SvfHeader header = BuildSvfHeader(message, message_count, board_name, reply_no, options);
+  Append(kLineEnd);
+  AppendLine(header.msg_line);
+  AppendLine(header.number_line);
+  for (std::size_t i = 0; i < message.LineCount(); ++i) AppendLine(message.Line(i));
+}
+
+std::vector<std::string_view> OutputLines::Chunks() const {
+  std::vector<std::string_view> out;
+  out.reserve(chunks_.size());
+  for (std::size_t i = 0; i < chunks_.size(); ++i) {
+    const std::size_t n = (i + 1 == chunks_.size()) ? used_in_last_ : kChunkBytes;
+    out.emplace_back(chunks_[i].get(), n);
+  }
+  return out;
+}
+
+std::string OutputLines::ToString() const {
+  std::string s;
+  s.reserve(size_);
+  for (std::string_view c : Chunks()) s.append(c);
+  return s;
+}
+
+}  // namespace sorbit

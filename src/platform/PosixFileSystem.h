@@ -1,0 +1,24 @@
+// The file-system services of a conversion run on POSIX: regular-file and directory tests,
+// modification time in local time at two-second resolution, one-level directory creation,
+// a rename that never replaces its target, and reading and writing with every error reported.
+#pragma once
+
+#include "convert/FileSystem.h"
+
+namespace sorbit::platform {
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  bool IsRegularFile(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  LocalTime ModificationTime(const std::string& path) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool RenameNoReplace(const std::string& from, const std::string& to) override;
+  std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
+};
+
+// Broken-down local time of `seconds` since the epoch, seconds rounded down to even.
+LocalTime ToLocalTime(long long seconds);
+
+}  // namespace sorbit::platform

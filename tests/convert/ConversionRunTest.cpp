@@ -1,0 +1,315 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "convert/ConversionRun.h"
+#include "convert/Paths.h"
+#include "platform/PosixFileSystem.h"
+
+namespace sorbit {
+namespace {
+
+using testing::ReadFile;
+using testing::RecordingHost;
+using testing::ShownMessage;
+using testing::TempDir;
+using testing::WriteFile;
+
+const std::string kLog =
+    "Title : Re: 5 one\r\nName:guest <g@x.jp>\r\nDate : 98/12/31 12:34:56\r\nNO: 10\r\nbody 1\r\n"
+    ".\r\n"
+    "Title : two\r\nName:host\r\nDate : 99/01/02 03:04:05\r\nminiBBS\r\n.\r\n";
+
+// The SVF bytes of kLog with the default options and no reply numbers.
+std::string SvfOf(const std::string& board) {
+  return "\r\n@@@MSG,0," + board + ", ,guest,98/12/31,12:34\r\n@@@ 10,,0,Re: 5 one\r\n" +
+         "Title : Re: 5 one\r\nName:guest <g@x.jp>\r\nDate : 98/12/31 12:34:56\r\nNO: 10\r\n" +
+         "body 1\r\n\r\n@@@MSG,0," + board + ",,host,99/01/02,03:04\r\n@@@2,,0,two\r\n" +
+         "Title : two\r\nName:host\r\nDate : 99/01/02 03:04:05\r\nminiBBS\r\n";
+}
+const std::string kSvf = SvfOf("general");
+
+class ConversionRunTest : public ::testing::Test {
+ protected:
+  ConversionOptions Options(std::vector<std::string> files) {
+    ConversionOptions o;
+    o.InputFiles = std::move(files);
+    o.InputFolder = in.Folder();
+    o.OutputFolder = out.Folder();
+    return o;
+  }
+  std::string Input(const std::string& name, std::string_view bytes = kLog) {
+    const std::string path = in.Path(name);
+    WriteFile(path, bytes);
+    return path;
+  }
+  std::vector<std::string> OutNames() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(out.Path("")))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static void SetMtime(const std::string& path, time_t t) {
+    const struct timespec times[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+
+  TempDir in, out;
+  RecordingHost host;
+  platform::PosixFileSystem fs;
+};
+
+TEST_F(ConversionRunTest, ConvertsAndSummarises) {
+  ConversionOptions o = Options({Input("general.log")});
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::Finished);
+  EXPECT_EQ(ReadFile(out.Path("svfgeneral.log")), kSvf);
+  EXPECT_EQ(host.progress,
+            (std::vector<std::string>{"general.log\r\n を変換処理しています...\r\n\r\n1 件目",
+                                      "general.log\r\n を変換処理しています...\r\n\r\n2 件目"}));
+  EXPECT_EQ(host.event_passes, 2);
+  EXPECT_EQ(host.shows, 1);
+  EXPECT_EQ(host.closes, 1);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], (ShownMessage{MessageKind::Plain, MessageButtons::Ok,
+                                            "1 個のファイルを SHOWPC Virtual Format に変換し \r\n" +
+                                                out.Folder() + " に保存しました"}));
+}
+
+TEST_F(ConversionRunTest, ReplyNumbersComeFromTheFinder) {
+  ConversionOptions o = Options({Input("general.log")});
+  std::vector<std::string> titles;
+  auto finder = [&](std::string_view title) {
+    titles.emplace_back(title);
+    return std::string("77");
+  };
+  EXPECT_EQ(RunConversion(o, host, fs, finder), RunOutcome::Finished);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Re: 5 one", "two"}));
+  EXPECT_NE(ReadFile(out.Path("svfgeneral.log")).find("@@@ 10,77,0,Re: 5 one\r\n"),
+            std::string::npos);
+}
+
+TEST_F(ConversionRunTest, NoInputFileShowsOnlyTheMessage) {
+  ConversionOptions o = Options({});
+  o.OutputFolder = out.Path("missing");
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::NoInputFiles);
+  EXPECT_EQ(host.messages,
+            (std::vector<ShownMessage>{{MessageKind::Plain, MessageButtons::Ok,
+                                        "先に tekuri ログファイルを指定してください"}}));
+  EXPECT_FALSE(std::filesystem::exists(out.Path("missing")));
+}
+
+TEST_F(ConversionRunTest, SameFolderWithoutPrefixTurnsThePrefixOn) {
+  for (const char* extension : {".log", ".LOG", ".Log"}) {
+    RecordingHost h;
+    ConversionOptions o = Options({Input("general.log")});
+    o.OutputFolder = in.Folder();
+    o.UsePrefix = false;
+    o.Prefix = "";
+    o.Extension = extension;
+    EXPECT_EQ(RunConversion(o, h, fs), RunOutcome::Finished);
+    ASSERT_EQ(h.messages.size(), 2u);
+    EXPECT_EQ(h.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(h.messages[0].text,
+              "変換後のファイル保存先が tekuri ログのある場所と同じで、\r\n"
+              "変換後のファイル名も同じになるので、接頭辞「svf」を付けて保存します");
+    EXPECT_EQ(h.prefix_changes, (std::vector<std::string>{"svf"}));
+    EXPECT_TRUE(o.UsePrefix);
+    EXPECT_EQ(o.Prefix, "svf");
+    EXPECT_EQ(ReadFile(in.Path(std::string("svfgeneral") + extension)), kSvf);
+    EXPECT_EQ(ReadFile(in.Path("general.log")), kLog);
+  }
+}
+
+TEST_F(ConversionRunTest, SameFolderWithOtherExtensionWritesBesideTheInput) {
+  ConversionOptions o = Options({Input("general.log")});
+  o.OutputFolder = in.Folder();
+  o.Prefix = "";
+  o.Extension = ".txt";
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::Finished);
+  EXPECT_TRUE(host.prefix_changes.empty());
+  EXPECT_EQ(ReadFile(in.Path("general.txt")), kSvf);
+}
+
+TEST_F(ConversionRunTest, MissingFolderIsCreatedOnYes) {
+  ConversionOptions o = Options({Input("general.log")});
+  o.OutputFolder = out.Path("new");
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::Finished);
+  EXPECT_EQ(host.messages.front(),
+            (ShownMessage{MessageKind::Confirmation, MessageButtons::YesNo,
+                          "指定されたフォルダがありませんが、\r\n新しく作成しますか？"}));
+  EXPECT_EQ(ReadFile(out.Path("new/svfgeneral.log")), kSvf);
+}
+
+TEST_F(ConversionRunTest, MissingFolderAnsweredNoEndsSilently) {
+  ConversionOptions o = Options({Input("general.log")});
+  o.OutputFolder = out.Path("new");
+  host.answer = MessageAnswer::No;
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::FolderDeclined);
+  EXPECT_EQ(host.messages.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(out.Path("new")));
+  EXPECT_EQ(host.shows, 0);
+}
+
+TEST_F(ConversionRunTest, FolderThatCannotBeCreatedFailsTheSave) {
+  ConversionOptions o = Options({Input("general.log")});
+  o.OutputFolder = out.Path("no/such/parent");
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[1],
+            (ShownMessage{MessageKind::Error, MessageButtons::Ok,
+                          "ファイルの保存中にエラーが発生したので、処理を中止します。"}));
+}
+
+TEST_F(ConversionRunTest, EmptyInputGivesAnEmptyOutputAndBacksUpTheOld) {
+  ConversionOptions o = Options({Input("empty.log", "")});
+  WriteFile(out.Path("svfempty.log"), "old");
+  SetMtime(out.Path("svfempty.log"), 946684801);  // an odd second
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::Finished);
+  EXPECT_EQ(ReadFile(out.Path("svfempty.log")), "");
+  const std::string stamp = TimeStamp(platform::ToLocalTime(946684800));
+  EXPECT_EQ(ReadFile(out.Path("svfempty." + stamp)), "old");
+  EXPECT_EQ(stamp.size(), 12u);
+  EXPECT_EQ((stamp[11] - '0') % 2, 0);
+}
+
+TEST_F(ConversionRunTest, SameBoardTwiceBacksUpTheFirstOutput) {
+  ConversionOptions o = Options({Input("general.log"), Input("general.txt", ".\r\n")});
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::Finished);
+  const std::vector<std::string> names = OutNames();
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[1], "svfgeneral.log");
+  EXPECT_EQ(ReadFile(out.Path(names[0])), kSvf);
+  EXPECT_EQ(ReadFile(out.Path("svfgeneral.log")), "\r\n@@@MSG,0,general,,,,\r\n@@@1,,0,\r\n");
+  EXPECT_EQ(host.messages.back().text.substr(0, 2), "2 ");
+}
+
+TEST_F(ConversionRunTest, TakenBackupNameMovesToTheNextFreeName) {
+  ConversionOptions o = Options({Input("general.log")});
+  WriteFile(out.Path("svfgeneral.log"), "previous");
+  SetMtime(out.Path("svfgeneral.log"), 1000000000);
+  const std::string dated = "svfgeneral." + TimeStamp(platform::ToLocalTime(1000000000));
+  WriteFile(out.Path(dated), "older backup");
+  WriteFile(out.Path(dated + "_2"), "even older");
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::Finished);
+  EXPECT_EQ(ReadFile(out.Path(dated)), "older backup");
+  EXPECT_EQ(ReadFile(out.Path(dated + "_2")), "even older");
+  EXPECT_EQ(ReadFile(out.Path(dated + "_3")), "previous");
+  EXPECT_EQ(ReadFile(out.Path("svfgeneral.log")), kSvf);
+}
+
+TEST_F(ConversionRunTest, BackupOfANameWithoutDotAppendsTheStamp) {
+  ConversionOptions o = Options({Input("board")});
+  o.Extension = "";
+  o.Prefix = "x";
+  // "board" is five bytes: its board name is "b".
+  WriteFile(out.Path("xb"), "old");
+  SetMtime(out.Path("xb"), 1000000000);
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::Finished);
+  EXPECT_EQ(ReadFile(out.Path("xb." + TimeStamp(platform::ToLocalTime(1000000000)))), "old");
+}
+
+TEST_F(ConversionRunTest, OutputNamingTheInputFailsAndLeavesTheInput) {
+  ConversionOptions o = Options({Input("general.log")});
+  // The folder typed without its final "/" escapes the same-folder rule.
+  o.OutputFolder = in.Path("");
+  o.OutputFolder.pop_back();
+  o.Prefix = "";
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
+  EXPECT_EQ(host.messages.back().kind, MessageKind::Error);
+  EXPECT_EQ(ReadFile(in.Path("general.log")), kLog);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(in.Path("")), {}), 1);
+}
+
+TEST_F(ConversionRunTest, FullDiskStopsTheRunAndKeepsEarlierOutputs) {
+  ConversionOptions o = Options({Input("first.log"), Input("second.log"), Input("third.log")});
+  // Not a regular file, so no backup is made; every write to it fails with ENOSPC.
+  std::filesystem::create_symlink("/dev/full", out.Path("svfsecond.log"));
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
+  EXPECT_EQ(host.messages.back().text,
+            "ファイルの保存中にエラーが発生したので、処理を中止します。");
+  EXPECT_EQ(host.messages.size(), 1u);  // no summary
+  EXPECT_FALSE(ReadFile(out.Path("svffirst.log")).empty());
+  EXPECT_FALSE(std::filesystem::exists(out.Path("svfthird.log")));
+}
+
+TEST_F(ConversionRunTest, UnreadableInputIsReportedAndEndsTheRun) {
+  ConversionOptions o = Options({Input("first.log"), in.Path("missing.log"), Input("third.log")});
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::ReadFailed);
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_NE(host.errors[0].find(in.Path("missing.log")), std::string::npos);
+  EXPECT_NE(host.errors[0].find("No such file"), std::string::npos);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(ReadFile(out.Path("svffirst.log")), SvfOf("first"));
+  EXPECT_FALSE(std::filesystem::exists(out.Path("svfmissing.log")));
+  EXPECT_FALSE(std::filesystem::exists(out.Path("svfthird.log")));
+}
+
+// A file system whose writes fail after the backup has been made: the previous output
+// must survive under its backup name.
+class FailingWrites final : public FileSystem {
+ public:
+  explicit FailingWrites(FileSystem& real) : real_(real) {}
+  bool IsRegularFile(const std::string& p) override { return real_.IsRegularFile(p); }
+  bool IsDirectory(const std::string& p) override { return real_.IsDirectory(p); }
+  LocalTime ModificationTime(const std::string& p) override { return real_.ModificationTime(p); }
+  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
+  bool RenameNoReplace(const std::string& f, const std::string& t) override {
+    return real_.RenameNoReplace(f, t);
+  }
+  std::unique_ptr<InputFile> OpenInput(const std::string& p) override { return real_.OpenInput(p); }
+  std::unique_ptr<OutputFile> CreateOutput(const std::string&) override {
+    class NoSpace final : public OutputFile {
+     public:
+      void Write(const char*, std::size_t) override { throw FileError{"No space left"}; }
+      void Close() override {}
+    };
+    return std::make_unique<NoSpace>();
+  }
+
+ private:
+  FileSystem& real_;
+};
+
+TEST_F(ConversionRunTest, FailedWriteKeepsThePreviousOutputAsBackup) {
+  ConversionOptions o = Options({Input("general.log")});
+  WriteFile(out.Path("svfgeneral.log"), "previous");
+  FailingWrites failing(fs);
+  EXPECT_EQ(RunConversion(o, host, failing), RunOutcome::SaveFailed);
+  const std::vector<std::string> names = OutNames();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(ReadFile(out.Path(names[0])), "previous");
+  EXPECT_NE(names[0], "svfgeneral.log");
+}
+
+TEST_F(ConversionRunTest, EmptyOutputFolderAsksAndWritesBelowTheRoot) {
+  // An empty folder is no directory: the question comes, and the output path starts with "/".
+  class Recorder final : public FileSystem {
+   public:
+    std::vector<std::string> created;
+    bool IsRegularFile(const std::string&) override { return false; }
+    bool IsDirectory(const std::string& p) override { return !p.empty(); }
+    LocalTime ModificationTime(const std::string&) override { return {}; }
+    bool CreateDirectory(const std::string&) override { return false; }
+    bool RenameNoReplace(const std::string&, const std::string&) override { return true; }
+    std::unique_ptr<InputFile> OpenInput(const std::string&) override {
+      return std::make_unique<testing::MemoryInputFile>(".\r\n");
+    }
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& p) override {
+      created.push_back(p);
+      throw FileError{"read-only"};
+    }
+  } recorder;
+  ConversionOptions o = Options({"/logs/general.log"});
+  o.OutputFolder = "";
+  EXPECT_EQ(RunConversion(o, host, recorder), RunOutcome::SaveFailed);
+  EXPECT_EQ(host.messages.front().kind, MessageKind::Confirmation);
+  EXPECT_EQ(recorder.created, (std::vector<std::string>{"/svfgeneral.log"}));
+}
+
+}  // namespace
+}  // namespace sorbit

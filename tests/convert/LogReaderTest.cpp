@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "convert/LogReader.h"
+
+namespace sorbit {
+namespace {
+
+using namespace std::string_literals;
+using testing::ReadAll;
+using Messages = std::vector<std::vector<std::string>>;
+
+struct ReaderCase {
+  const char* name;
+  std::string input;
+  Messages expected;
+};
+
+class LogReaderCases : public ::testing::TestWithParam<ReaderCase> {};
+
+// Every case is read whole and in pieces of 1, 2 and 3 bytes, so a CR at the end of one
+// read and its LF at the start of the next split exactly as inside one buffer.
+TEST_P(LogReaderCases, ReadsTheBlocks) {
+  const ReaderCase& c = GetParam();
+  for (std::size_t piece : {std::size_t{1} << 20, std::size_t{1}, std::size_t{2}, std::size_t{3}}) {
+    EXPECT_EQ(ReadAll(c.input, piece), c.expected) << "read in pieces of " << piece;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, LogReaderCases,
+    ::testing::Values(
+        ReaderCase{"EmptyFile", "", {}}, ReaderCase{"OneBlock", "a\r\nb\r\n.\r\n", {{"a", "b"}}},
+        ReaderCase{"DotAsVeryLastByte", "a\r\n.", {{"a"}}},
+        ReaderCase{"AnyDotLineTerminates", "a\r\n..\r\nb\r\n.word\r\n", {{"a"}, {"b"}}},
+        ReaderCase{"EmptyBlock", ".\r\n.\r\n", {{}, {}}},
+        ReaderCase{"BlankLineBeforeHeader", "a\r\n.\r\n\r\nb\r\n.\r\n", {{"a"}, {"", "b"}}},
+        ReaderCase{"LoneCrEndsLines", "a\rb\r.\rc\r\n.\r\n", {{"a", "b"}, {"c"}}},
+        ReaderCase{"LfInsideALine", "a\nb\r\n.\r\n", {{"a\nb"}}},
+        ReaderCase{"LfOnlyFileIsOneLine", "a\nb\n.\n", {{"a\nb\n.\n"}}},
+        ReaderCase{"CtrlZEndsTheText",
+                   "a\r\n.\r\n\x1a"
+                   "b\r\n.\r\n",
+                   {{"a"}}},
+        ReaderCase{"CtrlZInsideALine",
+                   "a\r\nbc\x1a"
+                   "d\r\n.\r\n",
+                   {{"a", "bc"}}},
+        ReaderCase{"UnfinishedBlockIsKept", "a\r\n.\r\nb\r\nc", {{"a"}, {"b", "c"}}},
+        ReaderCase{"TrailingBlankLinesAreNoMessage", "a\r\n.\r\n\r\n\r\n", {{"a"}}},
+        ReaderCase{"UnfinishedBlockWithTextAfterBlank", "a\r\n.\r\n\r\nx", {{"a"}, {"", "x"}}},
+        ReaderCase{"NulCutsTheStoredLine", "ab\0cd\r\n\0.\r\n.\r\n"s, {{"ab", ""}}},
+        ReaderCase{"CrLfAcrossTheTerminator", "a\r\n.\r\n", {{"a"}}}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(LogReader, KeepsTheFirst4096BytesOfALongLine) {
+  const std::string long_line(5000, 'x');
+  const Messages messages = ReadAll(long_line + "\r\nnext\r\n.\r\n");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], (std::vector<std::string>{std::string(4096, 'x'), "next"}));
+}
+
+TEST(LogReader, ReadsAHugeLineInBoundedMemory) {
+  // 64 MiB without a CR: only 4096 bytes of it are ever stored.
+  class Endless final : public InputFile {
+   public:
+    std::size_t Read(char* buffer, std::size_t size) override {
+      const std::size_t n = std::min<std::size_t>(size, left_);
+      std::fill_n(buffer, n, 'y');
+      left_ -= n;
+      return n;
+    }
+    long long Size() const override { return 64 << 20; }
+    bool IsSameFile(const std::string&) const override { return false; }
+
+   private:
+    std::size_t left_ = std::size_t{64} << 20;
+  };
+  LogReader reader(std::make_unique<Endless>());
+  LogMessage m;
+  ASSERT_FALSE(reader.AtEnd());
+  ASSERT_TRUE(reader.ReadMessage(m));
+  ASSERT_EQ(m.LineCount(), 1u);
+  EXPECT_EQ(m.Line(0).size(), kMaxLineBytes);
+  EXPECT_EQ(reader.BytesConsumed(), 64ll << 20);
+  EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST(LogReader, AtEndIsTrueAfterTheLastTerminator) {
+  LogReader reader(std::make_unique<testing::MemoryInputFile>("a\r\n.\r\n"));
+  LogMessage m;
+  ASSERT_FALSE(reader.AtEnd());
+  ASSERT_TRUE(reader.ReadMessage(m));
+  EXPECT_TRUE(reader.AtEnd());
+  EXPECT_EQ(reader.BytesConsumed(), 6);
+}
+
+TEST(LogReader, ReadErrorsReachTheCaller) {
+  class Failing final : public InputFile {
+   public:
+    std::size_t Read(char*, std::size_t) override { throw FileError{"disk on fire"}; }
+    long long Size() const override { return 10; }
+    bool IsSameFile(const std::string&) const override { return false; }
+  };
+  LogReader reader(std::make_unique<Failing>());
+  EXPECT_THROW(reader.AtEnd(), FileError);
+}
+
+struct HeaderCase {
+  const char* name;
+  std::vector<std::string> lines;
+  std::string title, handle, date, time, label, number;
+};
+
+class HeaderValues : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(HeaderValues, AreCutByBytePosition) {
+  const HeaderCase& c = GetParam();
+  LogMessage m;
+  for (const std::string& l : c.lines) m.AddLine(l);
+  EXPECT_EQ(m.Title(), c.title);
+  EXPECT_EQ(m.HandleText(), c.handle);
+  EXPECT_EQ(m.Date(), c.date);
+  EXPECT_EQ(m.Time(), c.time);
+  EXPECT_EQ(m.NumberLabel(), c.label);
+  EXPECT_EQ(m.NumberText(), c.number);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, HeaderValues,
+    ::testing::Values(
+        HeaderCase{"FullHeader",
+                   {"Title : Re: 12 hi", "Name:guest <g@x.jp>", "Date : 98/12/31 12:34:56",
+                    "NO: 123", "body"},
+                   "Re: 12 hi",
+                   "guest <g@x.jp>",
+                   "98/12/31",
+                   "12:34",
+                   "NO:",
+                   " 123"},
+        HeaderCase{"NoLines", {}, "", "", "", "", "", ""},
+        HeaderCase{"FewerThanFourLines", {"12345678T", "12345H"}, "T", "H", "", "", "", ""},
+        HeaderCase{"EightByteTitleLineIsEmpty", {"12345678"}, "", "", "", "", "", ""},
+        HeaderCase{
+            "SixteenByteDateLine", {"", "", "1234567DDDDDDDD."}, "", "", "DDDDDDDD", "", "", ""},
+        HeaderCase{"ShortTime", {"", "", "1234567DDDDDDDD T"}, "", "", "DDDDDDDD", "T", "", ""},
+        HeaderCase{"ShortDate", {"", "", "1234567DD"}, "", "", "DD", "", "", ""},
+        HeaderCase{"TwoByteCutsAreBytes",
+                   {"\x8C\x8F\x96\xBC  : \x82\xA0"},
+                   "\x82\xA0",
+                   "",
+                   "",
+                   "",
+                   "",
+                   ""}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace sorbit

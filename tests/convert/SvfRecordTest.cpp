@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "convert/SvfRecord.h"
+
+namespace sorbit {
+namespace {
+
+LogMessage Message(std::vector<std::string> lines) {
+  LogMessage m;
+  for (const std::string& l : lines) m.AddLine(l);
+  return m;
+}
+
+TEST(SvfRecord, WorkedExample) {
+  const LogMessage m = Message({"Title : Re:12 thanks", "Name:guest <guest@example.jp>",
+                                "Date : 98/12/31 12:34:56", "miniBBS", "hello"});
+  const SvfRecord r = BuildSvfRecord(m, 7, "general", "12", {true, true, false});
+  EXPECT_EQ(r, (SvfRecord{"", "@@@MSG,0,general, ,guest,98/12/31,12:34", "@@@7,12,0,Re:12 thanks",
+                          "Title : Re:12 thanks", "Name:guest <guest@example.jp>",
+                          "Date : 98/12/31 12:34:56", "miniBBS", "hello"}));
+}
+
+struct HeaderCase {
+  const char* name;
+  std::string handle_line;
+  std::string number_line;
+  RecordOptions options;
+  std::string msg_line;    // expected "@@@MSG,..." line
+  std::string number_out;  // expected "@@@..." line
+};
+
+class SvfHeaders : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(SvfHeaders, FollowTheOptions) {
+  const HeaderCase& c = GetParam();
+  const LogMessage m = Message({"12345678T", c.handle_line, "1234567D", c.number_line});
+  const SvfHeader h = BuildSvfHeader(m, 3, "b", "", c.options);
+  EXPECT_EQ(h.msg_line, c.msg_line);
+  EXPECT_EQ(h.number_line, c.number_out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, SvfHeaders,
+                         ::testing::Values(HeaderCase{"DivEMailIdBlank",
+                                                      "12345g <a@b>",
+                                                      "x",
+                                                      {true, true, false},
+                                                      "@@@MSG,0,b, ,g,D,",
+                                                      "@@@3,,0,T"},
+                                           HeaderCase{"DivEMailUseEMail4ID",
+                                                      "12345g <a@b>",
+                                                      "x",
+                                                      {true, true, true},
+                                                      "@@@MSG,0,b,a@b,g,D,",
+                                                      "@@@3,,0,T"},
+                                           HeaderCase{"IdDropsAnyLastByte",
+                                                      "12345g <a@b> ",
+                                                      "x",
+                                                      {true, true, true},
+                                                      "@@@MSG,0,b,a@b>,g,D,",
+                                                      "@@@3,,0,T"},
+                                           HeaderCase{"NothingAfterTheBracket",
+                                                      "12345g <",
+                                                      "x",
+                                                      {true, true, true},
+                                                      "@@@MSG,0,b,,g,D,",
+                                                      "@@@3,,0,T"},
+                                           HeaderCase{"NoAddressGivesEmptyId",
+                                                      "12345guest",
+                                                      "x",
+                                                      {true, true, true},
+                                                      "@@@MSG,0,b,,guest,D,",
+                                                      "@@@3,,0,T"},
+                                           HeaderCase{"DivEMailOffIgnoresUseEMail4ID",
+                                                      "12345g <a@b>",
+                                                      "x",
+                                                      {true, false, true},
+                                                      "@@@MSG,0,b,,g <a@b>,D,",
+                                                      "@@@3,,0,T"},
+                                           HeaderCase{"FirstBlankBracketCounts",
+                                                      "12345a <b> <c>",
+                                                      "x",
+                                                      {true, true, true},
+                                                      "@@@MSG,0,b,b> <c,a,D,",
+                                                      "@@@3,,0,T"},
+                                           HeaderCase{"NumberLabelKeepsItsBlank",
+                                                      "12345g",
+                                                      "NO: 0042",
+                                                      {true, true, false},
+                                                      "@@@MSG,0,b,,g,D,",
+                                                      "@@@ 0042,,0,T"},
+                                           HeaderCase{"NumberLabelIgnoresCase",
+                                                      "12345g",
+                                                      "nO:9",
+                                                      {false, true, false},
+                                                      "@@@MSG,0,b,,g,D,",
+                                                      "@@@9,,0,T"},
+                                           HeaderCase{"NoLabelNoAddMsgNo",
+                                                      "12345g",
+                                                      "N0:9",
+                                                      {false, true, false},
+                                                      "@@@MSG,0,b,,g,D,",
+                                                      "@@@,,0,T"},
+                                           HeaderCase{"CommasPassUnchanged",
+                                                      "12345a,b",
+                                                      "x",
+                                                      {true, true, false},
+                                                      "@@@MSG,0,b,,a,b,D,",
+                                                      "@@@3,,0,T"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(SvfRecord, EmptyBlock) {
+  EXPECT_EQ(BuildSvfRecord(LogMessage(), 1, "general", "", {true, true, false}),
+            (SvfRecord{"", "@@@MSG,0,general,,,,", "@@@1,,0,"}));
+  EXPECT_EQ(BuildSvfRecord(LogMessage(), 1, "general", "", {false, true, false}),
+            (SvfRecord{"", "@@@MSG,0,general,,,,", "@@@,,0,"}));
+}
+
+TEST(OutputLines, RecordsFollowEachOtherWithCrLf) {
+  OutputLines out;
+  const LogMessage a = Message({"12345678A", "12345x", "", "", "body a"});
+  const LogMessage b = Message({"12345678B"});
+  out.AppendRecord(a, 1, "g", "", {true, true, false});
+  out.AppendRecord(b, 2, "g", "1", {true, true, false});
+  EXPECT_EQ(out.ToString(),
+            "\r\n@@@MSG,0,g,,x,,\r\n@@@1,,0,A\r\n12345678A\r\n12345x\r\n\r\n\r\nbody a\r\n"
+            "\r\n@@@MSG,0,g,,,,\r\n@@@2,1,0,B\r\n12345678B\r\n");
+}
+
+TEST(OutputLines, SpansChunksWithoutLosingBytes) {
+  OutputLines out;
+  std::string expected;
+  for (int i = 0; i < 40000; ++i) {
+    const std::string line(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
+    out.AppendLine(line);
+    expected.append(line).append("\r\n");
+  }
+  EXPECT_GT(out.Chunks().size(), 1u);
+  EXPECT_EQ(out.Size(), expected.size());
+  EXPECT_EQ(out.ToString(), expected);
+}
+
+}  // namespace
+}  // namespace sorbit

@@ -1,0 +1,117 @@
+// Shared helpers of the engine tests: an in-memory input, a host that records what the run
+// shows and answers its question, and a temporary folder.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "convert/ConversionRun.h"
+#include "convert/LogReader.h"
+
+namespace sorbit::testing {
+
+// Hands out its bytes at most `piece` at a time, so that every buffer boundary is exercised.
+class MemoryInputFile final : public InputFile {
+ public:
+  explicit MemoryInputFile(std::string bytes, std::size_t piece = 1 << 20)
+      : bytes_(std::move(bytes)), piece_(piece) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min({size, piece_, bytes_.size() - pos_});
+    bytes_.copy(buffer, n, pos_);
+    pos_ += n;
+    return n;
+  }
+  long long Size() const override { return static_cast<long long>(bytes_.size()); }
+  bool IsSameFile(const std::string&) const override { return false; }
+
+ private:
+  std::string bytes_;
+  std::size_t piece_;
+  std::size_t pos_ = 0;
+};
+
+// Every message of a text, each as its list of lines.
+inline std::vector<std::vector<std::string>> ReadAll(std::string bytes,
+                                                     std::size_t piece = 1 << 20) {
+  LogReader reader(std::make_unique<MemoryInputFile>(std::move(bytes), piece));
+  std::vector<std::vector<std::string>> messages;
+  LogMessage m;
+  while (!reader.AtEnd()) {
+    if (!reader.ReadMessage(m)) break;
+    std::vector<std::string> lines;
+    for (std::string_view l : m.Lines()) lines.emplace_back(l);
+    messages.push_back(std::move(lines));
+  }
+  return messages;
+}
+
+struct ShownMessage {
+  MessageKind kind;
+  MessageButtons buttons;
+  std::string text;
+  bool operator==(const ShownMessage&) const = default;
+};
+
+class RecordingHost final : public ConversionHost {
+ public:
+  MessageAnswer answer = MessageAnswer::Yes;  // to the folder question
+  std::vector<ShownMessage> messages;
+  std::vector<std::string> errors;
+  std::vector<std::string> progress;  // label texts in order
+  std::vector<std::string> prefix_changes;
+  int shows = 0, closes = 0, event_passes = 0;
+
+  MessageAnswer ShowMessage(MessageKind kind, MessageButtons buttons,
+                            std::string_view text) override {
+    messages.push_back({kind, buttons, std::string(text)});
+    return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+  }
+  void ReportError(std::string_view text) override { errors.emplace_back(text); }
+  void ProcessEvents() override { ++event_passes; }
+  void ShowProgress() override { ++shows; }
+  void SetProgress(const ProgressInfo& p) override { progress.emplace_back(p.text); }
+  void CloseProgress() override { ++closes; }
+  void PrefixTurnedOn(std::string_view prefix) override { prefix_changes.emplace_back(prefix); }
+};
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sorbit-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+  // The folder with its final "/", as the window gives folders.
+  std::string Folder() const { return path_.string() + "/"; }
+  std::string Path(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace sorbit::testing
