@@ -22,26 +22,69 @@ std::string_view Cut(std::string_view line, std::size_t first,
 
 }  // namespace
 
-std::string_view LogMessage::Line(std::size_t index) const {
-  if (index >= spans_.size()) return {};
-  return std::string_view(bytes_).substr(spans_[index].offset, spans_[index].length);
+LogMessage::LogMessage(const LogMessage& other) : lines_(other.lines_) { Detach(); }
+
+LogMessage& LogMessage::operator=(const LogMessage& other) {
+  if (this != &other) {
+    LogMessage copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
 }
 
-std::vector<std::string_view> LogMessage::Lines() const {
-  std::vector<std::string_view> lines;
-  lines.reserve(spans_.size());
-  for (std::size_t i = 0; i < spans_.size(); ++i) lines.push_back(Line(i));
-  return lines;
+LogMessage::LogMessage(LogMessage&& other) noexcept
+    : lines_(std::move(other.lines_)),
+      first_borrowed_(other.first_borrowed_),
+      owned_(std::move(other.owned_)) {
+  other.Clear();
+}
+
+LogMessage& LogMessage::operator=(LogMessage&& other) noexcept {
+  lines_ = std::move(other.lines_);
+  first_borrowed_ = other.first_borrowed_;
+  owned_ = std::move(other.owned_);
+  other.Clear();
+  return *this;
+}
+
+std::size_t LogMessage::CrLfRunEnd(std::size_t index) const {
+  // Borrowed lines all stand in the reader's current buffer (a refill detaches them), so
+  // two of them exactly two bytes apart are separated by a CR LF: the only two-byte line end.
+  std::size_t last = index;
+  if (index < first_borrowed_) return last;
+  while (last + 1 < lines_.size() &&
+         lines_[last + 1].data() == lines_[last].data() + lines_[last].size() + 2) {
+    ++last;
+  }
+  return last;
 }
 
 void LogMessage::Clear() {
-  bytes_.clear();
-  spans_.clear();
+  lines_.clear();
+  owned_.clear();
+  first_borrowed_ = 0;
 }
 
 void LogMessage::AddLine(std::string_view line) {
-  spans_.push_back({bytes_.size(), line.size()});
-  bytes_.append(line);
+  AddBorrowedLine(line);
+  Detach();
+}
+
+void LogMessage::Detach() {
+  std::size_t bytes = 0;
+  for (std::size_t i = first_borrowed_; i < lines_.size(); ++i) bytes += lines_[i].size();
+  if (bytes > 0) {
+    owned_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
+    char* at = owned_.back().get();
+    for (std::size_t i = first_borrowed_; i < lines_.size(); ++i) {
+      std::memcpy(at, lines_[i].data(), lines_[i].size());
+      lines_[i] = std::string_view(at, lines_[i].size());
+      at += lines_[i].size();
+    }
+  } else {
+    for (std::size_t i = first_borrowed_; i < lines_.size(); ++i) lines_[i] = {};
+  }
+  first_borrowed_ = lines_.size();
 }
 
 std::string_view LogMessage::Title() const { return Cut(Line(0), 9); }
@@ -65,6 +108,8 @@ void LogReader::Close() {
 bool LogReader::Fill() {
   if (pos_ < end_) return true;
   if (text_ended_ || !file_) return false;
+  // The buffer is about to be overwritten: the block being read keeps copies of its lines.
+  if (filling_ != nullptr) filling_->Detach();
   pos_ = end_ = 0;
   std::size_t got = file_->Read(buffer_.data(), buffer_.size());
   if (got == 0) {
@@ -78,6 +123,8 @@ bool LogReader::Fill() {
     text_ended_ = true;
   }
   end_ = got;
+  const char* nul = static_cast<const char*>(std::memchr(buffer_.data(), '\0', end_));
+  next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.data()) : end_;
   return end_ > 0;
 }
 
@@ -94,9 +141,45 @@ bool LogReader::AtEnd() {
   return false;
 }
 
-bool LogReader::ReadLine(std::string& line) {
-  line.clear();
+void LogReader::ConsumeLineEnd() {
+  ++pos_;  // the CR
+  ++consumed_;
+  if (pos_ < end_) {
+    if (buffer_[pos_] == kLF) {
+      ++pos_;
+      ++consumed_;
+    }
+  } else {
+    skip_lf_ = true;  // the LF, if any, is at the start of the next buffer
+  }
+}
+
+bool LogReader::ReadLine(std::string_view& line) {
   if (AtEnd()) return false;
+  // Most lines lie whole in the buffer and are short and free of NUL: hand them out as they
+  // stand, without copying.
+  const char* begin = buffer_.data() + pos_;
+  const std::size_t avail = end_ - pos_;
+  const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
+  if (cr != nullptr) {
+    const std::size_t length = static_cast<std::size_t>(cr - begin);
+    if (next_nul_ < pos_ + length) {
+      const char* nul = static_cast<const char*>(std::memchr(begin, '\0', avail));
+      next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.data()) : end_;
+    }
+    if (length <= kMaxLineBytes && next_nul_ >= pos_ + length) {
+      line = std::string_view(begin, length);
+      pos_ += length;
+      consumed_ += static_cast<long long>(length);
+      ConsumeLineEnd();
+      return true;
+    }
+  }
+  return ReadLongLine(line);
+}
+
+bool LogReader::ReadLongLine(std::string_view& line) {
+  line_.clear();
   bool keep = true;  // false once a NUL byte or the length limit has been met
   for (;;) {
     const char* begin = buffer_.data() + pos_;
@@ -104,41 +187,44 @@ bool LogReader::ReadLine(std::string& line) {
     const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
     const std::size_t piece = cr ? static_cast<std::size_t>(cr - begin) : avail;
     if (keep) {
-      std::size_t take = std::min(piece, kMaxLineBytes - line.size());
+      std::size_t take = std::min(piece, kMaxLineBytes - line_.size());
       const char* nul = static_cast<const char*>(std::memchr(begin, '\0', take));
       if (nul != nullptr) {
         take = static_cast<std::size_t>(nul - begin);
         keep = false;
       }
-      line.append(begin, take);
-      if (line.size() == kMaxLineBytes) keep = false;
+      line_.append(begin, take);
+      if (line_.size() == kMaxLineBytes) keep = false;
     }
     pos_ += piece;
     consumed_ += static_cast<long long>(piece);
     if (cr != nullptr) {
-      ++pos_;  // the CR
-      ++consumed_;
-      if (pos_ < end_) {
-        if (buffer_[pos_] == kLF) {
-          ++pos_;
-          ++consumed_;
-        }
-      } else {
-        skip_lf_ = true;  // the LF, if any, is at the start of the next buffer
-      }
-      return true;
+      ConsumeLineEnd();
+      break;
     }
-    if (!Fill()) return true;  // the text ends inside this line: it is the last one
+    if (!Fill()) break;  // the text ends inside this line: it is the last one
   }
+  line = line_;
+  return true;
 }
 
 bool LogReader::ReadMessage(LogMessage& message) {
   message.Clear();
+  filling_ = &message;
+  struct Done {
+    LogReader& reader;
+    ~Done() { reader.filling_ = nullptr; }
+  } done{*this};
   bool any_text = false;
-  while (ReadLine(line_)) {
-    if (!line_.empty() && line_[0] == '.') return true;
-    any_text = any_text || !line_.empty();
-    message.AddLine(line_);
+  std::string_view line;
+  while (ReadLine(line)) {
+    if (!line.empty() && line[0] == '.') return true;
+    any_text = any_text || !line.empty();
+    if (line.data() == line_.data()) {
+      message.AddLine(line);  // a long line lives in line_, which the next read reuses
+    } else {
+      message.AddBorrowedLine(line);
+    }
   }
   // The text ended before a terminator: an unfinished block is a message only when it holds
   // some text, so trailing blank lines invent no empty record.

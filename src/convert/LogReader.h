@@ -23,15 +23,33 @@ namespace sorbit {
 inline constexpr std::size_t kMaxLineBytes = 4096;
 
 // One message block: its lines as held (header lines included), without the terminator.
-// The lines live in one buffer, so a message can be refilled without allocating.
+//
+// The lines of a message that LogReader::ReadMessage filled may point straight into the
+// reader's buffer, so that most lines are never copied: they stay valid until the next
+// AtEnd, ReadMessage or Close on that reader. A copy of a message owns its lines.
 class LogMessage {
  public:
-  std::size_t LineCount() const { return spans_.size(); }
+  LogMessage() = default;
+  LogMessage(const LogMessage& other);
+  LogMessage& operator=(const LogMessage& other);
+  LogMessage(LogMessage&& other) noexcept;
+  LogMessage& operator=(LogMessage&& other) noexcept;
+
+  std::size_t LineCount() const { return lines_.size(); }
   // Line `index` (0-based); a line the block does not have reads as empty.
-  std::string_view Line(std::size_t index) const;
-  std::vector<std::string_view> Lines() const;
+  std::string_view Line(std::size_t index) const {
+    return index < lines_.size() ? lines_[index] : std::string_view();
+  }
+  const std::vector<std::string_view>& Lines() const { return lines_; }
+
+  // The index of the last line of the run that begins at `index` and whose lines lie one
+  // after another in the reader's buffer, each followed by CR LF there; `index` itself when
+  // the next line is not so placed. The bytes from the start of line `index` to the end of
+  // that last line are then exactly the run's lines joined by CR LF.
+  std::size_t CrLfRunEnd(std::size_t index) const;
 
   void Clear();
+  // Appends a copy of `line`.
   void AddLine(std::string_view line);
 
   // Header values, cut from the first four lines by byte position. Views into this message.
@@ -43,12 +61,15 @@ class LogMessage {
   std::string_view NumberText() const;   // line 3 from byte 4
 
  private:
-  struct Span {
-    std::size_t offset;
-    std::size_t length;
-  };
-  std::string bytes_;
-  std::vector<Span> spans_;
+  friend class LogReader;
+  // Appends `line` without copying; it must stay valid until the next Detach or Clear.
+  void AddBorrowedLine(std::string_view line) { lines_.push_back(line); }
+  // Copies every borrowed line into storage of the message's own.
+  void Detach();
+
+  std::vector<std::string_view> lines_;
+  std::size_t first_borrowed_ = 0;  // lines before this index are owned
+  std::vector<std::unique_ptr<char[]>> owned_;
 };
 
 class LogReader {
@@ -62,7 +83,8 @@ class LogReader {
   bool AtEnd();
   // Reads the next block into `message`. Returns false, leaving `message` empty, when the
   // text ends inside a block all of whose lines are empty (blank lines after the last
-  // terminator): that is no message. Throws FileError.
+  // terminator): that is no message. The message's lines stay valid until the next call on
+  // this reader (see LogMessage). Throws FileError.
   bool ReadMessage(LogMessage& message);
   // Releases the file. Reading afterwards finds the end of the text.
   void Close();
@@ -73,9 +95,13 @@ class LogReader {
   const InputFile* File() const { return file_.get(); }
 
  private:
-  // Reads one line into `line`, keeping at most kMaxLineBytes bytes and nothing from a NUL
-  // byte on. Returns false, with `line` empty, when the text is exhausted.
-  bool ReadLine(std::string& line);
+  // Reads one line, keeping at most kMaxLineBytes bytes and nothing from a NUL byte on.
+  // The view stays valid until the next read. Returns false when the text is exhausted.
+  bool ReadLine(std::string_view& line);
+  // The slow path of ReadLine: the line runs past the buffer, holds a NUL or is too long.
+  bool ReadLongLine(std::string_view& line);
+  // Consumes a line end that starts at pos_ (a CR, and the LF after it).
+  void ConsumeLineEnd();
   // Makes at least one unread byte available unless the text has ended.
   bool Fill();
 
@@ -87,6 +113,8 @@ class LogReader {
   bool skip_lf_ = false;     // the last line ended with a CR at the buffer's end
   long long consumed_ = 0;
   std::string line_;
+  LogMessage* filling_ = nullptr;  // the message being read, detached before each refill
+  std::size_t next_nul_ = 0;       // position of the first NUL at or after pos_, or end_
 };
 
 std::unique_ptr<LogReader> OpenLogReader(FileSystem& fs, const std::string& path);

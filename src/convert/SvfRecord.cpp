@@ -36,39 +36,43 @@ bool IsNumberLabel(std::string_view label) {
          (label[1] == 'O' || label[1] == 'o') && label[2] == ':';
 }
 
-std::string Decimal(long long n) {
+void AppendDecimal(std::string& s, long long n) {
   char digits[24];
   auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
   (void)ec;
-  return std::string(digits, end);
+  s.append(digits, end);
 }
 
-std::string MessageNumber(const LogMessage& message, long long message_count,
-                          const RecordOptions& options) {
-  if (IsNumberLabel(message.NumberLabel())) return std::string(message.NumberText());
-  if (options.AddMsgNo) return Decimal(message_count);
-  return {};
-}
-
-template <typename... Parts>
-std::string Join(Parts... parts) {
-  std::string s;
-  s.reserve((std::string_view(parts).size() + ...));
-  (s.append(parts), ...);
-  return s;
+void AppendMessageNumber(std::string& s, const LogMessage& message, long long message_count,
+                         const RecordOptions& options) {
+  if (IsNumberLabel(message.NumberLabel())) {
+    s.append(message.NumberText());
+  } else if (options.AddMsgNo) {
+    AppendDecimal(s, message_count);
+  }
 }
 
 }  // namespace
 
+void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
+                        std::string_view board_name, std::string_view reply_no,
+                        const RecordOptions& options) {
+  const Writer w = SplitHandle(message.HandleText(), options);
+  std::string& a = header.msg_line;
+  a.assign("@@@MSG,0,").append(board_name).append(",").append(w.id).append(",");
+  a.append(w.handle).append(",").append(message.Date()).append(",").append(message.Time());
+  std::string& b = header.number_line;
+  b.assign("@@@");
+  AppendMessageNumber(b, message, message_count, options);
+  b.append(",").append(reply_no).append(",0,").append(message.Title());
+}
+
 SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
                          const RecordOptions& options) {
-  const Writer w = SplitHandle(message.HandleText(), options);
-  const std::string msg_no = MessageNumber(message, message_count, options);
-  using sv = std::string_view;
-  return {Join(sv("@@@MSG,0,"), board_name, sv(","), w.id, sv(","), w.handle, sv(","),
-               message.Date(), sv(","), message.Time()),
-          Join(sv("@@@"), sv(msg_no), sv(","), reply_no, sv(",0,"), message.Title())};
+  SvfHeader header;
+  BuildSvfHeaderInto(header, message, message_count, board_name, reply_no, options);
+  return header;
 }
 
 SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
@@ -99,6 +103,17 @@ void OutputLines::Append(std::string_view bytes) {
 }
 
 void OutputLines::AppendLine(std::string_view line) {
+  const std::size_t n = line.size() + kLineEnd.size();
+  if (!chunks_.empty() && kChunkBytes - used_in_last_ >= n) {
+    // The common case: the line and its end fit in the current chunk.
+    char* at = chunks_.back().get() + used_in_last_;
+    std::memcpy(at, line.data(), line.size());
+    at[line.size()] = '\r';
+    at[line.size() + 1] = '\n';
+    used_in_last_ += n;
+    size_ += n;
+    return;
+  }
   Append(line);
   Append(kLineEnd);
 }
@@ -106,11 +121,20 @@ void OutputLines::AppendLine(std::string_view line) {
 void OutputLines::AppendRecord(const LogMessage& message, long long message_count,
                                std::string_view board_name, std::string_view reply_no,
                                const RecordOptions& options) {
-  const SvfHeader header = BuildSvfHeader(message, message_count, board_name, reply_no, options);
-  Append(kLineEnd);
-  AppendLine(header.msg_line);
-  AppendLine(header.number_line);
-  for (std::size_t i = 0; i < message.LineCount(); ++i) AppendLine(message.Line(i));
+  BuildSvfHeaderInto(header_, message, message_count, board_name, reply_no, options);
+  AppendLine({});
+  AppendLine(header_.msg_line);
+  AppendLine(header_.number_line);
+  // A run of lines that still stand in the reader's buffer separated by CR LF is copied in
+  // one piece: those bytes are exactly the output of the run, line ends included.
+  for (std::size_t i = 0; i < message.LineCount();) {
+    const std::size_t last = message.CrLfRunEnd(i);
+    const std::string_view first = message.Line(i);
+    const std::string_view end = message.Line(last);
+    AppendLine(std::string_view(first.data(),
+                                static_cast<std::size_t>(end.data() - first.data()) + end.size()));
+    i = last + 1;
+  }
 }
 
 std::vector<std::string_view> OutputLines::Chunks() const {

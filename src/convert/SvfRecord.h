@@ -34,6 +34,10 @@ struct SvfHeader {
 SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
                          const RecordOptions& options);
+// The same, into the strings of `header`, whose capacity is reused.
+void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
+                        std::string_view board_name, std::string_view reply_no,
+                        const RecordOptions& options);
 
 SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
@@ -56,6 +60,7 @@ class OutputLines {
   void Append(std::string_view bytes);
 
   std::vector<std::unique_ptr<char[]>> chunks_;
+  SvfHeader header_;  // scratch of AppendRecord
   std::size_t used_in_last_ = 0;
   std::size_t size_ = 0;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "convert/SvfRecord.h"
 
 namespace sorbit {
@@ -137,6 +138,64 @@ TEST(OutputLines, SpansChunksWithoutLosingBytes) {
   EXPECT_GT(out.Chunks().size(), 1u);
   EXPECT_EQ(out.Size(), expected.size());
   EXPECT_EQ(out.ToString(), expected);
+}
+
+}  // namespace
+}  // namespace sorbit
+
+namespace sorbit {
+namespace {
+
+// Random logs of CR LF, lone CR, LF, NUL, Ctrl-Z, long lines and dots, read in random pieces:
+// the bytes that OutputLines builds from the reader's borrowed lines must equal the records
+// built line by line from copies of the same messages.
+TEST(OutputLines, BorrowedRunsGiveTheSameBytesAsLineByLine) {
+  std::uint64_t seed = 12345;
+  auto next = [&seed](std::uint64_t n) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return (seed >> 33) % n;
+  };
+  const RecordOptions options{true, true, false};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const std::uint64_t lines = next(200);
+    for (std::uint64_t l = 0; l < lines; ++l) {
+      const std::uint64_t kind = next(100);
+      if (kind < 10) {
+        text += ".";
+      } else if (kind < 12) {
+        text.append(4090 + next(20), 'L');
+      } else {
+        const std::uint64_t n = next(40);
+        for (std::uint64_t c = 0; c < n; ++c) {
+          const char pool[] = {'a', 'b', '\x82', '\xa0', ' ', '<', '\0', '\n', '\x1a', ','};
+          text.push_back(pool[next(round % 7 == 0 ? 10 : 8)]);
+        }
+      }
+      const std::uint64_t end = next(10);
+      text += end < 7 ? "\r\n" : end < 9 ? "\r" : "";
+    }
+    const std::size_t piece = round % 2 == 0 ? std::size_t{1} << 20 : 1 + next(64);
+    LogReader fast(std::make_unique<testing::MemoryInputFile>(text, piece));
+    LogReader slow(std::make_unique<testing::MemoryInputFile>(text, piece));
+    OutputLines out;
+    std::string expected;
+    LogMessage m, copy;
+    long long count = 0;
+    while (!fast.AtEnd()) {
+      ASSERT_FALSE(slow.AtEnd());
+      const bool got = fast.ReadMessage(m);
+      ASSERT_EQ(slow.ReadMessage(copy), got);
+      if (!got) break;
+      ++count;
+      out.AppendRecord(m, count, "b", "", options);
+      const LogMessage owned(copy);  // a copy owns its lines: no borrowed runs
+      for (const std::string& line : BuildSvfRecord(owned, count, "b", "", options)) {
+        expected.append(line).append("\r\n");
+      }
+    }
+    ASSERT_EQ(out.ToString(), expected) << "round " << round;
+  }
 }
 
 }  // namespace

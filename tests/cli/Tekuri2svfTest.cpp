@@ -1,0 +1,145 @@
+// Drives the real tekuri2svf binary: arguments, exit status, texts and output bytes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "RunProgram.h"
+
+namespace sorbit {
+namespace {
+
+using testing::ReadFile;
+using testing::RunProgram;
+using testing::TempDir;
+using testing::WriteFile;
+
+const std::string kProgram = TEKURI2SVF_PATH;
+
+const std::string kLog =
+    "Title : Re: 5 one\r\nName:guest <g@x.jp>\r\nDate : 98/12/31 12:34:56\r\nmini\r\nbody\r\n.\r\n";
+
+std::string Svf(const std::string& board, const std::string& id, const std::string& handle,
+                const std::string& msgno) {
+  return "\r\n@@@MSG,0," + board + "," + id + "," + handle + ",98/12/31,12:34\r\n@@@" + msgno +
+         ",,0,Re: 5 one\r\n" + kLog.substr(0, kLog.size() - 3);
+}
+
+TEST(Tekuri2svf, HelpAndVersion) {
+  const auto help = RunProgram({kProgram, "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: tekuri2svf [OPTIONS] LOGFILE...\n", 0), 0u);
+  for (const char* option : {"--output-dir", "--prefix", "--extension", "--no-msgno",
+                             "--keep-email", "--email-id", "--yes", "--quiet"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  const auto version = RunProgram({kProgram, "--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tekuri2svf (Sorbit) 0.9.2.1\n");
+}
+
+TEST(Tekuri2svf, UsageErrorsExitWithTwo) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{kProgram},
+                                               {kProgram, "--bogus", "x.log"},
+                                               {kProgram, "-o"},
+                                               {kProgram, "-z", "x.log"}}) {
+    const auto r = RunProgram(args);
+    EXPECT_EQ(r.status, 2) << args.back();
+    EXPECT_EQ(r.err.rfind("tekuri2svf: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("--help"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(Tekuri2svf, ConvertsIntoTheOutputFolder) {
+  TempDir in, out;
+  WriteFile(in.Path("general.log"), kLog);
+  const auto r = RunProgram({kProgram, "-o", out.Folder(), in.Path("general.log")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1 個のファイルを SHOWPC Virtual Format に変換し \n" + out.Folder() +
+                       " に保存しました\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(out.Path("svfgeneral.log")), Svf("general", " ", "guest", "1"));
+}
+
+TEST(Tekuri2svf, OptionsReachTheRecords) {
+  TempDir in, out;
+  WriteFile(in.Path("b.log.log"), kLog);
+  struct Case {
+    std::vector<std::string> options;
+    std::string file, id, handle, msgno;
+  } cases[] = {
+      {{}, "svfb.log.log", " ", "guest", "1"},
+      {{"--no-msgno"}, "svfb.log.log", " ", "guest", ""},
+      {{"--email-id"}, "svfb.log.log", "g@x.jp", "guest", "1"},
+      {{"--keep-email", "--email-id"}, "svfb.log.log", "", "guest <g@x.jp>", "1"},
+      {{"-p", "x_", "-e", ".svf"}, "x_b.log.svf", " ", "guest", "1"},
+      {{"--prefix=", "--extension=.txt"}, "b.log.txt", " ", "guest", "1"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{kProgram, "-q", "--output-dir", out.Folder()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(in.Path("b.log.log"));
+    const auto r = RunProgram(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(out.Path(c.file)), Svf("b.log", c.id, c.handle, c.msgno)) << c.file;
+    std::filesystem::remove(out.Path(c.file));
+  }
+}
+
+TEST(Tekuri2svf, RelativePathsAreMadeAbsoluteAndNameTheInputFolder) {
+  TempDir in;
+  WriteFile(in.Path("general.log"), kLog);
+  const auto r = RunProgram({kProgram, "general.log"}, in.Folder());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\n" + in.Folder() + " に保存しました"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFile(in.Path("svfgeneral.log")), Svf("general", " ", "guest", "1"));
+}
+
+TEST(Tekuri2svf, SameFolderWithoutPrefixWarnsAndUsesSvf) {
+  TempDir in;
+  WriteFile(in.Path("general.log"), kLog);
+  const auto r = RunProgram({kProgram, "-p", "", in.Path("general.log")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("tekuri2svf: 変換後のファイル保存先が tekuri ログのある場所と同じで、\n"
+                       "変換後のファイル名も同じになるので、接頭辞「svf」を付けて保存します\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(ReadFile(in.Path("general.log")), kLog);
+  EXPECT_EQ(ReadFile(in.Path("svfgeneral.log")), Svf("general", " ", "guest", "1"));
+}
+
+TEST(Tekuri2svf, MissingFolderWithoutTerminalIsNotCreated) {
+  TempDir in;
+  WriteFile(in.Path("general.log"), kLog);
+  const auto r = RunProgram({kProgram, "-o", in.Path("new"), in.Path("general.log")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("指定されたフォルダがありませんが、\n新しく作成しますか？"),
+            std::string::npos);
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(std::filesystem::exists(in.Path("new")));
+}
+
+TEST(Tekuri2svf, YesCreatesTheMissingFolder) {
+  TempDir in;
+  WriteFile(in.Path("general.log"), kLog);
+  const auto r = RunProgram({kProgram, "-y", "-o", in.Path("new"), in.Path("general.log")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(in.Path("new/svfgeneral.log")), Svf("general", " ", "guest", "1"));
+}
+
+TEST(Tekuri2svf, ReadAndSaveErrorsExitWithOne) {
+  TempDir in, out;
+  const auto missing = RunProgram({kProgram, "-o", out.Folder(), in.Path("none.log")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find(in.Path("none.log")), std::string::npos);
+  EXPECT_EQ(missing.out, "");
+
+  WriteFile(in.Path("general.log"), kLog);
+  std::filesystem::create_symlink("/dev/full", out.Path("svfgeneral.log"));
+  const auto full = RunProgram({kProgram, "-o", out.Folder(), in.Path("general.log")});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
+}
+
+}  // namespace
+}  // namespace sorbit
