@@ -70,6 +70,10 @@ class PatternGen {
     }
     return std::string(1, o_.alphabet[Pick(static_cast<int>(o_.alphabet.size()))]);
   }
+  static unsigned Code(const std::string& c) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(c[i]); };
+    return c.size() == 1 ? b(0) : b(0) << 8 | b(1);
+  }
   std::string Class() {
     std::string s = Pick(3) == 0 ? "[^" : "[";
     const std::size_t n = 1 + Pick(3);
@@ -78,8 +82,7 @@ class PatternGen {
       if (Pick(3) == 0) {
         std::string lo = Char();
         std::string hi = Char();
-        if (hi < lo && lo.size() == hi.size()) std::swap(lo, hi);
-        if (lo.size() > hi.size()) std::swap(lo, hi);  // one byte codes sort first
+        if (Code(hi) < Code(lo)) std::swap(lo, hi);
         s += lo + "-" + hi;
       } else {
         s += Char();
