@@ -83,7 +83,6 @@ void CommonDialogSetup(QFileDialog& dialog, const std::string& start_folder) {
   // Non-native: the same dialog on every desktop, and one that tests can drive.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setLabelText(QFileDialog::Reject, QStringLiteral("ｷｬﾝｾﾙ"));
   dialog.setFont(JapaneseFont(FontFace::Proportional, 12));
   if (!start_folder.empty()) dialog.setDirectory(FileNameToQt(start_folder));
 }
@@ -97,7 +96,9 @@ std::unique_ptr<QFileDialog> QtDialogs::BuildOpenDialog(const OpenFilesRequest& 
   dialog->setWindowTitle(QStringLiteral("ファイルを開く"));
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFiles);
+  // The labels after the modes: setting a mode gives the buttons Qt's own texts again.
   dialog->setLabelText(QFileDialog::Accept, QStringLiteral("開く(&O)"));
+  dialog->setLabelText(QFileDialog::Reject, QStringLiteral("ｷｬﾝｾﾙ"));
   QStringList filters;
   for (const auto& [description, pattern] : request.filters)
     filters << ToQt(description) + QStringLiteral(" (") + ToQt(pattern) + QStringLiteral(")");
@@ -117,6 +118,7 @@ std::unique_ptr<QFileDialog> QtDialogs::BuildSaveDialog(const SaveFileRequest& r
   // overwrite.
   dialog->setOption(QFileDialog::DontConfirmOverwrite);
   dialog->setLabelText(QFileDialog::Accept, QStringLiteral("保存(&S)"));
+  dialog->setLabelText(QFileDialog::Reject, QStringLiteral("ｷｬﾝｾﾙ"));
   dialog->selectFile(FileNameToQt(request.file_name));
   return dialog;
 }
