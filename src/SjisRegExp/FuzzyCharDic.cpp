@@ -1,6 +1,6 @@
 #include "FuzzyCharDic.h"
 
-namespace sorbit {
+namespace SjisRegExp {
 
 namespace {
 
@@ -102,4 +102,4 @@ namespace {
 [[maybe_unused]] const Dictionary& built_at_load = FuzzyCharDic();
 }  // namespace
 
-}  // namespace sorbit
+}  // namespace SjisRegExp

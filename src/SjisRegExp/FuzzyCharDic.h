@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sorbit {
+namespace SjisRegExp {
 
 // A dictionary is an ordered list of groups; a group an ordered list of equivalent words;
 // a word a Shift-JIS string of one or more characters. Both orders matter: groups are
@@ -45,4 +45,4 @@ Group ReadCommaText(std::string_view row);
 // afterwards; the reference stays valid until the program ends.
 const Dictionary& FuzzyCharDic();
 
-}  // namespace sorbit
+}  // namespace SjisRegExp

@@ -8,7 +8,7 @@
 // always been stored, since the reader makes nothing of the one and the other is harmless.
 #include "FuzzyCharDic.h"
 
-namespace sorbit {
+namespace SjisRegExp {
 
 const std::array<std::string_view, kFuzzyCharDicRowCount> FuzzyCharDicRows = {
     // 0: Ａ ａ A a
@@ -310,4 +310,4 @@ const std::array<std::string_view, kFuzzyCharDicRowCount> FuzzyCharDicRows = {
     "\xDF,\x81\x4B",
 };
 
-}  // namespace sorbit
+}  // namespace SjisRegExp

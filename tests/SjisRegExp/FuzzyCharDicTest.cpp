@@ -10,7 +10,7 @@
 
 #include "FuzzyCharDic.h"
 
-namespace sorbit {
+namespace SjisRegExp {
 namespace {
 
 // Row n's words as character codes: words separated by blanks, the characters of a word of
@@ -289,4 +289,4 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 }  // namespace
-}  // namespace sorbit
+}  // namespace SjisRegExp
