@@ -1,14 +1,10 @@
 #include "FuzzyCharDic.h"
 
+#include "Chars.h"
+
 namespace SjisRegExp {
 
 namespace {
-
-// Code page 932 lead bytes. The scanner has the same test; the table reader keeps its own
-// so that the table does not depend on the scanner's state-carrying interface.
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 // Reads a comma-text row one whole character at a time. A character is identified by its
 // byte position and length; Code() gives 0 at the end (or at a zero byte).

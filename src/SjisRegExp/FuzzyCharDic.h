@@ -10,18 +10,11 @@
 
 #include <array>
 #include <cstddef>
-#include <string>
 #include <string_view>
-#include <vector>
+
+#include "PreProcessor.h"
 
 namespace SjisRegExp {
-
-// A dictionary is an ordered list of groups; a group an ordered list of equivalent words;
-// a word a Shift-JIS string of one or more characters. Both orders matter: groups are
-// searched in order and the first word that matches wins.
-using Word = std::string;
-using Group = std::vector<Word>;
-using Dictionary = std::vector<Group>;
 
 inline constexpr std::size_t kFuzzyCharDicRowCount = 145;
 

@@ -1,0 +1,92 @@
+// Characters of Shift-JIS (code page 932) text, one or two bytes each, and the
+// backslash escapes of pattern text.
+//
+// A character is read as a 16-bit `CharCode`: a single byte is its own value, a lead
+// byte (0x81-0x9F, 0xE0-0xFC) followed by any byte is lead * 256 + trail. Code 0 is
+// "no character": what reading at or past the end yields, and it ends every scan.
+// Positions handed to GetChar / UngetChar are 1-based byte indexes (`index1`).
+//
+// ERegExpParser is the one exception type of every pattern error in this library.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace SjisRegExp {
+
+using CharCode = std::uint16_t;
+
+// Codes above every real character; they label the special automaton transitions.
+inline constexpr CharCode LineHeadCode = 0xFFFD;
+inline constexpr CharCode LineTailCode = 0xFFFE;
+inline constexpr CharCode EpsilonCode = 0xFFFF;
+
+// A pattern error: the Japanese message (UTF-8) and the 1-based byte position in the
+// pattern just after what caused it. Positions past 65535 saturate at 65535.
+class ERegExpParser : public std::runtime_error {
+ public:
+  ERegExpParser(const std::string& message, std::int64_t errorPos1);
+  std::uint16_t ErrorPos() const { return errorPos_; }
+
+ private:
+  std::uint16_t errorPos_;
+};
+
+// The code-page-932 lead-byte test, the same on every platform.
+constexpr bool IsLeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Reads the character at index1 and advances index1 past it. Outside the text it
+// yields 0 and leaves index1 alone. A lead byte that is the last byte of the text
+// raises the two-byte error at the lead byte's position.
+CharCode GetChar(std::string_view text, std::int32_t& index1);
+
+// Moves index1 back over the character that ends just before it.
+void UngetChar(std::string_view text, std::int32_t& index1);
+
+// Whether the byte at the 0-based offset is the trail byte of a two-byte character,
+// judged by the run of lead bytes directly before it (an odd run means yes).
+bool IsTrailByte(std::string_view text, std::size_t byteOffset);
+
+// Reads the character at p and advances p. The text ends at `end` or at its first
+// zero byte, whichever comes first; there it yields 0 and p stays. A lead byte with
+// nothing after it is taken as a character of its own, so p never passes the end.
+inline CharCode NextChar(const char*& p, const char* end) {
+  if (p >= end || *p == 0) return 0;
+  const auto b = static_cast<unsigned char>(*p);
+  if (IsLeadByte(b) && p + 1 < end && p[1] != 0) {
+    const auto t = static_cast<unsigned char>(p[1]);
+    p += 2;
+    return static_cast<CharCode>(b << 8 | t);
+  }
+  ++p;
+  return b;
+}
+
+// The number of bytes that the character at p occupies for NextChar (1 at the end).
+inline std::size_t CharStep(const char* p, const char* end) {
+  return (p + 1 < end && IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != 0) ? 2 : 1;
+}
+
+// The one- or two-byte text of a code; a high byte that is not a lead byte is dropped.
+std::string CodeToStr(CharCode code);
+
+// 0-15 for a hexadecimal digit of either case, else -1.
+std::int32_t HexDigitValue(CharCode c);
+// 0-7 for an octal digit, else -1.
+std::int32_t OctDigitValue(CharCode c);
+
+// Resolves the escape whose backslash lies just before index1; index1 ends after it.
+CharCode ReadEscape(std::string_view text, std::int32_t& index1);
+// One to four hexadecimal digits after \x.
+CharCode ReadHexCode(std::string_view text, std::int32_t& index1);
+// One to six octal digits, at most 0xFFFF.
+CharCode ReadOctCode(std::string_view text, std::int32_t& index1);
+
+// The text with a backslash before each of ^ ( | ) + * ? . [ ] $ and \.
+std::string QuoteMetaChars(std::string_view text);
+
+}  // namespace SjisRegExp
