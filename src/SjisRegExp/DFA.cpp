@@ -1,0 +1,229 @@
+#include "DFA.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "Parser.h"
+
+namespace SjisRegExp {
+
+namespace {
+
+std::uint64_t HashSet(const TRE_NFAStateSet& set) {
+  std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
+  const std::uint8_t* b = set.Bytes();
+  for (std::size_t i = 0, n = set.Size(); i < n; ++i) {
+    h ^= b[i];
+    h *= 0x100000001b3ull;
+  }
+  return h ^ (h >> 29);
+}
+
+// Calls f(i) for each member of the set, in ascending order.
+template <typename F>
+void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
+  const std::uint8_t* b = set.Bytes();
+  for (std::size_t byte = 0, n = set.Size(); byte < n; ++byte) {
+    unsigned bits = b[byte];
+    while (bits != 0) {
+      const int bit = __builtin_ctz(bits);
+      bits &= bits - 1;
+      f(static_cast<std::int32_t>(byte * 8 + static_cast<std::size_t>(bit)));
+    }
+  }
+}
+
+}  // namespace
+
+void TRE_DFA::TooComplex() const { throw ERegExpParser(kMsgTooComplex, nfa_->PatternEndPos()); }
+
+void TRE_DFA::CountWork(std::uint64_t units) {
+  work_ += units;
+  if (work_ > kMaxDFAWork) TooComplex();
+}
+
+void TRE_DFA::Build() {
+  lineHeadMark_ = nfa_->LineHeadMark();
+  lineTailMark_ = nfa_->LineTailMark();
+  const std::size_t n = nfa_->StateCount();
+
+  TRE_NFAStateSet initial(n);
+  initial.Include(nfa_->EntryState());
+  Closure(initial);
+  FindOrAddState(initial);
+
+  std::vector<std::int32_t> targets;
+  // States are appended while the loop runs and expanded in creation order.
+  for (std::size_t k = 0; k < states_.size(); ++k) {
+    const auto s = static_cast<std::int32_t>(k);
+    states_[k].expanded = 0xFFFF;
+    ComputeMoves(s);
+    // The move list holds the newest move first; targets are found in that order
+    // (which numbers the new states), and each transition is put in front of the
+    // state's list, which leaves the list in move-creation order.
+    targets.assign(moves_.size(), kNoState);
+    for (std::size_t m = moves_.size(); m-- > 0;) {
+      TRE_NFAStateSet& set = moveSets_[moves_[m].set];
+      Closure(set);
+      targets[m] = FindOrAddState(set);
+    }
+    if (transitions_.size() + moves_.size() > kMaxDFATransitions) TooComplex();
+    states_[k].firstTransition = static_cast<std::uint32_t>(transitions_.size());
+    states_[k].transitionCount = static_cast<std::uint32_t>(moves_.size());
+    for (std::size_t m = 0; m < moves_.size(); ++m) {
+      transitions_.push_back({moves_[m].range, targets[m]});
+    }
+  }
+  SortTransitions();
+  BuildDenseTable();
+  BuildStartSkip();
+
+  moves_ = {};
+  moveSets_ = {};
+  hashTable_ = {};
+  stateHashes_ = {};
+  worklist_ = {};
+}
+
+void TRE_DFA::Closure(TRE_NFAStateSet& set) {
+  // Any visiting order gives the same set: every state reachable over empty
+  // transitions from a member, cycles ending where a state is already included.
+  worklist_.clear();
+  CountWork(set.Size());
+  ForEachMember(set, [this](std::int32_t i) { worklist_.push_back(i); });
+  while (!worklist_.empty()) {
+    const std::int32_t i = worklist_.back();
+    worklist_.pop_back();
+    std::uint64_t visited = 0;
+    for (std::int32_t t = nfa_->FirstTransition(i); t >= 0;) {
+      const NFATransition& tr = nfa_->Transition(t);
+      ++visited;
+      if (tr.range.start == EpsilonCode && !set.Has(tr.target)) {
+        set.Include(tr.target);
+        worklist_.push_back(tr.target);
+      }
+      t = tr.next;
+    }
+    CountWork(visited);
+  }
+}
+
+void TRE_DFA::ComputeMoves(std::int32_t s) {
+  moves_.clear();
+  std::unordered_map<std::uint32_t, std::size_t> moveByRange;
+  const std::size_t n = nfa_->StateCount();
+  const TRE_NFAStateSet& set = states_[static_cast<std::size_t>(s)].states;
+  CountWork(set.Size());
+  ForEachMember(set, [&](std::int32_t i) {
+    std::uint64_t visited = 0;
+    for (std::int32_t t = nfa_->FirstTransition(i); t >= 0;) {
+      const NFATransition& tr = nfa_->Transition(t);
+      t = tr.next;
+      ++visited;
+      if (tr.range.start == EpsilonCode) continue;
+      const std::uint32_t key = static_cast<std::uint32_t>(tr.range.start) << 16 | tr.range.end;
+      const auto found = moveByRange.find(key);
+      if (found != moveByRange.end()) {
+        moveSets_[moves_[found->second].set].Include(tr.target);
+        continue;
+      }
+      const std::size_t index = moves_.size();
+      if (moveSets_.size() <= index) {
+        moveSets_.emplace_back(n);
+      } else {
+        moveSets_[index].Clear();
+      }
+      CountWork(moveSets_[index].Size());
+      moveSets_[index].Include(tr.target);
+      moves_.push_back({tr.range, index});
+      moveByRange.emplace(key, index);
+    }
+    CountWork(visited);
+  });
+}
+
+std::int32_t TRE_DFA::FindOrAddState(TRE_NFAStateSet& set) {
+  // Equal sets are found through their hash; there is never more than one state per
+  // set, so this is the state a search of the list in order would find.
+  CountWork(set.Size());
+  const std::uint64_t hash = HashSet(set);
+  if (!hashTable_.empty()) {
+    const std::size_t mask = hashTable_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      const std::int32_t s = hashTable_[slot];
+      if (s == kNoState) break;
+      if (stateHashes_[static_cast<std::size_t>(s)] == hash &&
+          states_[static_cast<std::size_t>(s)].states.Equals(set)) {
+        CountWork(set.Size());
+        return s;
+      }
+    }
+  }
+  if (states_.size() >= kMaxDFAStates) TooComplex();
+  setBytes_ += set.Size();
+  if (setBytes_ > kMaxDFASetBytes) TooComplex();
+  states_.emplace_back(set);
+  DFAState& added = states_.back();
+  added.accepting = set.Has(nfa_->ExitState()) ? 0xFFFF : 0;
+  stateHashes_.push_back(hash);
+  const auto index = static_cast<std::int32_t>(states_.size() - 1);
+
+  if (states_.size() * 2 > hashTable_.size()) {
+    // Grow to keep the table at most half full, and re-place every state.
+    hashTable_.assign(std::max<std::size_t>(64, hashTable_.size() * 2), kNoState);
+    const std::size_t mask = hashTable_.size() - 1;
+    for (std::size_t s = 0; s < states_.size(); ++s) {
+      std::size_t slot = stateHashes_[s] & mask;
+      while (hashTable_[slot] != kNoState) slot = (slot + 1) & mask;
+      hashTable_[slot] = static_cast<std::int32_t>(s);
+    }
+  } else {
+    const std::size_t mask = hashTable_.size() - 1;
+    std::size_t slot = hash & mask;
+    while (hashTable_[slot] != kNoState) slot = (slot + 1) & mask;
+    hashTable_[slot] = index;
+  }
+  return index;
+}
+
+void TRE_DFA::SortTransitions() {
+  for (const DFAState& state : states_) {
+    auto* begin = transitions_.data() + state.firstTransition;
+    std::stable_sort(begin, begin + state.transitionCount,
+                     [](const DFATransition& a, const DFATransition& b) {
+                       return a.range.start < b.range.start;
+                     });
+  }
+}
+
+void TRE_DFA::BuildDenseTable() {
+  if (states_.size() > kMaxDenseStates) return;
+  dense_.resize(states_.size() * 256);
+  for (std::size_t s = 0; s < states_.size(); ++s) {
+    for (std::size_t c = 0; c < 256; ++c) {
+      dense_[s * 256 + c] = NextStateByWalk(static_cast<std::int32_t>(s), static_cast<CharCode>(c));
+    }
+  }
+}
+
+void TRE_DFA::BuildStartSkip() {
+  if (Accepting(0)) return;
+  for (unsigned b = 0; b < 256; ++b) {
+    const auto byte = static_cast<unsigned char>(b);
+    if (!IsLeadByte(byte)) {
+      startSkip_[b] = NextStateByWalk(0, static_cast<CharCode>(b)) == kNoState ? 1 : 0;
+      continue;
+    }
+    // The walk yields a state only for a code inside some range, so a lead byte
+    // whose 256 codes meet no range of the initial state can never start a match.
+    const CharCode lo = static_cast<CharCode>(b << 8);
+    const CharCode hi = static_cast<CharCode>(b << 8 | 0xFF);
+    bool meets = false;
+    for (const DFATransition* t = TransitionsBegin(0); t != TransitionsEnd(0); ++t) {
+      if (t->range.start <= hi && t->range.end >= lo) meets = true;
+    }
+    startSkip_[b] = meets ? 0 : 2;
+  }
+}
+
+}  // namespace SjisRegExp

@@ -1,0 +1,125 @@
+// TRE_DFA: the deterministic automaton of one NFA, built completely at compile time
+// by subset construction and only read while matching.
+//
+// States are numbered in creation order; state 0 is the initial state. Each state
+// names its set of NFA states, says whether that set holds the NFA exit (accepting),
+// and owns a block of transitions sorted by start code (stable, so equal start codes
+// keep their construction order). The ranges of one state are disjoint except for the
+// single code of an anchor character matched literally, which may lie inside another
+// range; NextState then takes whichever comes first in the sorted order.
+//
+// Size bounds: a construction that would exceed kMaxDFAStates states (or the memory
+// and work bounds below) is refused as too complex with an ERegExpParser.
+//
+// Accelerator: for DFAs of at most kMaxDenseStates states, every state also has a
+// 256-entry table for the single-byte codes, filled from the sorted-list walk itself,
+// so that NextState on a single byte is one load and gives the walk's result.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "NFA.h"
+
+namespace SjisRegExp {
+
+inline constexpr std::size_t kMaxDFAStates = 100'000;
+inline constexpr std::size_t kMaxDFATransitions = 4'000'000;
+inline constexpr std::size_t kMaxDFASetBytes = 64u << 20;
+// Bytes of state sets scanned plus NFA transitions visited while building.
+inline constexpr std::uint64_t kMaxDFAWork = 2'000'000'000;
+inline constexpr std::size_t kMaxDenseStates = 4096;
+
+inline constexpr std::int32_t kNoState = -1;
+
+struct DFATransition {
+  CharRange range;
+  std::int32_t target = kNoState;
+};
+
+struct DFAState {
+  explicit DFAState(TRE_NFAStateSet set) : states(std::move(set)) {}
+  TRE_NFAStateSet states;
+  std::uint16_t expanded = 0;   // 0xFFFF once its transitions are computed
+  std::uint16_t accepting = 0;  // 0xFFFF when the set holds the NFA exit state
+  std::uint32_t firstTransition = 0;
+  std::uint32_t transitionCount = 0;
+};
+
+class TRE_DFA {
+ public:
+  explicit TRE_DFA(const TRE_NFA& nfa) : nfa_(&nfa) {}
+
+  // The whole construction; throws ERegExpParser ("too complex") past the bounds.
+  // The NFA is not read after Build returns.
+  void Build();
+
+  std::size_t StateCount() const { return states_.size(); }
+  const DFAState& State(std::int32_t s) const { return states_[s]; }
+  bool Accepting(std::int32_t s) const { return states_[s].accepting != 0; }
+  const DFATransition* TransitionsBegin(std::int32_t s) const {
+    return transitions_.data() + states_[s].firstTransition;
+  }
+  const DFATransition* TransitionsEnd(std::int32_t s) const {
+    return TransitionsBegin(s) + states_[s].transitionCount;
+  }
+  std::size_t TransitionCount() const { return transitions_.size(); }
+  bool LineHeadMark() const { return lineHeadMark_; }
+  bool LineTailMark() const { return lineTailMark_; }
+  bool HasDenseTable() const { return !dense_.empty(); }
+
+  // How far a plain scan may step past a start byte at which no match can begin:
+  // 0 (a match may begin here), 1 (a single-byte character that the initial state
+  // cannot take) or 2 (a lead byte whose every two-byte code the initial state cannot
+  // take). All 0 when the initial state accepts.
+  std::uint8_t StartSkip(unsigned char b) const { return startSkip_[b]; }
+
+  // The walk over the sorted list: stop with none below a start code, with the
+  // target at or below an end code.
+  std::int32_t NextStateByWalk(std::int32_t s, CharCode code) const {
+    for (const DFATransition *t = TransitionsBegin(s), *e = TransitionsEnd(s); t != e; ++t) {
+      if (code < t->range.start) return kNoState;
+      if (code <= t->range.end) return t->target;
+    }
+    return kNoState;
+  }
+  // The same result, by table for single-byte codes when the table exists.
+  std::int32_t NextState(std::int32_t s, CharCode code) const {
+    if (code < 256 && !dense_.empty()) return dense_[static_cast<std::size_t>(s) * 256 + code];
+    return NextStateByWalk(s, code);
+  }
+
+ private:
+  void Closure(TRE_NFAStateSet& set);
+  std::int32_t FindOrAddState(TRE_NFAStateSet& set);
+  void ComputeMoves(std::int32_t s);
+  void SortTransitions();
+  void BuildDenseTable();
+  void BuildStartSkip();
+  void CountWork(std::uint64_t units);
+  [[noreturn]] void TooComplex() const;
+
+  struct Move {
+    CharRange range;
+    std::size_t set;  // index into moveSets_
+  };
+
+  const TRE_NFA* nfa_;
+  std::vector<DFAState> states_;
+  std::vector<DFATransition> transitions_;
+  std::vector<std::int32_t> dense_;
+  std::uint8_t startSkip_[256] = {};
+  bool lineHeadMark_ = false;
+  bool lineTailMark_ = false;
+
+  // Working data of Build only.
+  std::vector<Move> moves_;  // in creation order; the move list is this reversed
+  std::vector<TRE_NFAStateSet> moveSets_;
+  std::vector<std::int32_t> hashTable_;  // open addressing over states_, -1 free
+  std::vector<std::uint64_t> stateHashes_;
+  std::vector<std::int32_t> worklist_;
+  std::size_t setBytes_ = 0;
+  std::uint64_t work_ = 0;
+};
+
+}  // namespace SjisRegExp

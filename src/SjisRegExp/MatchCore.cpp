@@ -1,0 +1,97 @@
+#include "MatchCore.h"
+
+namespace SjisRegExp {
+
+bool TMatchCORE::IsLineSeparator(CharCode code) const {
+  switch (lineSeparator_) {
+    case mcls_CRLF:
+      return code == 13;
+    case mcls_LF:
+      return code == 10;
+  }
+  return false;
+}
+
+MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
+  const TRE_DFA& dfa = CurrentDFA();
+  if (begin >= end) {
+    if (dfa.Accepting(0)) return {begin, begin};
+    return {};
+  }
+  MatchSpan found;
+  const char* p = begin;
+  while (p < end) {
+    // Step over start bytes at which the initial state has no transition at all;
+    // the walk below would stop there at once without a match.
+    for (std::uint8_t skip;
+         p < end && (skip = dfa.StartSkip(static_cast<unsigned char>(*p))) != 0;) {
+      if (skip == 2 && p + 1 >= end) break;  // a lone lead byte is one character
+      p += skip;
+    }
+    if (p >= end) break;
+    std::int32_t state = 0;
+    const char* cursor = p;
+    for (;;) {
+      if (dfa.Accepting(state)) found = {p, cursor};
+      const CharCode code = NextChar(cursor, end);
+      if (code == 0) break;
+      state = dfa.NextState(state, code);
+      if (state == kNoState) break;
+    }
+    if (found.start != nullptr) return found;
+    p += CharStep(p, end);
+  }
+  return found;
+}
+
+const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t state) const {
+  if (state == kNoState) return nullptr;
+  const TRE_DFA& dfa = CurrentDFA();
+  const char* result = nullptr;
+  const char* cursor = p;
+  std::int32_t last = state;
+  CharCode code = 0;
+  do {
+    if (dfa.Accepting(state)) result = cursor;
+    last = state;
+    code = NextChar(cursor, end);
+    state = code == 0 ? kNoState : dfa.NextState(state, code);
+  } while (state != kNoState);
+  if ((code == 0 || IsLineSeparator(code)) && dfa.NextState(last, LineTailCode()) != kNoState) {
+    return code != 0 ? cursor - 1 : cursor;
+  }
+  return result;
+}
+
+const char* TMatchCORE::LongestAtLineHead(const char* p, const char* end,
+                                          std::int32_t state) const {
+  const TRE_DFA& dfa = CurrentDFA();
+  if (!dfa.LineHeadMark()) return LongestFrom(p, end, state);
+  const char* a = LongestFrom(p, end, dfa.NextState(state, LineHeadCode()));
+  if (a == nullptr) return nullptr;
+  const char* b = LongestFrom(p, end, state);
+  if (b != nullptr && b >= a) return b;
+  return a;
+}
+
+MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
+  const char* e = LongestAtLineHead(begin, end, 0);
+  if (e != nullptr) return {begin, e};
+  return ScanFrom(begin, end);
+}
+
+MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
+  const TRE_DFA& dfa = CurrentDFA();
+  const char* p = begin;
+  while (p < end) {
+    if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
+    if (*p == '\n' && dfa.LineHeadMark()) {
+      if (const char* e = LongestAtLineHead(p + 1, end, 0); e != nullptr) return {p + 1, e};
+    }
+    p += CharStep(p, end);
+  }
+  if (dfa.LineTailMark() && dfa.NextState(0, LineTailCode()) != kNoState) return {p, p};
+  return {};
+}
+
+}  // namespace SjisRegExp

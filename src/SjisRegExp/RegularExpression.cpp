@@ -1,0 +1,68 @@
+#include "RegularExpression.h"
+
+#include <limits>
+
+#include "NFA.h"
+#include "Parser.h"
+
+namespace SjisRegExp {
+
+TRegularExpression::TRegularExpression() {
+  cache_.reserve(CacheCapacity);
+  cache_.push_back({std::string(), nullptr});
+  currentIndex_ = 0;
+  Compile(std::string());
+}
+
+void TRegularExpression::SetRegExp(std::string_view pattern) {
+  std::string written(pattern);
+  preProcessor_.SetText(written);
+  preProcessor_.Run();
+  const std::string& processed = preProcessor_.ProcessedText();
+  try {
+    currentIndex_ = -1;
+    for (std::size_t i = 0; i < cache_.size(); ++i) {
+      if (cache_[i].text == processed) {
+        currentIndex_ = static_cast<std::int32_t>(i);
+        break;
+      }
+    }
+    if (currentIndex_ < 0) {
+      if (cache_.size() >= static_cast<std::size_t>(CacheCapacity)) cache_.pop_back();
+      cache_.insert(cache_.begin() + 1, CacheEntry{processed, nullptr});
+      currentIndex_ = 1;
+      Compile(cache_[1].text);
+    }
+    regExp_ = std::move(written);
+  } catch (...) {
+    currentIndex_ = 0;
+    regExp_.clear();
+    throw;
+  }
+}
+
+void TRegularExpression::Compile(const std::string& text) {
+  try {
+    // Positions are 32-bit and reported in 16 bits; a text this long is refused
+    // before its positions could wrap.
+    if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
+      throw ERegExpParser(kMsgTooComplex, std::numeric_limits<std::int64_t>::max());
+    }
+    auto parser = std::make_unique<TREParser>(text);
+    parser->Parse();
+    auto nfa = std::make_unique<TRE_NFA>(*parser, LineHeadCode(), LineTailCode());
+    nfa->Build();
+    auto dfa = std::make_unique<TRE_DFA>(*nfa);
+    dfa->Build();
+    cache_[static_cast<std::size_t>(currentIndex_)].dfa = std::move(dfa);
+    ++compileCount_;
+  } catch (...) {
+    if (currentIndex_ > 0) {
+      cache_.erase(cache_.begin() + currentIndex_);
+    }
+    currentIndex_ = 0;
+    throw;
+  }
+}
+
+}  // namespace SjisRegExp

@@ -1,0 +1,66 @@
+// TRegularExpression holds the current pattern and a cache of compiled patterns.
+//
+// Writing RegExp runs the preprocessor, then looks the processed text up in the cache
+// (entry 0 is always the empty pattern; at most CacheCapacity entries). A miss is
+// inserted at index 1 and compiled (parser -> NFA -> DFA); when the cache is full the
+// last entry, the one inserted earliest, is dropped first. A failed compilation drops
+// its entry and leaves the empty pattern current with RegExp empty; a preprocessor
+// error leaves everything as it was. Only the DFA stays: parser and NFA are freed
+// as soon as it is built.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DFA.h"
+#include "PreProcessor.h"
+
+namespace SjisRegExp {
+
+class TRegularExpression {
+ public:
+  static constexpr std::int32_t CacheCapacity = 30;
+
+  TRegularExpression();
+  virtual ~TRegularExpression() = default;
+  TRegularExpression(const TRegularExpression&) = delete;
+  TRegularExpression& operator=(const TRegularExpression&) = delete;
+
+  const std::string& RegExp() const { return regExp_; }
+  // May throw ERegExpParser (a pattern error or a pattern too complex to compile).
+  virtual void SetRegExp(std::string_view pattern);
+
+  virtual CharCode LineHeadCode() const { return SjisRegExp::LineHeadCode; }
+  virtual CharCode LineTailCode() const { return SjisRegExp::LineTailCode; }
+
+  std::int32_t CurrentIndex() const { return currentIndex_; }
+  std::size_t CacheCount() const { return cache_.size(); }
+  const std::string& CacheText(std::size_t index) const { return cache_[index].text; }
+  // How many patterns this component has compiled (the empty one included).
+  std::size_t CompileCount() const { return compileCount_; }
+
+  const TRE_DFA& CurrentDFA() const { return *cache_[static_cast<std::size_t>(currentIndex_)].dfa; }
+
+ protected:
+  // Compiles the text into the cache entry at CurrentIndex.
+  virtual void Compile(const std::string& text);
+  TREPreProcessor& PreProcessor() { return preProcessor_; }
+  const TREPreProcessor& PreProcessor() const { return preProcessor_; }
+
+ private:
+  struct CacheEntry {
+    std::string text;
+    std::unique_ptr<TRE_DFA> dfa;
+  };
+
+  std::string regExp_;
+  std::vector<CacheEntry> cache_;
+  std::int32_t currentIndex_ = 0;
+  TREPreProcessor preProcessor_;
+  std::size_t compileCount_ = 0;
+};
+
+}  // namespace SjisRegExp
