@@ -5,7 +5,8 @@
 //    under the synonym pass (an empty list), which scans the same tokens;
 //  - a pattern that the scanner accepts is copied unchanged by a pass without dictionaries;
 //  - the fuzzy pass's output scans again without error, so the parser sees no new lexical
-//    fault, and running it twice gives the same text.
+//    fault, and running it twice gives the same text;
+//  - a pattern that parses still parses once widened: the groups are well-formed atoms.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <string_view>
 
 #include "FuzzyCharDic.h"
+#include "Parser.h"
 #include "PreProcessor.h"
 #include "Scanner.h"
 
@@ -29,6 +31,16 @@ void Check(bool condition) {
 void ScanAll(std::string_view text) {
   SjisRegExp::TREScanner scanner(text);
   while (scanner.GetToken() != SjisRegExp::tk_End) {
+  }
+}
+
+bool Parses(std::string_view text) {
+  try {
+    SjisRegExp::TREParser parser(text);
+    parser.Parse();
+    return true;
+  } catch (const ERegExpParser&) {
+    return false;
   }
 }
 
@@ -74,5 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzzy.Run();
   Check(fuzzy.ProcessedText() == once);
+  if (pattern.find('\0') == std::string_view::npos && Parses(pattern)) Check(Parses(once));
   return 0;
 }
