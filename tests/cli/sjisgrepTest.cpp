@@ -151,6 +151,9 @@ TEST_F(SjisgrepTest, CarriageReturnIsNotMatchedButPrinted) {
   EXPECT_EQ(Run({"-o", "b.$", "crlf.txt"}).out, "bc\nbd\n");
   // A CR inside a line is an ordinary character: "$" is only the end of the line.
   EXPECT_EQ(Run({"a$"}, "a\rb\n").status, 1);
+  // Without its LF the last line's CR is an ordinary character too.
+  EXPECT_EQ(Run({"c$"}, "abc\r").status, 1);
+  EXPECT_EQ(Run({"c\r$"}, "abc\r").out, "abc\r\n");
 }
 
 TEST_F(SjisgrepTest, LastLineWithoutLineFeedIsPrintedWithOne) {

@@ -27,7 +27,7 @@ constexpr char kUsage[] =
     "                marks and numerals match their equivalents\n"
     "  -n            prefix each line with its line number\n"
     "  -c            print only a count of matching lines per file\n"
-    "  -o            print only the matched parts of each line, one a line\n"
+    "  -o            print only the matched parts of each line, one per line\n"
     "  -H            print the file name with each line\n"
     "  -h            never print file names (default: print them when there are\n"
     "                several files)\n"
@@ -102,9 +102,11 @@ class Searcher {
       if (read < 0) break;
       ++lineNumber;
       std::size_t size = static_cast<std::size_t>(read);
-      if (size > 0 && buffer_[size - 1] == '\n') --size;
+      const bool endsWithLineFeed = size > 0 && buffer_[size - 1] == '\n';
+      if (endsWithLineFeed) --size;
       std::size_t textSize = size;
-      if (textSize > 0 && buffer_[textSize - 1] == '\r') --textSize;
+      // Only the CR of a CR LF is left out; a last line without LF keeps its CR.
+      if (endsWithLineFeed && textSize > 0 && buffer_[textSize - 1] == '\r') --textSize;
       if (ProcessLine(size, textSize, name, showName, lineNumber)) ++matching;
     }
     if (std::ferror(in)) {
