@@ -1,0 +1,77 @@
+// Match allocates nothing. This binary replaces the global operator new to count
+// every allocation, so it is kept apart from the other tests.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "AWKStr.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+
+void* CountedAlloc(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return CountedAlloc(size); }
+void* operator new[](std::size_t size) { return CountedAlloc(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace SjisRegExp {
+namespace {
+
+TEST(MatchAllocationTest, TheCounterSeesAllocations) {
+  const long before = g_allocations.load();
+  auto text = std::make_unique<std::string>(100, 'x');
+  EXPECT_GT(g_allocations.load(), before);
+}
+
+TEST(MatchAllocationTest, MatchAllocatesNothing) {
+  const std::string titles[] = {
+      "Re: 123 thanks",
+      "Fw: re>>45",
+      "no reply",
+      "",
+      "\x82\xA0\x82\xA2Re[#9]",
+      std::string(5000, 'r') + "e: 1\r\n" + std::string(3000, '\x82'),
+      "a\nb\r\nc$",
+  };
+  const char* patterns[] = {"[Rr][Ee][ :>\\[#]+[0-9]+", "",   "^b",     "c$",
+                            "(a|b)*a(a|b)(a|b)",        ".*", "[^a]+$", "\x82\xA0|x"};
+  TAWKStr awk;
+  for (const char* pattern : patterns) {
+    awk.SetRegExp(pattern);
+    for (auto separator : {mcls_CRLF, mcls_LF}) {
+      awk.SetLineSeparator(separator);
+      const long before = g_allocations.load();
+      int total = 0;
+      for (const std::string& title : titles) {
+        int start = 0;
+        int length = 0;
+        total += awk.Match(title, start, length) + length;
+      }
+      EXPECT_EQ(g_allocations.load(), before) << pattern;
+      EXPECT_GE(total, 0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace SjisRegExp
