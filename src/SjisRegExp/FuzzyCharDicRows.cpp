@@ -4,8 +4,8 @@
 // group before "ｶ" alone. The comment above each row shows its words in UTF-8.
 //
 // Words that contain a comma, a blank or a double quote are stored quoted (rows 36, 38, 68).
-// Row 48 carries a trailing comma and row 80 holds ス゛ twice; both are kept as they have
-// always been stored, since the reader makes nothing of the one and the other is harmless.
+// Row 48 ends with a comma, which adds no word. Row 80 holds ス゛ twice (and no す゛); the
+// table is kept as it has always been, and the doubled word only repeats an alternative.
 #include "FuzzyCharDic.h"
 
 namespace SjisRegExp {
