@@ -1,8 +1,7 @@
-#include "convert/ReplyNo.h"
-
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "convert/ReplyNo.h"
 #include "platform/PosixFileSystem.h"
 
 namespace sorbit {
@@ -22,22 +21,16 @@ TEST_P(ReplyNumbers, AreTheDigitsThatEndTheLeftmostReference) {
   EXPECT_EQ(ExtractReplyNo(matcher, GetParam().title), GetParam().reply_no);
 }
 
-INSTANTIATE_TEST_SUITE_P(Titles, ReplyNumbers,
-                         ::testing::Values(TitleCase{"Re: 12 thanks", "12"},
-                                           TitleCase{"RE>>#345", "345"},
-                                           TitleCase{"re[7] about this", "7"},
-                                           TitleCase{"Re:Re:12", "12"},
-                                           TitleCase{"Re 1 and Re 2", "1"},
-                                           TitleCase{"Re12", ""},
-                                           TitleCase{"Reply 12", ""},
-                                           TitleCase{"Are: 5", "5"},
-                                           TitleCase{"Re: 0012", "0012"},
-                                           TitleCase{"Re: and nothing else", ""},
-                                           TitleCase{"", ""},
-                                           TitleCase{"Fw: re>>45", "45"},
-                                           TitleCase{"Red Re:5", "5"},
-                                           TitleCase{"Re: 12345678901234567890", "12345678901234567890"}),
-                         [](const auto& p) { return "Case" + std::to_string(p.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Titles, ReplyNumbers,
+    ::testing::Values(TitleCase{"Re: 12 thanks", "12"}, TitleCase{"RE>>#345", "345"},
+                      TitleCase{"re[7] about this", "7"}, TitleCase{"Re:Re:12", "12"},
+                      TitleCase{"Re 1 and Re 2", "1"}, TitleCase{"Re12", ""},
+                      TitleCase{"Reply 12", ""}, TitleCase{"Are: 5", "5"},
+                      TitleCase{"Re: 0012", "0012"}, TitleCase{"Re: and nothing else", ""},
+                      TitleCase{"", ""}, TitleCase{"Fw: re>>45", "45"}, TitleCase{"Red Re:5", "5"},
+                      TitleCase{"Re: 12345678901234567890", "12345678901234567890"}),
+    [](const auto& p) { return "Case" + std::to_string(p.index); });
 
 TEST(ReplyNumbers, FullWidthTitleGivesNone) {
   // Ｒｅ：１２ in full-width letters, colon and digits.
@@ -48,8 +41,14 @@ TEST(ReplyNumbers, FullWidthTitleGivesNone) {
 TEST(ReplyNumbers, NeverStartAtATrailByte) {
   // 0x82 0x52 is a two-byte character whose trail byte has the value of "R".
   SjisRegExp::TAWKStr matcher;
-  EXPECT_EQ(ExtractReplyNo(matcher, "\x82R" "e: 1"), "");
-  EXPECT_EQ(ExtractReplyNo(matcher, "\x82R" "e: 1 Re: 2"), "2");
+  EXPECT_EQ(ExtractReplyNo(matcher,
+                           "\x82R"
+                           "e: 1"),
+            "");
+  EXPECT_EQ(ExtractReplyNo(matcher,
+                           "\x82R"
+                           "e: 1 Re: 2"),
+            "2");
 }
 
 TEST(ReplyNumbers, TheConversionCarriesThemIntoEveryRecord) {
