@@ -1,0 +1,412 @@
+#include "platform/Profile.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+namespace sorbit::platform {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string CutToLimit(std::string_view text) {
+  return std::string(text.substr(0, kProfileValueLimit));
+}
+
+// One line of a profile file. `text` excludes the line end; `end` is the offset just past
+// the line end (LF or CR LF), or the end of the content for a last line without one.
+struct Line {
+  std::size_t begin = 0;
+  std::string_view text;
+  std::size_t end = 0;
+  bool has_line_end = false;
+};
+
+std::vector<Line> SplitLines(std::string_view content) {
+  std::vector<Line> lines;
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    Line line;
+    line.begin = pos;
+    std::size_t lf = content.find('\n', pos);
+    std::size_t text_end = (lf == std::string_view::npos) ? content.size() : lf;
+    line.end = (lf == std::string_view::npos) ? content.size() : lf + 1;
+    line.has_line_end = lf != std::string_view::npos;
+    if (line.has_line_end && text_end > pos && content[text_end - 1] == '\r') --text_end;
+    line.text = content.substr(pos, text_end - pos);
+    lines.push_back(line);
+    pos = line.end;
+  }
+  return lines;
+}
+
+// The section name of a section line, or nullopt for any other line.
+std::optional<std::string_view> SectionName(std::string_view line_text) {
+  std::string_view t = TrimBlanks(line_text);
+  if (t.empty() || t.front() != '[') return std::nullopt;
+  std::size_t close = t.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return TrimBlanks(t.substr(1, close - 1));
+}
+
+// A key line split at its first "=": the key (trimmed) and the offset of the "=".
+struct KeyLine {
+  std::string_view key;
+  std::size_t equals = 0;
+};
+
+std::optional<KeyLine> ParseKeyLine(std::string_view line_text) {
+  std::string_view t = TrimBlanks(line_text);
+  if (t.empty() || t.front() == ';') return std::nullopt;
+  std::size_t equals = line_text.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  return KeyLine{TrimBlanks(line_text.substr(0, equals)), equals};
+}
+
+// Where a section was found: the index of its header line and one past its last line.
+struct SectionPlace {
+  std::size_t header = 0;
+  std::size_t end = 0;
+};
+
+std::optional<SectionPlace> FindSection(const std::vector<Line>& lines, std::string_view name) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::optional<std::string_view> found = SectionName(lines[i].text);
+    if (!found || !EqualsIgnoringAsciiCase(*found, name)) continue;
+    std::size_t end = i + 1;
+    while (end < lines.size() && !SectionName(lines[end].text)) ++end;
+    return SectionPlace{i, end};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> FindKey(const std::vector<Line>& lines, const SectionPlace& section,
+                                   std::string_view key) {
+  for (std::size_t i = section.header + 1; i < section.end; ++i) {
+    std::optional<KeyLine> parsed = ParseKeyLine(lines[i].text);
+    if (parsed && EqualsIgnoringAsciiCase(parsed->key, key)) return i;
+  }
+  return std::nullopt;
+}
+
+std::string_view Unquote(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value.remove_prefix(1);
+    value.remove_suffix(1);
+  }
+  return value;
+}
+
+bool HoldsLineBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// The line end an edit adds: the file's own (that of its first line), LF for a new file.
+std::string_view LineEndOf(std::string_view content) {
+  std::size_t lf = content.find('\n');
+  if (lf != std::string_view::npos && lf > 0 && content[lf - 1] == '\r') return "\r\n";
+  return "\n";
+}
+
+// ---- file handling ----
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { Reset(); }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  void Reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  // Closes and reports whether the close itself succeeded (a late write error shows here).
+  bool Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool ReadAll(int fd, std::string& out) {
+  out.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) return true;
+    out.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+bool WriteAllAt(int fd, std::string_view data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t put = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (put == 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+// Reads a regular file whole. A FIFO or device is not a profile file and is never read
+// (opening it non-blocking keeps a FIFO without writer from hanging us).
+std::optional<std::string> ReadRegularFile(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  std::string content;
+  if (!ReadAll(fd.get(), content)) return std::nullopt;
+  return content;
+}
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string FileNameOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Creates a file that did not exist. A half-written file is removed again.
+bool WriteNewFile(const std::string& path, std::string_view content) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd.valid()) return false;
+  if (!WriteAllAt(fd.get(), content) || !fd.Close()) {
+    ::unlink(path.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Replaces an existing file: the new content goes to a temporary file beside it, which
+// takes the old file's mode and is then renamed over it, so a failure at any point leaves
+// the old file whole. `writable` is the old file opened for writing; when the folder does
+// not let us create the temporary file, the content is written into it in place instead.
+bool ReplaceFile(const std::string& path, const struct stat& old_stat, int writable,
+                 std::string_view content) {
+  std::string temp = FolderOf(path) + "/." + FileNameOf(path) + ".XXXXXX";
+  Fd tmp(::mkostemp(temp.data(), O_CLOEXEC));
+  if (!tmp.valid()) {
+    if (errno != EACCES && errno != EPERM) return false;
+    // In place: the only way left. Write first, then cut, so that a shorter write
+    // failure leaves at worst the old tail behind rather than an empty file.
+    if (!WriteAllAt(writable, content)) return false;
+    if (::ftruncate(writable, static_cast<off_t>(content.size())) != 0) return false;
+    return ::fsync(writable) == 0;
+  }
+  bool ok = ::fchmod(tmp.get(), old_stat.st_mode & 07777) == 0;
+  if (ok && (old_stat.st_uid != ::geteuid() || old_stat.st_gid != ::getegid())) {
+    // Keeping another owner needs privileges; a failure here is not worth refusing for.
+    [[maybe_unused]] int ignored = ::fchown(tmp.get(), old_stat.st_uid, old_stat.st_gid);
+  }
+  ok = ok && WriteAllAt(tmp.get(), content) && ::fsync(tmp.get()) == 0;
+  ok = tmp.Close() && ok;
+  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string GetProfileStringFromText(std::string_view content, std::string_view section,
+                                     std::string_view key, std::string_view default_value) {
+  std::vector<Line> lines = SplitLines(content);
+  std::optional<SectionPlace> place = FindSection(lines, section);
+  if (!place) return CutToLimit(default_value);
+  std::optional<std::size_t> index = FindKey(lines, *place, key);
+  if (!index) return CutToLimit(default_value);
+  std::string_view text = lines[*index].text;
+  std::size_t equals = ParseKeyLine(text)->equals;
+  return CutToLimit(Unquote(TrimBlanks(text.substr(equals + 1))));
+}
+
+std::optional<std::string> SetProfileStringInText(std::string_view content,
+                                                  std::string_view section, std::string_view key,
+                                                  std::string_view value) {
+  // A name that reading would not find again, or a line break that would make new lines
+  // out of a value, cannot be stored.
+  if (HoldsLineBreakOrNul(section) || HoldsLineBreakOrNul(key) || HoldsLineBreakOrNul(value)) {
+    return std::nullopt;
+  }
+  if (section.find(']') != std::string_view::npos || TrimBlanks(section) != section) {
+    return std::nullopt;
+  }
+  if (key.empty() || key.find('=') != std::string_view::npos || TrimBlanks(key) != key ||
+      key.front() == ';' || key.front() == '[') {
+    return std::nullopt;
+  }
+
+  const std::string_view eol = LineEndOf(content);
+  std::vector<Line> lines = SplitLines(content);
+  std::string out;
+  out.reserve(content.size() + section.size() + key.size() + value.size() + 8);
+
+  std::optional<SectionPlace> place = FindSection(lines, section);
+  if (!place) {
+    out.append(content);
+    if (!content.empty() && content.back() != '\n') out.append(eol);
+    out.append("[").append(section).append("]").append(eol);
+    out.append(key).append("=").append(value).append(eol);
+    return out;
+  }
+
+  std::optional<std::size_t> index = FindKey(lines, *place, key);
+  if (index) {
+    // Keep the key as it is spelt and spaced, and the blanks after "=".
+    const Line& line = lines[*index];
+    std::size_t value_begin = ParseKeyLine(line.text)->equals + 1;
+    while (value_begin < line.text.size() && IsBlank(line.text[value_begin])) ++value_begin;
+    out.append(content.substr(0, line.begin + value_begin));
+    out.append(value);
+    out.append(content.substr(line.begin + line.text.size()));
+    return out;
+  }
+
+  // A new key goes after the section's last non-blank line, before any blank lines that
+  // separate it from the next section.
+  std::size_t after = place->header;
+  for (std::size_t i = place->header + 1; i < place->end; ++i) {
+    if (!TrimBlanks(lines[i].text).empty()) after = i;
+  }
+  const Line& last = lines[after];
+  out.append(content.substr(0, last.end));
+  if (!last.has_line_end) out.append(eol);
+  out.append(key).append("=").append(value).append(eol);
+  out.append(content.substr(last.end));
+  return out;
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view default_value, const std::string& path) {
+  std::optional<std::string> content = ReadRegularFile(path);
+  if (!content) return CutToLimit(default_value);
+  return GetProfileStringFromText(*content, section, key, default_value);
+}
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                               std::string_view value, const std::string& path) {
+  if (path.empty()) return false;
+  // Write through a symbolic link to the file it names, rather than replacing the link.
+  std::string target = path;
+  struct stat link_stat {};
+  if (::lstat(path.c_str(), &link_stat) == 0 && S_ISLNK(link_stat.st_mode)) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved != nullptr) {
+      target = resolved;
+      ::free(resolved);
+    }
+  }
+
+  struct stat st {};
+  if (::stat(target.c_str(), &st) != 0) {
+    if (errno != ENOENT) return false;
+    std::optional<std::string> fresh = SetProfileStringInText("", section, key, value);
+    return fresh && WriteNewFile(target, *fresh);
+  }
+  if (!S_ISREG(st.st_mode)) return false;
+
+  // The file must be writable itself: replacing a read-only file through its folder would
+  // overrule the protection the user gave it.
+  Fd writable(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!writable.valid()) return false;
+  std::optional<std::string> old = ReadRegularFile(target);
+  if (!old) return false;
+  std::optional<std::string> updated = SetProfileStringInText(*old, section, key, value);
+  if (!updated) return false;
+  if (!ReplaceFile(target, st, writable.get(), *updated)) return false;
+  return writable.Close();
+}
+
+std::optional<int32_t> ParseProfileInteger(std::string_view text) {
+  const std::size_t whole_length = text.size();
+  std::size_t pos = 0;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  bool hex = false;
+  if (pos < text.size() && text[pos] == '$') {
+    hex = true;
+    ++pos;
+  } else if (whole_length > 2 && pos + 1 < text.size() && text[pos] == '0' &&
+             (text[pos + 1] == 'x' || text[pos + 1] == 'X')) {
+    hex = true;
+    pos += 2;
+  }
+  if (pos >= text.size()) return std::nullopt;
+
+  // Accumulate in 64 bits; stop as soon as the 32-bit range is left.
+  const uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 2147483648ull : 2147483647ull);
+  uint64_t magnitude = 0;
+  for (; pos < text.size(); ++pos) {
+    char c = text[pos];
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (hex && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (hex && c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return std::nullopt;
+    }
+    magnitude = magnitude * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+    if (magnitude > limit) return std::nullopt;
+  }
+  // Hexadecimal digits give the 32-bit pattern; the sign then negates it, with wrap-around.
+  uint32_t bits = static_cast<uint32_t>(magnitude);
+  if (negative) bits = 0u - bits;
+  return static_cast<int32_t>(bits);
+}
+
+bool ReadProfileBool(std::string_view section, std::string_view key, bool default_value,
+                     const std::string& path) {
+  std::optional<int32_t> number =
+      ParseProfileInteger(GetPrivateProfileString(section, key, "", path));
+  if (!number) return default_value;
+  return *number != 0;
+}
+
+}  // namespace sorbit::platform
