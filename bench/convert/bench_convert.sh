@@ -36,3 +36,7 @@ awk -v cp="$cp_t" -v conv="$conv_t" -v rss="$rss" -v out="$out_bytes" -v in_byte
   printf "peak RSS    %.1f MiB   %.2f of 1.5x output + 32 MiB (bar 1.00)\n", rss / 1024, rss / limit;
 }'
 rm -rf "$data/out" "$data/cp.out"
+
+mkdir -p "$data/out"
+"$tools/reply_bench" "$log" "$data/out/" 5
+rm -rf "$data/out"

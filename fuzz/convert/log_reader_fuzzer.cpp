@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   // The first byte picks the read size, so refills land everywhere.
   const std::size_t piece = data[0] < 128 ? 1 + data[0] : std::size_t{1} << 20;
-  sorbit::LogReader reader(std::make_unique<Bytes>(data + 1, size - 1, piece));
+  sorbit::LogReader reader(std::make_unique<Bytes>(data + 1, size - 1, piece), 4096 + data[0]);
   sorbit::OutputLines out;
   std::string expected;
   const sorbit::RecordOptions options{(data[0] & 1) != 0, (data[0] & 2) != 0, (data[0] & 4) != 0};

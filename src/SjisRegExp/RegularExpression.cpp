@@ -15,8 +15,10 @@ TRegularExpression::TRegularExpression() {
 }
 
 void TRegularExpression::SetRegExp(std::string_view pattern) {
-  std::string written(pattern);
-  preProcessor_.SetText(written);
+  // The pattern may be our own RegExp text (the dictionary switches write it again), so it is
+  // copied first; into a member, so that writing a cached pattern allocates nothing.
+  written_.assign(pattern);
+  preProcessor_.SetText(written_);
   preProcessor_.Run();
   const std::string& processed = preProcessor_.ProcessedText();
   try {
@@ -33,7 +35,7 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
       currentIndex_ = 1;
       Compile(cache_[1].text);
     }
-    regExp_ = std::move(written);
+    regExp_.swap(written_);
   } catch (...) {
     currentIndex_ = 0;
     regExp_.clear();

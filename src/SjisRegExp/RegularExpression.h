@@ -57,6 +57,7 @@ class TRegularExpression {
   };
 
   std::string regExp_;
+  std::string written_;  // the text being written, until it becomes regExp_
   std::vector<CacheEntry> cache_;
   std::int32_t currentIndex_ = 0;
   TREPreProcessor preProcessor_;

@@ -12,11 +12,17 @@ namespace {
 // How many other names a backup may try when its dated name is already taken.
 constexpr int kMaxBackupAttempts = 999;
 
-std::string Decimal(long long n) {
+void AppendDecimal(std::string& s, long long n) {
   char digits[24];
   auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
   (void)ec;
-  return std::string(digits, end);
+  s.append(digits, end);
+}
+
+std::string Decimal(long long n) {
+  std::string s;
+  AppendDecimal(s, n);
+  return s;
 }
 
 bool IsLogExtension(std::string_view extension) {
@@ -44,9 +50,14 @@ void ConvertFile(LogReader& reader, std::string_view file_name, std::string_view
   LogMessage message;
   long long message_count = 0;
   std::string reply_no;
+  // The progress text differs only in its ordinal: keep the rest and rewrite the number.
+  std::string text = ProgressText(file_name, 1);
+  const std::size_t ordinal_at = text.size() - std::string_view("1 件目").size();
   while (!reader.AtEnd()) {
     host.ProcessEvents();
-    const std::string text = ProgressText(file_name, message_count + 1);
+    text.resize(ordinal_at);
+    AppendDecimal(text, message_count + 1);
+    text.append(" 件目");
     host.SetProgress(
         {text, file_name, message_count + 1, reader.BytesConsumed(), reader.FileSize()});
     if (!reader.ReadMessage(message)) break;

@@ -7,7 +7,6 @@ namespace sorbit {
 
 namespace {
 
-constexpr std::size_t kBufferBytes = 1 << 20;
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 constexpr char kCtrlZ = '\x1a';
@@ -77,6 +76,10 @@ void LogMessage::Detach() {
     owned_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
     char* at = owned_.back().get();
     for (std::size_t i = first_borrowed_; i < lines_.size(); ++i) {
+      if (lines_[i].empty()) {
+        lines_[i] = {};
+        continue;
+      }
       std::memcpy(at, lines_[i].data(), lines_[i].size());
       lines_[i] = std::string_view(at, lines_[i].size());
       at += lines_[i].size();
@@ -94,8 +97,10 @@ std::string_view LogMessage::Time() const { return Cut(Line(2), 17, 5); }
 std::string_view LogMessage::NumberLabel() const { return Cut(Line(3), 1, 3); }
 std::string_view LogMessage::NumberText() const { return Cut(Line(3), 4); }
 
-LogReader::LogReader(std::unique_ptr<InputFile> file)
-    : file_(std::move(file)), buffer_(kBufferBytes) {}
+LogReader::LogReader(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
+    : file_(std::move(file)),
+      buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(buffer_bytes, 1))),
+      buffer_size_(std::max<std::size_t>(buffer_bytes, 1)) {}
 
 long long LogReader::FileSize() const { return file_ ? file_->Size() : 0; }
 
@@ -111,20 +116,20 @@ bool LogReader::Fill() {
   // The buffer is about to be overwritten: the block being read keeps copies of its lines.
   if (filling_ != nullptr) filling_->Detach();
   pos_ = end_ = 0;
-  std::size_t got = file_->Read(buffer_.data(), buffer_.size());
+  std::size_t got = file_->Read(buffer_.get(), buffer_size_);
   if (got == 0) {
     text_ended_ = true;
     return false;
   }
   // Nothing after a Ctrl-Z is ever read: cut the buffer there and stop reading the file.
-  const char* stop = static_cast<const char*>(std::memchr(buffer_.data(), kCtrlZ, got));
+  const char* stop = static_cast<const char*>(std::memchr(buffer_.get(), kCtrlZ, got));
   if (stop != nullptr) {
-    got = static_cast<std::size_t>(stop - buffer_.data());
+    got = static_cast<std::size_t>(stop - buffer_.get());
     text_ended_ = true;
   }
   end_ = got;
-  const char* nul = static_cast<const char*>(std::memchr(buffer_.data(), '\0', end_));
-  next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.data()) : end_;
+  const char* nul = static_cast<const char*>(std::memchr(buffer_.get(), '\0', end_));
+  next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.get()) : end_;
   return end_ > 0;
 }
 
@@ -158,14 +163,14 @@ bool LogReader::ReadLine(std::string_view& line) {
   if (AtEnd()) return false;
   // Most lines lie whole in the buffer and are short and free of NUL: hand them out as they
   // stand, without copying.
-  const char* begin = buffer_.data() + pos_;
+  const char* begin = buffer_.get() + pos_;
   const std::size_t avail = end_ - pos_;
   const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
   if (cr != nullptr) {
     const std::size_t length = static_cast<std::size_t>(cr - begin);
     if (next_nul_ < pos_ + length) {
       const char* nul = static_cast<const char*>(std::memchr(begin, '\0', avail));
-      next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.data()) : end_;
+      next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.get()) : end_;
     }
     if (length <= kMaxLineBytes && next_nul_ >= pos_ + length) {
       line = std::string_view(begin, length);
@@ -182,7 +187,7 @@ bool LogReader::ReadLongLine(std::string_view& line) {
   line_.clear();
   bool keep = true;  // false once a NUL byte or the length limit has been met
   for (;;) {
-    const char* begin = buffer_.data() + pos_;
+    const char* begin = buffer_.get() + pos_;
     const std::size_t avail = end_ - pos_;
     const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
     const std::size_t piece = cr ? static_cast<std::size_t>(cr - begin) : avail;

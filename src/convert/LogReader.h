@@ -74,8 +74,12 @@ class LogMessage {
 
 class LogReader {
  public:
-  // Takes an opened input file. Use OpenLogReader to open by path.
-  explicit LogReader(std::unique_ptr<InputFile> file);
+  static constexpr std::size_t kDefaultBufferBytes = 1 << 20;
+
+  // Takes an opened input file. Use OpenLogReader to open by path. Any buffer size gives the
+  // same messages; a large one lets most lines be handed out without copying.
+  explicit LogReader(std::unique_ptr<InputFile> file,
+                     std::size_t buffer_bytes = kDefaultBufferBytes);
   LogReader(const LogReader&) = delete;
   LogReader& operator=(const LogReader&) = delete;
 
@@ -106,7 +110,8 @@ class LogReader {
   bool Fill();
 
   std::unique_ptr<InputFile> file_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t buffer_size_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool text_ended_ = false;  // physical end or Ctrl-Z reached: nothing more is read

@@ -107,7 +107,7 @@ void OutputLines::AppendLine(std::string_view line) {
   if (!chunks_.empty() && kChunkBytes - used_in_last_ >= n) {
     // The common case: the line and its end fit in the current chunk.
     char* at = chunks_.back().get() + used_in_last_;
-    std::memcpy(at, line.data(), line.size());
+    if (!line.empty()) std::memcpy(at, line.data(), line.size());  // an empty view may be null
     at[line.size()] = '\r';
     at[line.size() + 1] = '\n';
     used_in_last_ += n;

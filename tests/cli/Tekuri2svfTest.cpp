@@ -21,7 +21,7 @@ const std::string kLog =
 std::string Svf(const std::string& board, const std::string& id, const std::string& handle,
                 const std::string& msgno) {
   return "\r\n@@@MSG,0," + board + "," + id + "," + handle + ",98/12/31,12:34\r\n@@@" + msgno +
-         ",,0,Re: 5 one\r\n" + kLog.substr(0, kLog.size() - 3);
+         ",5,0,Re: 5 one\r\n" + kLog.substr(0, kLog.size() - 3);
 }
 
 TEST(Tekuri2svf, HelpAndVersion) {

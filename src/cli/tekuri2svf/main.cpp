@@ -10,6 +10,7 @@
 #include "TerminalHost.h"
 #include "convert/ConversionRun.h"
 #include "convert/Paths.h"
+#include "convert/ReplyNo.h"
 #include "platform/PosixFileSystem.h"
 
 namespace {
@@ -137,6 +138,14 @@ int main(int argc, char** argv) {
   host_options.show_progress = err_is_tty && !quiet;
   sorbit::cli::TerminalHost host(kProgram, host_options, stdout, stderr, stdin);
   sorbit::platform::PosixFileSystem fs;
-  const sorbit::RunOutcome outcome = sorbit::RunConversion(options, host, fs);
+  // The window's matcher settings: CR LF lines, both dictionaries off.
+  SjisRegExp::TAWKStr matcher;
+  matcher.SetLineSeparator(SjisRegExp::mcls_CRLF);
+  matcher.SetUseFuzzyCharDic(false);
+  matcher.SetUseSynonymDic(false);
+  const auto reply_numbers = [&matcher](std::string_view title) {
+    return sorbit::ExtractReplyNo(matcher, title);
+  };
+  const sorbit::RunOutcome outcome = sorbit::RunConversion(options, host, fs, reply_numbers);
   return outcome == sorbit::RunOutcome::Finished ? kExitOk : kExitEarlyEnd;
 }

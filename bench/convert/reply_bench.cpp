@@ -1,0 +1,72 @@
+// The cost of reply numbers: converts one log with and without ExtractReplyNo, alternating,
+// in one process, and prints the median wall times and their ratio.
+//   reply_bench LOGFILE OUTPUT_FOLDER [RUNS]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "convert/ConversionRun.h"
+#include "convert/Paths.h"
+#include "convert/ReplyNo.h"
+#include "platform/PosixFileSystem.h"
+
+namespace {
+
+class QuietHost final : public sorbit::ConversionHost {
+ public:
+  sorbit::MessageAnswer ShowMessage(sorbit::MessageKind, sorbit::MessageButtons,
+                                    std::string_view) override {
+    return sorbit::MessageAnswer::Yes;
+  }
+  void ReportError(std::string_view text) override {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  }
+  void ProcessEvents() override {}
+  void ShowProgress() override {}
+  void SetProgress(const sorbit::ProgressInfo&) override {}
+  void CloseProgress() override {}
+  void PrefixTurnedOn(std::string_view) override {}
+};
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: reply_bench LOGFILE OUTPUT_FOLDER [RUNS]\n");
+    return 2;
+  }
+  const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
+  sorbit::platform::PosixFileSystem fs;
+  QuietHost host;
+  SjisRegExp::TAWKStr matcher;
+  const sorbit::ReplyNumberFinder with = [&](std::string_view title) {
+    return sorbit::ExtractReplyNo(matcher, title);
+  };
+  const std::string output = sorbit::OutputPath(argv[2], "svf", sorbit::BoardName(argv[1]), ".log");
+  std::vector<double> plain, replies;
+  for (int i = 0; i < 2 * runs; ++i) {
+    sorbit::ConversionOptions options;
+    options.InputFiles = {argv[1]};
+    options.InputFolder = std::string(sorbit::FolderPart(argv[1]));
+    options.OutputFolder = argv[2];
+    std::remove(output.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    const sorbit::RunOutcome outcome =
+        sorbit::RunConversion(options, host, fs, i % 2 ? with : sorbit::ReplyNumberFinder());
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+    if (outcome != sorbit::RunOutcome::Finished) return 1;
+    (i % 2 ? replies : plain).push_back(wall.count());
+  }
+  std::remove(output.c_str());
+  const double a = Median(plain), b = Median(replies);
+  std::printf("without reply numbers %.3f s, with %.3f s: +%.1f%% (bar 10%%)\n", a, b,
+              (b / a - 1) * 100);
+  return 0;
+}

@@ -1,0 +1,257 @@
+// sjisgrep as a user runs it: the real program on files and standard input, checked by its
+// output bytes and exit status.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(std::string_view arg) {
+  std::string quoted = "'";
+  for (char c : arg) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+class SjisgrepTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/sjisgrep-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void Write(const std::string& name, std::string_view bytes) {
+    std::ofstream file(dir_ / name, std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+
+  static std::string Read(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+
+  // Runs sjisgrep in the test folder with the arguments, standard input from `input`.
+  Result Run(const std::vector<std::string>& args, std::string_view input = {}) {
+    Write("stdin.bin", input);
+    std::string command = "cd " + Quote(dir_.string()) + " && " + Quote(SJISGREP_PATH);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " < stdin.bin > stdout.bin 2> stderr.bin";
+    const int raw = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = Read(dir_ / "stdout.bin");
+    result.err = Read(dir_ / "stderr.bin");
+    return result;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(SjisgrepTest, PrintsMatchingLinesAndExitsZero) {
+  Write("a.txt", "Re: 12\nhello\nre>>3 ok\n");
+  const Result r = Run({"[Rr][Ee][ :>]+[0-9]+", "a.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Re: 12\nre>>3 ok\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(SjisgrepTest, NoMatchExitsOneAndPrintsNothing) {
+  Write("a.txt", "abc\ndef\n");
+  const Result r = Run({"xyz", "a.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(SjisgrepTest, ReadsStandardInputWithoutFilesAndForDash) {
+  EXPECT_EQ(Run({"b"}, "a\nb\nc\n").out, "b\n");
+  const Result r = Run({"-H", "b", "-"}, "a\nb\n");
+  EXPECT_EQ(r.out, "(standard input):b\n");
+}
+
+TEST_F(SjisgrepTest, NumbersLines) {
+  const Result r = Run({"-n", "x"}, "x1\ny\nx3\n");
+  EXPECT_EQ(r.out, "1:x1\n3:x3\n");
+}
+
+TEST_F(SjisgrepTest, CountsMatchingLinesPerFile) {
+  Write("a.txt", "x\nxx\ny\n");
+  Write("b.txt", "y\n");
+  const Result r = Run({"-c", "x", "a.txt", "b.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "a.txt:2\nb.txt:0\n");
+  EXPECT_EQ(Run({"-c", "x"}, "x x\nx\n").out, "2\n");
+  EXPECT_EQ(Run({"-c", "z"}, "x\n").status, 1);
+  EXPECT_EQ(Run({"-c", "z"}, "x\n").out, "0\n");
+}
+
+TEST_F(SjisgrepTest, FileNamesByDefaultOnlyWithSeveralFiles) {
+  Write("a.txt", "hit\n");
+  Write("b.txt", "hit\nmiss\n");
+  EXPECT_EQ(Run({"hit", "a.txt"}).out, "hit\n");
+  EXPECT_EQ(Run({"hit", "a.txt", "b.txt"}).out, "a.txt:hit\nb.txt:hit\n");
+  EXPECT_EQ(Run({"-h", "hit", "a.txt", "b.txt"}).out, "hit\nhit\n");
+  EXPECT_EQ(Run({"-H", "-n", "hit", "a.txt"}).out, "a.txt:1:hit\n");
+  EXPECT_EQ(Run({"-Hh", "hit", "a.txt", "b.txt"}).out, "hit\nhit\n");  // the last one wins
+}
+
+TEST_F(SjisgrepTest, OnlyMatchingPrintsEveryMatchOfALine) {
+  EXPECT_EQ(Run({"-o", "a+"}, "baab aaa\nxyz\na\n").out, "aa\naaa\na\n");
+  EXPECT_EQ(Run({"-on", "[0-9]+"}, "no\nRe:12 Re:345\n").out, "2:12\n2:345\n");
+}
+
+TEST_F(SjisgrepTest, OnlyMatchingSkipsEmptyMatchesButTheLineStillCounts) {
+  const Result r = Run({"-o", "x*"}, "abc\naxxb\n");
+  EXPECT_EQ(r.out, "xx\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(SjisgrepTest, OnlyMatchingKeepsLineHeadAtTheLineStart) {
+  EXPECT_EQ(Run({"-o", "^a"}, "aaa\n").out, "a\n");
+  EXPECT_EQ(Run({"-o", "^a|b"}, "abab\n").out, "a\nb\nb\n");
+  EXPECT_EQ(Run({"-o", "a$"}, "aaa\n").out, "a\n");
+}
+
+TEST_F(SjisgrepTest, OnlyMatchingStepsOverWholeCharacters) {
+  // After the empty match at ア (0x83 0x41) the search goes on after the whole character, so
+  // its trail byte 0x41 ("A") is never taken for the letter.
+  EXPECT_EQ(Run({"-o", "A*"},
+                "\x83\x41"
+                "AA\n")
+                .out,
+            "AA\n");
+}
+
+TEST_F(SjisgrepTest, CarriageReturnIsNotMatchedButPrinted) {
+  Write("crlf.txt", "abc\r\nabd\r\n");
+  const Result r = Run({"c$", "crlf.txt"});
+  EXPECT_EQ(r.out, "abc\r\n");
+  EXPECT_EQ(Run({"-o", "b.$", "crlf.txt"}).out, "bc\nbd\n");
+  // A CR inside a line is an ordinary character: "$" is only the end of the line.
+  EXPECT_EQ(Run({"a$"}, "a\rb\n").status, 1);
+  // Without its LF the last line's CR is an ordinary character too.
+  EXPECT_EQ(Run({"c$"}, "abc\r").status, 1);
+  EXPECT_EQ(Run({"c\r$"}, "abc\r").out, "abc\r\n");
+}
+
+TEST_F(SjisgrepTest, LastLineWithoutLineFeedIsPrintedWithOne) {
+  EXPECT_EQ(Run({"b"}, "a\nb").out, "b\n");
+}
+
+TEST_F(SjisgrepTest, NeverMatchesInsideATwoByteCharacter) {
+  // ア is 0x83 0x41; a byte-oriented grep finds "A" in its trail byte.
+  Write("kana.txt",
+        "\x83\x41\n\x83\x41"
+        "A\n");
+  const Result r = Run({"-n", "A", "kana.txt"});
+  EXPECT_EQ(r.out,
+            "2:\x83\x41"
+            "A\n");
+  // 表 is 0x95 0x5C: its trail byte is a backslash, which must not be read as an escape.
+  EXPECT_EQ(Run({"\x95\x5C"}, "\x95\x5C\n").out, "\x95\x5C\n");
+}
+
+TEST_F(SjisgrepTest, FuzzyOptionMatchesEquivalentForms) {
+  // ｶﾞｲﾄﾞ (half-width) against ガイド (full-width katakana).
+  const std::string pattern = "\xB6\xDE\xB2\xC4\xDE";
+  const std::string line = "\x83\x4B\x83\x43\x83\x68\n";
+  EXPECT_EQ(Run({pattern}, line).status, 1);
+  EXPECT_EQ(Run({"-i", pattern}, line).out, line);
+  EXPECT_EQ(Run({"--fuzzy", pattern}, line).out, line);
+  // Full-width "ＲＥ：１" for "re:1".
+  EXPECT_EQ(Run({"-io", "re:1"}, "x\x82\x71\x82\x64\x81\x46\x82\x50y\n").out,
+            "\x82\x71\x82\x64\x81\x46\x82\x50\n");
+}
+
+TEST_F(SjisgrepTest, ZeroByteEndsTheMatchedTextButTheLineIsPrintedWhole) {
+  const std::string line("ab\0cd\n", 6);
+  EXPECT_EQ(Run({"cd"}, line).status, 1);
+  EXPECT_EQ(Run({"ab"}, line).out, line);
+}
+
+TEST_F(SjisgrepTest, EmptyLinesAndEmptyPattern) {
+  EXPECT_EQ(Run({"-c", "^$"}, "a\n\n\r\nb\n").out, "2\n");
+  EXPECT_EQ(Run({"-c", ""}, "a\n\nb\n").out, "3\n");
+  EXPECT_EQ(Run({"x"}, "").status, 1);
+}
+
+TEST_F(SjisgrepTest, LongLinesAreHandledWhole) {
+  std::string line(200000, 'a');
+  line += "needle\n";
+  const Result r = Run({"-c", "needle"}, line + line);
+  EXPECT_EQ(r.out, "2\n");
+}
+
+TEST_F(SjisgrepTest, PatternErrorPrintsPositionAndExitsTwo) {
+  const Result r = Run({"[z-a]"}, "abc\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "sjisgrep: pattern:5: 不正なキャラクタ範囲です\n");
+  EXPECT_EQ(Run({"a("}, "a\n").status, 2);
+  EXPECT_EQ(Run({"-i", "ab\\"}, "a\n").err,
+            "sjisgrep: pattern:4: \"\\\"の次には文字が必要です。\n");
+}
+
+TEST_F(SjisgrepTest, MissingFileIsReportedAndTheOthersAreStillSearched) {
+  Write("a.txt", "hit\n");
+  const Result r = Run({"hit", "missing.txt", "a.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "a.txt:hit\n");
+  EXPECT_EQ(r.err, "sjisgrep: missing.txt: No such file or directory\n");
+}
+
+TEST_F(SjisgrepTest, DirectoryIsAnError) {
+  std::filesystem::create_directory(dir_ / "sub");
+  const Result r = Run({"x", "sub"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "sjisgrep: sub: Is a directory\n");
+}
+
+TEST_F(SjisgrepTest, UsageErrorsExitTwo) {
+  Result r = Run({});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("Usage: sjisgrep"), std::string::npos);
+  r = Run({"-q", "x"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("sjisgrep: invalid option -- 'q'\n", 0), 0u);
+  r = Run({"--colour", "x"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("sjisgrep: unrecognized option '--colour'\n", 0), 0u);
+}
+
+TEST_F(SjisgrepTest, DoubleDashEndsOptions) {
+  EXPECT_EQ(Run({"--", "-n"}, "a-n\nb\n").out, "a-n\n");
+}
+
+TEST_F(SjisgrepTest, HelpAndVersion) {
+  Result r = Run({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Usage: sjisgrep", 0), 0u);
+  r = Run({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("sjisgrep (Sorbit) ", 0), 0u);
+}
+
+}  // namespace
