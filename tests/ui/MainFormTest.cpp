@@ -817,14 +817,15 @@ TEST_F(RunTest, WritesTheSameBytesAsTekuri2svf) {
     const std::string expected = ReadFile(cli_out + name);
     EXPECT_FALSE(expected.empty());
     EXPECT_EQ(ReadFile(window_out + name), expected);
+    // The window's matcher found the reply numbers ("Re: 3 reply" of message 7).
+    EXPECT_NE(expected.find(",3,0,Re: 3 reply\r\n"), std::string::npos);
   }
 }
 
 // ---- The picture: version message --------------------------------------------------------
 
 TEST_F(MainFormTest, TheVersionOfTheBuiltProgramAndOfAFileWithoutOne) {
-  // This test program carries the version block, as sorbit does.
-  auto built = std::make_unique<TMainForm>(std::vector<std::string>{}, SelfPath(), dialogs);
+  auto built = std::make_unique<TMainForm>(std::vector<std::string>{}, SORBIT_PROGRAM, dialogs);
   QTest::mouseClick(built->Image1, Qt::RightButton);
   ASSERT_EQ(dialogs.boxes.size(), 2u);
   EXPECT_EQ(dialogs.boxes[0].text,

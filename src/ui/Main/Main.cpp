@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "convert/ReplyNo.h"
 #include "platform/Launch.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/Profile.h"
@@ -471,7 +472,9 @@ void TMainForm::ExecBtnClick() {
     RunHost host(*this);
     platform::PosixFileSystem file_system;
     try {
-      sorbit::RunConversion(options, host, file_system);
+      sorbit::RunConversion(options, host, file_system, [this](std::string_view title) {
+        return sorbit::ExtractReplyNo(AWKStr1, title);
+      });
     } catch (...) {
       host.CloseProgress();
       throw;
