@@ -140,6 +140,14 @@ TEST(QtDialogsTest, SaveDialogProposesTheNameAndNeverAsksToOverwrite) {
   EXPECT_EQ(QFileInfo(dialog->selectedFiles().front()).fileName(), QStringLiteral("svfDummy.log"));
 }
 
+TEST(QtDialogsTest, SavingUnderANameThatDoesNotExistIsConfirmedFirst) {
+  const MessageBoxSpec box = QtDialogs::CreatePromptFor("/out/svfDummy.log");
+  EXPECT_EQ(box.buttons, MessageButtons::YesNo);
+  EXPECT_EQ(box.icon, BoxIcon::Question);
+  EXPECT_EQ(box.title, "名前を付けて保存");
+  EXPECT_EQ(box.text.rfind("/out/svfDummy.log\r\n", 0), 0u);
+}
+
 TEST(QtDialogsTest, FileNamesPassThroughAsUtf8Bytes) {
   const std::string name = "/tmp/ログ フォルダ/$(x) \"q\"";
   EXPECT_EQ(FileNameFromQt(FileNameToQt(name)), name);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -135,10 +136,26 @@ OpenFilesResult QtDialogs::OpenFiles(const OpenFilesRequest& request) {
 SaveFileResult QtDialogs::SaveFile(const SaveFileRequest& request) {
   std::unique_ptr<QFileDialog> dialog = BuildSaveDialog(request, owner_);
   SaveFileResult result;
-  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return result;
-  result.accepted = true;
-  result.path = FileNameFromQt(dialog->selectedFiles().front());
-  return result;
+  for (;;) {
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return result;
+    const QString chosen = dialog->selectedFiles().front();
+    // A name that does not exist is confirmed first; No goes back to the dialog.
+    if (QFileInfo::exists(chosen) ||
+        Show(CreatePromptFor(FileNameFromQt(chosen))) == MessageAnswer::Yes) {
+      result.accepted = true;
+      result.path = FileNameFromQt(chosen);
+      return result;
+    }
+  }
+}
+
+MessageBoxSpec QtDialogs::CreatePromptFor(const std::string& path) {
+  MessageBoxSpec box;
+  box.title = "名前を付けて保存";
+  box.icon = BoxIcon::Question;
+  box.buttons = MessageButtons::YesNo;
+  box.text = path + "\r\nこのファイルは存在しません。\r\nファイルを作成しますか?";
+  return box;
 }
 
 }  // namespace sorbit::ui

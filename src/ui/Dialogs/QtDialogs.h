@@ -29,6 +29,8 @@ class QtDialogs : public Dialogs {
                                                       QWidget* owner);
   static std::unique_ptr<QFileDialog> BuildSaveDialog(const SaveFileRequest& request,
                                                       QWidget* owner);
+  // The question the save dialog asks before it accepts a name that does not exist.
+  static MessageBoxSpec CreatePromptFor(const std::string& path);
 
  private:
   QPointer<QWidget> owner_;

@@ -57,7 +57,6 @@ class RunInputBlocker : public QObject {
       case QEvent::KeyPress:
       case QEvent::KeyRelease:
       case QEvent::Shortcut:
-      case QEvent::ShortcutOverride:
       case QEvent::Wheel:
       case QEvent::InputMethod:
       case QEvent::Drop:
