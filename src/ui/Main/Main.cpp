@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "convert/Paths.h"
 #include "convert/ReplyNo.h"
 #include "platform/Launch.h"
 #include "platform/PosixFileSystem.h"
@@ -31,6 +32,7 @@ namespace platform = sorbit::platform;
 // The pictures live in a static library's resources, which nothing else would pull in.
 // (Q_INIT_RESOURCE must be used outside any namespace.)
 static void LoadResources() { Q_INIT_RESOURCE(ui); }
+
 using sorbit::MessageAnswer;
 using sorbit::MessageButtons;
 using sorbit::MessageKind;
@@ -93,16 +95,13 @@ std::string AppTitle() { return QApplication::applicationDisplayName().toStdStri
 std::string TextOf(const QLineEdit* edit) { return FileNameFromQt(edit->text()); }
 
 // The folder of a path, with its final "/"; empty when the path has none.
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
+std::string FolderOf(const std::string& path) { return std::string(sorbit::FolderPart(path)); }
 
 // The file-name part of the viewer's path. A Windows path from Wine's registry separates
 // its folders with "\" (and a drive with ":"), a Linux path with "/".
 std::string ProgramFileName(const std::string& path) {
-  const bool windows = platform::IsWindowsProgram(path);
-  const std::size_t cut = path.find_last_of(windows ? "/\\:" : "/");
+  if (!platform::IsWindowsProgram(path)) return std::string(sorbit::FileNamePart(path));
+  const std::size_t cut = path.find_last_of("/\\:");
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
@@ -176,8 +175,8 @@ TMainForm::TMainForm(const std::vector<std::string>& arguments, const std::strin
     : TMainForm(arguments, program_path, nullptr, &dialogs, parent) {}
 
 TMainForm::TMainForm(const std::vector<std::string>& arguments, const std::string& program_path,
-                     std::unique_ptr<sorbit::ui::Dialogs> own_dialogs, sorbit::ui::Dialogs* dialogs,
-                     QWidget* parent)
+                     std::unique_ptr<sorbit::ui::QtDialogs> own_dialogs,
+                     sorbit::ui::Dialogs* dialogs, QWidget* parent)
     : QWidget(parent),
       ui_(std::make_unique<Ui::TMainForm>()),
       own_dialogs_(std::move(own_dialogs)),
@@ -186,8 +185,7 @@ TMainForm::TMainForm(const std::vector<std::string>& arguments, const std::strin
       program_path_(program_path),
       input_blocker_(std::make_unique<sorbit::ui::RunInputBlocker>(*this)) {
   LoadResources();
-  if (auto* qt_dialogs = dynamic_cast<sorbit::ui::QtDialogs*>(own_dialogs_.get()))
-    qt_dialogs->SetOwner(this);
+  if (own_dialogs_ != nullptr) own_dialogs_->SetOwner(this);
   ui_->setupUi(this);
   AddMsgNumChkBox = ui_->AddMsgNumChkBox;
   Panel1 = ui_->Panel1;

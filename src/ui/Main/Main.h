@@ -38,6 +38,7 @@ class WindowError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+class QtDialogs;
 class RunInputBlocker;
 }  // namespace sorbit::ui
 
@@ -126,7 +127,7 @@ class TMainForm : public QWidget {
   class RunHost;
 
   TMainForm(const std::vector<std::string>& arguments, const std::string& program_path,
-            std::unique_ptr<sorbit::ui::Dialogs> own_dialogs, sorbit::ui::Dialogs* dialogs,
+            std::unique_ptr<sorbit::ui::QtDialogs> own_dialogs, sorbit::ui::Dialogs* dialogs,
             QWidget* parent);
   void LoadSettings();
   void FindToolPath();
@@ -143,7 +144,7 @@ class TMainForm : public QWidget {
   void Guarded(Body&& body);
 
   std::unique_ptr<Ui::TMainForm> ui_;
-  std::unique_ptr<sorbit::ui::Dialogs> own_dialogs_;
+  std::unique_ptr<sorbit::ui::QtDialogs> own_dialogs_;  // the default boxes; null in tests
   sorbit::ui::Dialogs* dialogs_;
   std::vector<std::string> arguments_;
   std::string program_path_;
