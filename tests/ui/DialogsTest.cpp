@@ -68,8 +68,8 @@ QStringList ButtonTexts(const QMessageBox& box) {
 }
 
 TEST(QtDialogsTest, OkBoxHasOneOkButtonTitleIconAndLineBreaks) {
-  MessageBoxSpec spec = BoxFor(MessageKind::Warning, MessageButtons::Ok, "one\r\ntwo", kApp);
-  const auto box = QtDialogs::BuildBox(spec, nullptr);
+  MessageBoxSpec wanted = BoxFor(MessageKind::Warning, MessageButtons::Ok, "one\r\ntwo", kApp);
+  const auto box = QtDialogs::BuildBox(wanted, nullptr);
   EXPECT_EQ(box->windowTitle(), QStringLiteral("警告"));
   EXPECT_EQ(box->icon(), QMessageBox::Warning);
   EXPECT_EQ(box->text(), QStringLiteral("one\ntwo"));
@@ -78,8 +78,8 @@ TEST(QtDialogsTest, OkBoxHasOneOkButtonTitleIconAndLineBreaks) {
 }
 
 TEST(QtDialogsTest, YesNoBoxLabelsItsButtonsAndDefaultsToYes) {
-  MessageBoxSpec spec = BoxFor(MessageKind::Confirmation, MessageButtons::YesNo, "q", kApp);
-  const auto box = QtDialogs::BuildBox(spec, nullptr);
+  MessageBoxSpec wanted = BoxFor(MessageKind::Confirmation, MessageButtons::YesNo, "q", kApp);
+  const auto box = QtDialogs::BuildBox(wanted, nullptr);
   EXPECT_EQ(box->windowTitle(), QStringLiteral("確認"));
   EXPECT_EQ(box->icon(), QMessageBox::Question);
   EXPECT_EQ(ButtonTexts(*box),
