@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -78,6 +79,24 @@ struct ControlCase {
   const char* hint;
 };
 
+// The pixels a button's caption needs: its text (without the mnemonic's "&"), and the box
+// of a check box or the picture of a push button beside it.
+int CaptionWidth(const QAbstractButton& button) {
+  QString text = button.text();
+  text.remove(QLatin1Char('&'));
+  // The ink of the text: the last glyph's advance may run past it.
+  int width = button.fontMetrics().tightBoundingRect(text).right() + 1;
+  const QStyle* style = button.style();
+  if (qobject_cast<const QCheckBox*>(&button) != nullptr) {
+    width += style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &button) +
+             style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, &button);
+  } else {
+    if (!button.icon().isNull()) width += button.iconSize().width() + 4;
+    width += 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &button);
+  }
+  return width;
+}
+
 TEST_F(MainFormTest, EveryControlHasItsPlaceCaptionAndHint) {
   const ControlCase cases[] = {
       {"AddMsgNumChkBox",
@@ -132,6 +151,10 @@ TEST_F(MainFormTest, EveryControlHasItsPlaceCaptionAndHint) {
       EXPECT_EQ(text, QString::fromUtf8(c.text));
     }
     EXPECT_EQ(control->toolTip(), QString::fromUtf8(c.hint));
+    // With the fonts of this machine every caption fits its control.
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      EXPECT_LE(CaptionWidth(*button), button->width());
+    }
   }
   EXPECT_EQ(form->Label2->parentWidget(), form->Panel2);
 }
@@ -755,11 +778,27 @@ TEST_F(RunTest, TheProgressDialogIsShownPerFileAndTheWindowActivatedAfter) {
   form->SaveDirEdt->setText(QString::fromStdString(Out()));
   form->ChgExtChkBox->setChecked(true);
   form->ExtEdt->setText(QStringLiteral(".LOG"));
-  std::vector<bool> visible_at_box;
-  dialogs.on_show = [&](const MessageBoxSpec&) { visible_at_box.push_back(progress.isVisible()); };
+  int showings = 0;
+  struct ShowCounter : QObject {
+    int* count;
+    explicit ShowCounter(int* c) : count(c) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Show) ++*count;
+      return false;
+    }
+  } counter(&showings);
+  progress.installEventFilter(&counter);
+  bool dialog_up_at_summary = true, chg_ext_at_summary = true;
+  dialogs.on_show = [&](const MessageBoxSpec&) {
+    dialog_up_at_summary = progress.isVisible();
+    chg_ext_at_summary = form->ChgExtChkBox->isChecked();
+  };
   form->ExecBtnClick();
-  EXPECT_EQ(visible_at_box, std::vector<bool>{false});
-  EXPECT_FALSE(form->ChgExtChkBox->isChecked());  // activated after the dialog closed
+  ASSERT_EQ(dialogs.boxes.size(), 1u);  // the summary
+  EXPECT_EQ(showings, 2);               // once a file
+  EXPECT_FALSE(dialog_up_at_summary);
+  // The dialog's closing activated the window before the summary was shown.
+  EXPECT_FALSE(chg_ext_at_summary);
   EXPECT_TRUE(std::filesystem::exists(Out() + "svfa.LOG"));
 }
 
