@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 
 #include "ScriptedDialogs.h"
+#include "convert/TestSupport.h"
 #include "ui/Dialogs/QtDialogs.h"
 
 namespace sorbit::ui {
@@ -146,6 +153,91 @@ TEST(QtDialogsTest, SavingUnderANameThatDoesNotExistIsConfirmedFirst) {
   EXPECT_EQ(box.icon, BoxIcon::Question);
   EXPECT_EQ(box.title, "名前を付けて保存");
   EXPECT_EQ(box.text.rfind("/out/svfDummy.log\r\n", 0), 0u);
+}
+
+// Runs `answer` on the modal box or dialog once it is up.
+void WhenModalIsUp(std::function<void(QWidget*)> answer) {
+  QTimer::singleShot(0, [answer] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) {
+      WhenModalIsUp(answer);  // not up yet
+      return;
+    }
+    answer(modal);
+  });
+}
+
+void ClickButton(QWidget* box, const QString& text) {
+  for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+    if (button->text() == text) return button->click();
+  ADD_FAILURE() << "no button " << text.toStdString();
+}
+
+TEST(QtDialogsTest, ABoxAnswersWithTheButtonPressed) {
+  QtDialogs dialogs;
+  const MessageBoxSpec question =
+      BoxFor(MessageKind::Confirmation, MessageButtons::YesNo, "q", kApp);
+  WhenModalIsUp([](QWidget* box) { ClickButton(box, QStringLiteral("はい(&Y)")); });
+  EXPECT_EQ(dialogs.Show(question), MessageAnswer::Yes);
+  WhenModalIsUp([](QWidget* box) { ClickButton(box, QStringLiteral("いいえ(&N)")); });
+  EXPECT_EQ(dialogs.Show(question), MessageAnswer::No);
+  WhenModalIsUp([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+  EXPECT_EQ(dialogs.Show(question), MessageAnswer::No);
+  WhenModalIsUp([](QWidget* box) { ClickButton(box, QStringLiteral("OK")); });
+  EXPECT_EQ(dialogs.Show(BoxFor(MessageKind::Plain, MessageButtons::Ok, "x", kApp)),
+            MessageAnswer::Ok);
+}
+
+TEST(QtDialogsTest, TheOpenDialogReturnsFullPathsOfTheChosenFiles) {
+  sorbit::testing::TempDir dir;
+  sorbit::testing::WriteFile(dir.Path("a.log"), "x");
+  sorbit::testing::WriteFile(dir.Path("b.log"), "y");
+  QtDialogs dialogs;
+  OpenFilesRequest request;
+  request.start_folder = dir.Folder();
+  request.filters = {{"tekuri ログファイル", "*.log"}};
+  WhenModalIsUp([](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectFile(QStringLiteral("\"a.log\" \"b.log\""));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  const OpenFilesResult chosen = dialogs.OpenFiles(request);
+  EXPECT_TRUE(chosen.accepted);
+  std::vector<std::string> paths = chosen.paths;
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(paths, (std::vector<std::string>{dir.Path("a.log"), dir.Path("b.log")}));
+
+  WhenModalIsUp([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  const OpenFilesResult cancelled = dialogs.OpenFiles(request);
+  EXPECT_FALSE(cancelled.accepted);
+  EXPECT_TRUE(cancelled.paths.empty());
+  EXPECT_EQ(cancelled.error_code, 0);
+}
+
+TEST(QtDialogsTest, TheSaveDialogAsksBeforeANewNameAndGoesBackOnNo) {
+  sorbit::testing::TempDir dir;
+  QtDialogs dialogs;
+  SaveFileRequest request;
+  request.start_folder = dir.Folder();
+  request.file_name = "svfDummy.log";
+  int prompts = 0;
+  // Accept the proposed name; answer the question No, then accept again and answer Yes.
+  std::function<void(QWidget*)> step = [&](QWidget* modal) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      QMetaObject::invokeMethod(dialog, "accept");
+    } else {
+      ++prompts;
+      ClickButton(modal, prompts == 1 ? QStringLiteral("いいえ(&N)") : QStringLiteral("はい(&Y)"));
+    }
+    if (prompts < 2) WhenModalIsUp(step);
+  };
+  WhenModalIsUp(step);
+  const SaveFileResult saved = dialogs.SaveFile(request);
+  EXPECT_EQ(prompts, 2);
+  EXPECT_TRUE(saved.accepted);
+  EXPECT_EQ(saved.path, dir.Path("svfDummy.log"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("svfDummy.log")));
 }
 
 TEST(QtDialogsTest, FileNamesPassThroughAsUtf8Bytes) {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -182,6 +183,15 @@ TEST_F(MainFormTest, WindowCaptionFixedSizeAndFonts) {
   }
   EXPECT_EQ(form->Label2->font().pixelSize(), 13);
   EXPECT_TRUE(form->font().families().contains(QStringLiteral("IPAPGothic")));
+}
+
+TEST_F(MainFormTest, IsCentredWhenFirstShownAndEscapeDoesNotCloseIt) {
+  auto form = OpenShown();
+  const QPoint centre = form->screen()->availableGeometry().center();
+  EXPECT_LE((form->frameGeometry().center() - centre).manhattanLength(), 2);
+  QTest::keyClick(form.get(), Qt::Key_Escape);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(Ini()));
 }
 
 TEST_F(MainFormTest, PicturesAreTheirBitmapsAtTheTopLeft) {
