@@ -208,7 +208,7 @@ void TRE_DFA::BuildDenseTable() {
 
 void TRE_DFA::BuildStartSkip() {
   if (Accepting(0)) return;
-  for (unsigned b = 0; b < 256; ++b) {
+  for (unsigned b = 1; b < 256; ++b) {
     const auto byte = static_cast<unsigned char>(b);
     if (!IsLeadByte(byte)) {
       startSkip_[b] = NextStateByWalk(0, static_cast<CharCode>(b)) == kNoState ? 1 : 0;

@@ -14,21 +14,22 @@ bool TMatchCORE::IsLineSeparator(CharCode code) const {
 
 MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
-  if (begin >= end) {
+  if (begin >= end || *begin == 0) {
     if (dfa.Accepting(0)) return {begin, begin};
     return {};
   }
   MatchSpan found;
   const char* p = begin;
-  while (p < end) {
+  while (p < end && *p != 0) {
     // Step over start bytes at which the initial state has no transition at all;
-    // the walk below would stop there at once without a match.
+    // the walk below would stop there at once without a match. The zero byte is
+    // never skipped: it ends the text.
     for (std::uint8_t skip;
          p < end && (skip = dfa.StartSkip(static_cast<unsigned char>(*p))) != 0;) {
-      if (skip == 2 && p + 1 >= end) break;  // a lone lead byte is one character
+      if (skip == 2 && (p + 1 >= end || p[1] == 0)) break;  // a lone lead byte
       p += skip;
     }
-    if (p >= end) break;
+    if (p >= end || *p == 0) break;
     std::int32_t state = 0;
     const char* cursor = p;
     for (;;) {
@@ -83,7 +84,7 @@ MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
 MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
   const char* p = begin;
-  while (p < end) {
+  while (p < end && *p != 0) {
     if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
     if (*p == '\n' && dfa.LineHeadMark()) {
       if (const char* e = LongestAtLineHead(p + 1, end, 0); e != nullptr) return {p + 1, e};

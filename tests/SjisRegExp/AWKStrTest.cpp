@@ -117,6 +117,19 @@ TEST(AWKStrTest, TextEndsAtItsFirstZeroByte) {
   awk.SetRegExp("$");
   EXPECT_EQ(awk.Match(std::string("a\0b", 3), start, length), 2);
   EXPECT_EQ(length, 0);
+  awk.SetRegExp("a");
+  EXPECT_EQ(awk.Match(std::string("\0a", 2), start, length), 0);
+  awk.SetRegExp("^a|x");
+  EXPECT_EQ(awk.Match(std::string("b\0\na", 4), start, length), 0);
+  awk.SetRegExp("");
+  EXPECT_EQ(awk.Match(std::string("\0a", 2), start, length), 1);
+  EXPECT_EQ(length, 0);
+  awk.SetRegExp("\\x82.");
+  EXPECT_EQ(awk.Match(std::string("\x82\0a", 3), start, length), 0)
+      << "a lead byte before the zero byte is a character of its own";
+  awk.SetRegExp("\\x82");
+  EXPECT_EQ(awk.Match(std::string("\x82\0a", 3), start, length), 1);
+  EXPECT_EQ(length, 1);
 }
 
 TEST(AWKStrTest, LoneLeadByteAtTheEndOfTheText) {
