@@ -76,7 +76,7 @@ void TRE_DFA::Build() {
   }
   SortTransitions();
   BuildDenseTable();
-  BuildStartSkip();
+  BuildStartCodes();
 
   moves_ = {};
   moveSets_ = {};
@@ -206,23 +206,19 @@ void TRE_DFA::BuildDenseTable() {
   }
 }
 
-void TRE_DFA::BuildStartSkip() {
+void TRE_DFA::BuildStartCodes() {
   if (Accepting(0)) return;
-  for (unsigned b = 1; b < 256; ++b) {
-    const auto byte = static_cast<unsigned char>(b);
-    if (!IsLeadByte(byte)) {
-      startSkip_[b] = NextStateByWalk(0, static_cast<CharCode>(b)) == kNoState ? 1 : 0;
-      continue;
+  startCodes_.assign(65536 / 64, 0);
+  // The walk hands a code to the first transition (in sorted order) whose end is at
+  // or above it, and succeeds when the code is also at or above that start. So each
+  // transition decides the codes between the largest end before it and its own end.
+  std::int32_t decidedUpTo = -1;
+  for (const DFATransition* t = TransitionsBegin(0); t != TransitionsEnd(0); ++t) {
+    const std::int32_t from = std::max<std::int32_t>(decidedUpTo + 1, t->range.start);
+    for (std::int32_t c = from; c <= t->range.end; ++c) {
+      startCodes_[static_cast<std::size_t>(c) >> 6] |= std::uint64_t{1} << (c & 63);
     }
-    // The walk yields a state only for a code inside some range, so a lead byte
-    // whose 256 codes meet no range of the initial state can never start a match.
-    const CharCode lo = static_cast<CharCode>(b << 8);
-    const CharCode hi = static_cast<CharCode>(b << 8 | 0xFF);
-    bool meets = false;
-    for (const DFATransition* t = TransitionsBegin(0); t != TransitionsEnd(0); ++t) {
-      if (t->range.start <= hi && t->range.end >= lo) meets = true;
-    }
-    startSkip_[b] = meets ? 0 : 2;
+    decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
   }
 }
 

@@ -68,11 +68,12 @@ class TRE_DFA {
   bool LineTailMark() const { return lineTailMark_; }
   bool HasDenseTable() const { return !dense_.empty(); }
 
-  // How far a plain scan may step past a start byte at which no match can begin:
-  // 0 (a match may begin here), 1 (a single-byte character that the initial state
-  // cannot take) or 2 (a lead byte whose every two-byte code the initial state cannot
-  // take). All 0 when the initial state accepts.
-  std::uint8_t StartSkip(unsigned char b) const { return startSkip_[b]; }
+  // Whether a match can begin with this character code: whether the initial state's
+  // walk yields a state for it (always true when the initial state accepts). A plain
+  // scan steps over start positions for which this is false.
+  bool CanStartWith(CharCode code) const {
+    return startCodes_.empty() || ((startCodes_[code >> 6] >> (code & 63)) & 1u) != 0;
+  }
 
   // The walk over the sorted list: stop with none below a start code, with the
   // target at or below an end code.
@@ -95,7 +96,7 @@ class TRE_DFA {
   void ComputeMoves(std::int32_t s);
   void SortTransitions();
   void BuildDenseTable();
-  void BuildStartSkip();
+  void BuildStartCodes();
   void CountWork(std::uint64_t units);
   [[noreturn]] void TooComplex() const;
 
@@ -108,7 +109,7 @@ class TRE_DFA {
   std::vector<DFAState> states_;
   std::vector<DFATransition> transitions_;
   std::vector<std::int32_t> dense_;
-  std::uint8_t startSkip_[256] = {};
+  std::vector<std::uint64_t> startCodes_;  // one bit per code; empty: every code
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
 

@@ -21,15 +21,24 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   MatchSpan found;
   const char* p = begin;
   while (p < end && *p != 0) {
-    // Step over start bytes at which the initial state has no transition at all;
-    // the walk below would stop there at once without a match. The zero byte is
-    // never skipped: it ends the text.
-    for (std::uint8_t skip;
-         p < end && (skip = dfa.StartSkip(static_cast<unsigned char>(*p))) != 0;) {
-      if (skip == 2 && (p + 1 >= end || p[1] == 0)) break;  // a lone lead byte
-      p += skip;
+    // Step over start characters that the initial state cannot take: the walk
+    // below would stop there at once without a match. A zero byte ends the text; a
+    // lone lead byte before the end is left to the walk, which reads it alone.
+    for (;;) {
+      const auto b = static_cast<unsigned char>(*p);
+      if (b == 0) return found;
+      if (!IsLeadByte(b)) {
+        if (dfa.CanStartWith(b)) break;
+        if (++p >= end) return found;
+        continue;
+      }
+      if (p + 1 >= end || p[1] == 0) break;
+      if (dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
+        break;
+      }
+      p += 2;
+      if (p >= end) return found;
     }
-    if (p >= end || *p == 0) break;
     std::int32_t state = 0;
     const char* cursor = p;
     for (;;) {

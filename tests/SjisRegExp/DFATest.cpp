@@ -186,7 +186,7 @@ TEST(DFATest, TransitionsAreSortedAndALiteralAnchorMayOverlap) {
   }
 }
 
-TEST(DFATest, TableAndSkipsGiveTheResultsOfTheWalk) {
+TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
   testing::PatternGenOptions options;
   options.alphabet = "ab^$c\x7F";
   options.anchors = true;
@@ -205,20 +205,10 @@ TEST(DFATest, TableAndSkipsGiveTheResultsOfTheWalk) {
             << pattern << " state " << s << " code " << code;
       }
     }
-    for (unsigned b = 0; b < 256; ++b) {
-      const std::uint8_t skip = dfa.StartSkip(static_cast<unsigned char>(b));
-      if (skip == 1) {
-        EXPECT_EQ(dfa.NextStateByWalk(0, CharCode(b)), kNoState) << pattern;
-      }
-      if (skip == 2) {
-        EXPECT_TRUE(IsLeadByte(static_cast<unsigned char>(b)));
-        for (unsigned t = 0; t < 256; ++t) {
-          ASSERT_EQ(dfa.NextStateByWalk(0, CharCode(b << 8 | t)), kNoState) << pattern;
-        }
-      }
-      if (dfa.Accepting(0)) {
-        EXPECT_EQ(skip, 0);
-      }
+    for (std::uint32_t code = 0; code <= 0xFFFF; ++code) {
+      const bool walks = dfa.NextStateByWalk(0, CharCode(code)) != kNoState;
+      ASSERT_EQ(dfa.CanStartWith(CharCode(code)), walks || dfa.Accepting(0))
+          << pattern << " code " << code;
     }
   }
   EXPECT_EQ(withTable, 150);
