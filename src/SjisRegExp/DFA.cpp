@@ -215,8 +215,14 @@ void TRE_DFA::BuildStartCodes() {
   std::int32_t decidedUpTo = -1;
   for (const DFATransition* t = TransitionsBegin(0); t != TransitionsEnd(0); ++t) {
     const std::int32_t from = std::max<std::int32_t>(decidedUpTo + 1, t->range.start);
-    for (std::int32_t c = from; c <= t->range.end; ++c) {
-      startCodes_[static_cast<std::size_t>(c) >> 6] |= std::uint64_t{1} << (c & 63);
+    for (std::int32_t c = from; c <= t->range.end;) {
+      const auto word = static_cast<std::size_t>(c) >> 6;
+      const int bit = c & 63;
+      const int count = std::min<std::int32_t>(64 - bit, t->range.end - c + 1);
+      const std::uint64_t mask =
+          count == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1);
+      startCodes_[word] |= mask << bit;
+      c += count;
     }
     decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
   }

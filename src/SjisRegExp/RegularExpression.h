@@ -42,6 +42,11 @@ class TRegularExpression {
   // How many patterns this component has compiled (the empty one included).
   std::size_t CompileCount() const { return compileCount_; }
 
+  // The dictionaries of the preprocessor's fuzzy-character pass.
+  const std::vector<const Dictionary*>& FuzzyCharDics() const {
+    return preProcessor_.FuzzyCharDics;
+  }
+
   const TRE_DFA& CurrentDFA() const { return *cache_[static_cast<std::size_t>(currentIndex_)].dfa; }
 
  protected:
