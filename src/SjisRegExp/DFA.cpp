@@ -207,6 +207,7 @@ void TRE_DFA::BuildDenseTable() {
 }
 
 void TRE_DFA::BuildStartCodes() {
+  for (std::uint8_t& stop : stopByte_) stop = 1;
   if (Accepting(0)) return;
   startCodes_.assign(65536 / 64, 0);
   // The walk hands a code to the first transition (in sorted order) whose end is at
@@ -225,6 +226,26 @@ void TRE_DFA::BuildStartCodes() {
       c += count;
     }
     decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
+  }
+  for (unsigned b = 1; b < 256; ++b) {
+    if (!IsLeadByte(static_cast<unsigned char>(b))) {
+      firstByte_[b] = CanStartWith(static_cast<CharCode>(b)) ? 0 : 1;
+      continue;
+    }
+    // The 256 codes of this lead are the four words b * 4 .. b * 4 + 3.
+    bool any = false;
+    bool all = true;
+    for (std::size_t w = b * 4; w < b * 4 + 4; ++w) {
+      any = any || startCodes_[w] != 0;
+      all = all && startCodes_[w] == ~std::uint64_t{0};
+    }
+    firstByte_[b] = all ? 0 : (any ? 3 : 2);
+  }
+  // A lead byte also stops the scan when it could start a match as a character of its
+  // own, which it is when nothing follows it.
+  for (unsigned b = 1; b < 256; ++b) {
+    stopByte_[b] = firstByte_[b] == 0 || firstByte_[b] == 3 ||
+                   (IsLeadByte(static_cast<unsigned char>(b)) && CanStartWith(CharCode(b)));
   }
 }
 

@@ -74,6 +74,17 @@ class TRE_DFA {
   bool CanStartWith(CharCode code) const {
     return startCodes_.empty() || ((startCodes_[code >> 6] >> (code & 63)) & 1u) != 0;
   }
+  // CanStartWith summed up by first byte, for the scan's fast loop:
+  //   1  a single-byte character that cannot start a match (step 1)
+  //   2  a lead byte none of whose two-byte codes can start one (step 2)
+  //   3  a lead byte some of whose codes can: ask CanStartWith
+  //   0  anything else: the zero byte, a character that can start a match, and every
+  //      byte when the initial state accepts.
+  const std::uint8_t* FirstByteTable() const { return firstByte_; }
+  // 1 for the bytes at which a plain scan must stop and look: the zero byte, every
+  // byte whose FirstByteTable entry is 0 or 3, and a lead byte that can start a match
+  // as a lone byte at the end of the text.
+  const std::uint8_t* StopByteTable() const { return stopByte_; }
 
   // The walk over the sorted list: stop with none below a start code, with the
   // target at or below an end code.
@@ -110,6 +121,8 @@ class TRE_DFA {
   std::vector<DFATransition> transitions_;
   std::vector<std::int32_t> dense_;
   std::vector<std::uint64_t> startCodes_;  // one bit per code; empty: every code
+  std::uint8_t firstByte_[256] = {};
+  std::uint8_t stopByte_[256] = {};
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
 

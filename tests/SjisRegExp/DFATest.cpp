@@ -210,6 +210,20 @@ TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
       ASSERT_EQ(dfa.CanStartWith(CharCode(code)), walks || dfa.Accepting(0))
           << pattern << " code " << code;
     }
+    // The first-byte summary agrees with the code bitmap.
+    for (unsigned b = 0; b < 256; ++b) {
+      const std::uint8_t k = dfa.FirstByteTable()[b];
+      const bool lead = IsLeadByte(static_cast<unsigned char>(b));
+      if (b == 0 || dfa.Accepting(0)) {
+        EXPECT_EQ(k, 0) << pattern;
+      } else if (!lead) {
+        EXPECT_EQ(k, dfa.CanStartWith(CharCode(b)) ? 0 : 1) << pattern << " byte " << b;
+      } else {
+        int can = 0;
+        for (unsigned t = 0; t < 256; ++t) can += dfa.CanStartWith(CharCode(b << 8 | t));
+        EXPECT_EQ(k, can == 256 ? 0 : (can == 0 ? 2 : 3)) << pattern << " byte " << b;
+      }
+    }
   }
   EXPECT_EQ(withTable, 150);
 }
