@@ -13,7 +13,9 @@
 //
 // Accelerator: for DFAs of at most kMaxDenseStates states, every state also has a
 // 256-entry table for the single-byte codes, filled from the sorted-list walk itself,
-// so that NextState on a single byte is one load and gives the walk's result.
+// so that NextState on a single byte is one load and gives the walk's result. The
+// initial state also gets a bitmap of the codes it can take (again the walk's result),
+// with which a plain scan steps over positions where no match can begin.
 #pragma once
 
 #include <cstdint>
@@ -74,7 +76,7 @@ class TRE_DFA {
   bool CanStartWith(CharCode code) const {
     return startCodes_.empty() || ((startCodes_[code >> 6] >> (code & 63)) & 1u) != 0;
   }
-  // CanStartWith summed up by first byte, for the scan's fast loop:
+  // CanStartWith summed up by first byte (the stop bytes are made from it):
   //   1  a single-byte character that cannot start a match (step 1)
   //   2  a lead byte none of whose two-byte codes can start one (step 2)
   //   3  a lead byte some of whose codes can: ask CanStartWith

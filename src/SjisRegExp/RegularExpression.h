@@ -7,6 +7,9 @@
 // its entry and leaves the empty pattern current with RegExp empty; a preprocessor
 // error leaves everything as it was. Only the DFA stays: parser and NFA are freed
 // as soon as it is built.
+//
+// Like a text for Match, a pattern ends at its first zero byte: the scanner reads
+// that byte as the end of the text.
 #pragma once
 
 #include <cstdint>

@@ -132,6 +132,17 @@ TEST(AWKStrTest, TextEndsAtItsFirstZeroByte) {
   EXPECT_EQ(length, 1);
 }
 
+TEST(AWKStrTest, PatternEndsAtItsFirstZeroByte) {
+  // The scanner reads a zero byte as the end of the text, like Match does for texts.
+  TAWKStr awk;
+  awk.SetRegExp(std::string("a\0b", 3));
+  int start = 0;
+  int length = 0;
+  EXPECT_EQ(awk.Match("xab", start, length), 2);
+  EXPECT_EQ(length, 1);
+  EXPECT_EQ(awk.RegExp(), std::string("a\0b", 3)) << "the text is kept as written";
+}
+
 TEST(AWKStrTest, LoneLeadByteAtTheEndOfTheText) {
   // A final lead byte with nothing after it is one character of its own.
   const MatchRow rows[] = {
