@@ -132,6 +132,25 @@ TEST(AWKStrTest, TextEndsAtItsFirstZeroByte) {
   EXPECT_EQ(length, 1);
 }
 
+TEST(AWKStrTest, LongPatternOfDistinctCharacters) {
+  // Thousands of distinct two-byte characters: one leaf each, already disjoint.
+  std::string pattern;
+  for (unsigned lead = 0x88; lead <= 0x9F && pattern.size() < 10000; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      if (trail == 0x7F) continue;
+      pattern += static_cast<char>(lead);
+      pattern += static_cast<char>(trail);
+    }
+  }
+  TAWKStr awk;
+  awk.SetRegExp(pattern);
+  int start = 0;
+  int length = 0;
+  EXPECT_EQ(awk.Match("x" + pattern + "y", start, length), 2);
+  EXPECT_EQ(length, static_cast<int>(pattern.size()));
+  EXPECT_EQ(awk.Match(pattern.substr(0, pattern.size() - 2), start, length), 0);
+}
+
 TEST(AWKStrTest, PatternEndsAtItsFirstZeroByte) {
   // The scanner reads a zero byte as the end of the text, like Match does for texts.
   TAWKStr awk;
