@@ -282,6 +282,18 @@ TEST(AWKStrTest, DictionarySwitchesRewriteTheCurrentPattern) {
   EXPECT_EQ(awk.Match("xab", start, length), 2);
 }
 
+TEST(AWKStrTest, SwitchThatLeavesThePatternAloneDoesNotRecompile) {
+  // No synonym dictionaries exist, so the synonym pass gives the same text: a hit.
+  TAWKStr awk;
+  awk.SetRegExp("[Rr]e");
+  const std::size_t compiled = awk.CompileCount();
+  awk.SetUseSynonymDic(true);
+  awk.SetUseSynonymDic(false);
+  EXPECT_EQ(awk.CompileCount(), compiled);
+  EXPECT_EQ(awk.CurrentIndex(), 1);
+  EXPECT_EQ(awk.RegExp(), "[Rr]e");
+}
+
 TEST(AWKStrTest, LineSeparatorTakesEffectWithoutRecompiling) {
   TAWKStr awk;
   awk.SetRegExp("c$");
