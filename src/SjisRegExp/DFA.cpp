@@ -198,10 +198,21 @@ void TRE_DFA::SortTransitions() {
 
 void TRE_DFA::BuildDenseTable() {
   if (states_.size() > kMaxDenseStates) return;
-  dense_.resize(states_.size() * 256);
+  dense_.assign(states_.size() * 256, kNoState);
+  // The walk's result, range by range: the walk hands a code to the first transition
+  // (in sorted order) whose end is at or above it, and takes it when the code is also
+  // at or above that start. So each transition decides the codes between the largest
+  // end before it and its own end.
   for (std::size_t s = 0; s < states_.size(); ++s) {
-    for (std::size_t c = 0; c < 256; ++c) {
-      dense_[s * 256 + c] = NextStateByWalk(static_cast<std::int32_t>(s), static_cast<CharCode>(c));
+    const auto si = static_cast<std::int32_t>(s);
+    std::int32_t decidedUpTo = -1;
+    for (const DFATransition* t = TransitionsBegin(si); t != TransitionsEnd(si); ++t) {
+      if (decidedUpTo >= 255) break;
+      const std::int32_t from = std::max<std::int32_t>(decidedUpTo + 1, t->range.start);
+      const std::int32_t to = std::min<std::int32_t>(t->range.end, 255);
+      for (std::int32_t c = from; c <= to; ++c)
+        dense_[s * 256 + static_cast<std::size_t>(c)] = t->target;
+      decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
     }
   }
 }
