@@ -1,6 +1,5 @@
 #include "AWKStr.h"
 
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -33,8 +32,9 @@ int TAWKStr::Match(std::string_view text, int& start, int& length) const {
   constexpr std::size_t kMaxText = static_cast<std::size_t>(std::numeric_limits<int>::max()) - 1;
   if (text.size() > kMaxText) text = text.substr(0, kMaxText);
   const char* begin = text.data();
+  // The scans stop at the first zero byte themselves, so the text is not measured
+  // first: a long text with an early match costs only what is read.
   const char* end = begin + text.size();
-  if (const void* zero = std::memchr(begin, 0, text.size())) end = static_cast<const char*>(zero);
   const MatchSpan m = (this->*matchMethod_)(begin, end);
   if (m.start == nullptr) {
     start = 0;

@@ -76,7 +76,7 @@ void TRE_DFA::Build() {
   }
   SortTransitions();
   BuildDenseTable();
-  BuildStartSkip();
+  BuildStartCodes();
 
   moves_ = {};
   moveSets_ = {};
@@ -198,31 +198,65 @@ void TRE_DFA::SortTransitions() {
 
 void TRE_DFA::BuildDenseTable() {
   if (states_.size() > kMaxDenseStates) return;
-  dense_.resize(states_.size() * 256);
+  dense_.assign(states_.size() * 256, kNoState);
+  // The walk's result, range by range: the walk hands a code to the first transition
+  // (in sorted order) whose end is at or above it, and takes it when the code is also
+  // at or above that start. So each transition decides the codes between the largest
+  // end before it and its own end.
   for (std::size_t s = 0; s < states_.size(); ++s) {
-    for (std::size_t c = 0; c < 256; ++c) {
-      dense_[s * 256 + c] = NextStateByWalk(static_cast<std::int32_t>(s), static_cast<CharCode>(c));
+    const auto si = static_cast<std::int32_t>(s);
+    std::int32_t decidedUpTo = -1;
+    for (const DFATransition* t = TransitionsBegin(si); t != TransitionsEnd(si); ++t) {
+      if (decidedUpTo >= 255) break;
+      const std::int32_t from = std::max<std::int32_t>(decidedUpTo + 1, t->range.start);
+      const std::int32_t to = std::min<std::int32_t>(t->range.end, 255);
+      for (std::int32_t c = from; c <= to; ++c)
+        dense_[s * 256 + static_cast<std::size_t>(c)] = t->target;
+      decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
     }
   }
 }
 
-void TRE_DFA::BuildStartSkip() {
+void TRE_DFA::BuildStartCodes() {
+  for (std::uint8_t& stop : stopByte_) stop = 1;
   if (Accepting(0)) return;
-  for (unsigned b = 0; b < 256; ++b) {
-    const auto byte = static_cast<unsigned char>(b);
-    if (!IsLeadByte(byte)) {
-      startSkip_[b] = NextStateByWalk(0, static_cast<CharCode>(b)) == kNoState ? 1 : 0;
+  startCodes_.assign(65536 / 64, 0);
+  // The walk hands a code to the first transition (in sorted order) whose end is at
+  // or above it, and succeeds when the code is also at or above that start. So each
+  // transition decides the codes between the largest end before it and its own end.
+  std::int32_t decidedUpTo = -1;
+  for (const DFATransition* t = TransitionsBegin(0); t != TransitionsEnd(0); ++t) {
+    const std::int32_t from = std::max<std::int32_t>(decidedUpTo + 1, t->range.start);
+    for (std::int32_t c = from; c <= t->range.end;) {
+      const auto word = static_cast<std::size_t>(c) >> 6;
+      const int bit = c & 63;
+      const int count = std::min<std::int32_t>(64 - bit, t->range.end - c + 1);
+      const std::uint64_t mask =
+          count == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1);
+      startCodes_[word] |= mask << bit;
+      c += count;
+    }
+    decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
+  }
+  for (unsigned b = 1; b < 256; ++b) {
+    if (!IsLeadByte(static_cast<unsigned char>(b))) {
+      firstByte_[b] = CanStartWith(static_cast<CharCode>(b)) ? 0 : 1;
       continue;
     }
-    // The walk yields a state only for a code inside some range, so a lead byte
-    // whose 256 codes meet no range of the initial state can never start a match.
-    const CharCode lo = static_cast<CharCode>(b << 8);
-    const CharCode hi = static_cast<CharCode>(b << 8 | 0xFF);
-    bool meets = false;
-    for (const DFATransition* t = TransitionsBegin(0); t != TransitionsEnd(0); ++t) {
-      if (t->range.start <= hi && t->range.end >= lo) meets = true;
+    // The 256 codes of this lead are the four words b * 4 .. b * 4 + 3.
+    bool any = false;
+    bool all = true;
+    for (std::size_t w = b * 4; w < b * 4 + 4; ++w) {
+      any = any || startCodes_[w] != 0;
+      all = all && startCodes_[w] == ~std::uint64_t{0};
     }
-    startSkip_[b] = meets ? 0 : 2;
+    firstByte_[b] = all ? 0 : (any ? 3 : 2);
+  }
+  // A lead byte also stops the scan when it could start a match as a character of its
+  // own, which it is when nothing follows it.
+  for (unsigned b = 1; b < 256; ++b) {
+    stopByte_[b] = firstByte_[b] == 0 || firstByte_[b] == 3 ||
+                   (IsLeadByte(static_cast<unsigned char>(b)) && CanStartWith(CharCode(b)));
   }
 }
 

@@ -13,7 +13,9 @@
 //
 // Accelerator: for DFAs of at most kMaxDenseStates states, every state also has a
 // 256-entry table for the single-byte codes, filled from the sorted-list walk itself,
-// so that NextState on a single byte is one load and gives the walk's result.
+// so that NextState on a single byte is one load and gives the walk's result. The
+// initial state also gets a bitmap of the codes it can take (again the walk's result),
+// with which a plain scan steps over positions where no match can begin.
 #pragma once
 
 #include <cstdint>
@@ -68,11 +70,23 @@ class TRE_DFA {
   bool LineTailMark() const { return lineTailMark_; }
   bool HasDenseTable() const { return !dense_.empty(); }
 
-  // How far a plain scan may step past a start byte at which no match can begin:
-  // 0 (a match may begin here), 1 (a single-byte character that the initial state
-  // cannot take) or 2 (a lead byte whose every two-byte code the initial state cannot
-  // take). All 0 when the initial state accepts.
-  std::uint8_t StartSkip(unsigned char b) const { return startSkip_[b]; }
+  // Whether a match can begin with this character code: whether the initial state's
+  // walk yields a state for it (always true when the initial state accepts). A plain
+  // scan steps over start positions for which this is false.
+  bool CanStartWith(CharCode code) const {
+    return startCodes_.empty() || ((startCodes_[code >> 6] >> (code & 63)) & 1u) != 0;
+  }
+  // CanStartWith summed up by first byte (the stop bytes are made from it):
+  //   1  a single-byte character that cannot start a match (step 1)
+  //   2  a lead byte none of whose two-byte codes can start one (step 2)
+  //   3  a lead byte some of whose codes can: ask CanStartWith
+  //   0  anything else: the zero byte, a character that can start a match, and every
+  //      byte when the initial state accepts.
+  const std::uint8_t* FirstByteTable() const { return firstByte_; }
+  // 1 for the bytes at which a plain scan must stop and look: the zero byte, every
+  // byte whose FirstByteTable entry is 0 or 3, and a lead byte that can start a match
+  // as a lone byte at the end of the text.
+  const std::uint8_t* StopByteTable() const { return stopByte_; }
 
   // The walk over the sorted list: stop with none below a start code, with the
   // target at or below an end code.
@@ -95,7 +109,7 @@ class TRE_DFA {
   void ComputeMoves(std::int32_t s);
   void SortTransitions();
   void BuildDenseTable();
-  void BuildStartSkip();
+  void BuildStartCodes();
   void CountWork(std::uint64_t units);
   [[noreturn]] void TooComplex() const;
 
@@ -108,7 +122,9 @@ class TRE_DFA {
   std::vector<DFAState> states_;
   std::vector<DFATransition> transitions_;
   std::vector<std::int32_t> dense_;
-  std::uint8_t startSkip_[256] = {};
+  std::vector<std::uint64_t> startCodes_;  // one bit per code; empty: every code
+  std::uint8_t firstByte_[256] = {};
+  std::uint8_t stopByte_[256] = {};
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
 

@@ -12,36 +12,66 @@ bool TMatchCORE::IsLineSeparator(CharCode code) const {
   return false;
 }
 
+namespace {
+
+// The leftmost-longest walk from one start position of a plain scan.
+MatchSpan WalkFrom(const TRE_DFA& dfa, const char* p, const char* end) {
+  MatchSpan found;
+  std::int32_t state = 0;
+  const char* cursor = p;
+  for (;;) {
+    if (dfa.Accepting(state)) found = {p, cursor};
+    const CharCode code = NextChar(cursor, end);
+    if (code == 0) break;
+    state = dfa.NextState(state, code);
+    if (state == kNoState) break;
+  }
+  return found;
+}
+
+}  // namespace
+
 MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
-  if (begin >= end) {
+  if (begin >= end || *begin == 0) {
     if (dfa.Accepting(0)) return {begin, begin};
     return {};
   }
-  MatchSpan found;
+  // An initial state that accepts matches at the first position.
+  if (dfa.Accepting(0)) return WalkFrom(dfa, begin, end);
+
+  // The scan tries, in order, every character start p at which the initial state can
+  // take the character; the others would stop the walk at once without a match.
+  //
+  // Rather than stepping character by character, it searches for the next byte that
+  // could begin such a character (a stop byte), which needs no knowledge of where
+  // characters begin, and then decides whether that byte begins one: counting the
+  // lead-byte values directly before it, back to the last position q known to begin
+  // a character, an even count means it does (the byte before such a run ends a
+  // character, and the run pairs up from there). Every byte is counted back at most
+  // once, so the scan stays linear.
+  const std::uint8_t* stop = dfa.StopByteTable();
+  const char* q = begin;
   const char* p = begin;
-  while (p < end) {
-    // Step over start bytes at which the initial state has no transition at all;
-    // the walk below would stop there at once without a match.
-    for (std::uint8_t skip;
-         p < end && (skip = dfa.StartSkip(static_cast<unsigned char>(*p))) != 0;) {
-      if (skip == 2 && p + 1 >= end) break;  // a lone lead byte is one character
-      p += skip;
+  for (;;) {
+    while (p < end && stop[static_cast<unsigned char>(*p)] == 0) ++p;
+    if (p >= end || *p == 0) return {};
+    const char* r = p;
+    while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
+    if ((p - r) % 2 == 1) {  // p is the trail byte of the character before it
+      q = ++p;
+      continue;
     }
-    if (p >= end) break;
-    std::int32_t state = 0;
-    const char* cursor = p;
-    for (;;) {
-      if (dfa.Accepting(state)) found = {p, cursor};
-      const CharCode code = NextChar(cursor, end);
-      if (code == 0) break;
-      state = dfa.NextState(state, code);
-      if (state == kNoState) break;
+    const auto b = static_cast<unsigned char>(*p);
+    if (IsLeadByte(b) && p + 1 < end && p[1] != 0 &&
+        !dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
+      q = p += 2;
+      continue;
     }
+    const MatchSpan found = WalkFrom(dfa, p, end);
     if (found.start != nullptr) return found;
-    p += CharStep(p, end);
+    q = p += CharStep(p, end);
   }
-  return found;
 }
 
 const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t state) const {
@@ -83,7 +113,7 @@ MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
 MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
   const char* p = begin;
-  while (p < end) {
+  while (p < end && *p != 0) {
     if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
     if (*p == '\n' && dfa.LineHeadMark()) {
       if (const char* e = LongestAtLineHead(p + 1, end, 0); e != nullptr) return {p + 1, e};

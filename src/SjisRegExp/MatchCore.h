@@ -2,9 +2,9 @@
 // and, at that start, the longest one. Start positions step over whole characters, so
 // a match never begins at a trail byte.
 //
-// Texts are [begin, end) byte ranges that also end at their first zero byte; callers
-// cut them there first (Match does). Code 0 is never consumed: the walk of every
-// start position ends at the end of the text, whatever the pattern's ranges hold.
+// Texts are [begin, end) byte ranges that also end at their first zero byte. Code 0
+// is never consumed: the walk of every start position ends at the end of the text,
+// whatever the pattern's ranges hold.
 //
 // Anchors: a line head matches at the start of the text and just after every LF; a
 // line tail just before the LineSeparator byte (CR or LF) and at the end of the text.

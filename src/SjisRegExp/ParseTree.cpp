@@ -106,6 +106,20 @@ bool TREParseTree::SplitOverlap(ParseNode* a, ParseNode* b) {
 }
 
 void TREParseTree::MakeLeavesDisjoint() {
+  // The pairwise walk below costs the square of the number of leaves even when it
+  // finds nothing to split; a long pattern of distinct characters (one leaf each) is
+  // recognised as already disjoint by sorting instead, and the walk would change
+  // nothing for it.
+  std::vector<std::pair<CharCode, CharCode>> ranges;
+  ranges.reserve(LeafList.size());
+  for (const auto& leaf : LeafList) ranges.emplace_back(leaf->lo, leaf->hi);
+  std::sort(ranges.begin(), ranges.end());
+  bool disjoint = true;
+  for (std::size_t k = 1; k < ranges.size() && disjoint; ++k) {
+    disjoint = ranges[k].first > ranges[k - 1].second;
+  }
+  if (disjoint) return;
+
   std::size_t i = 0;
   while (i < LeafList.size()) {
     bool split = false;

@@ -7,6 +7,9 @@
 // its entry and leaves the empty pattern current with RegExp empty; a preprocessor
 // error leaves everything as it was. Only the DFA stays: parser and NFA are freed
 // as soon as it is built.
+//
+// Like a text for Match, a pattern ends at its first zero byte: the scanner reads
+// that byte as the end of the text.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +44,11 @@ class TRegularExpression {
   const std::string& CacheText(std::size_t index) const { return cache_[index].text; }
   // How many patterns this component has compiled (the empty one included).
   std::size_t CompileCount() const { return compileCount_; }
+
+  // The dictionaries of the preprocessor's fuzzy-character pass.
+  const std::vector<const Dictionary*>& FuzzyCharDics() const {
+    return preProcessor_.FuzzyCharDics;
+  }
 
   const TRE_DFA& CurrentDFA() const { return *cache_[static_cast<std::size_t>(currentIndex_)].dfa; }
 

@@ -117,6 +117,49 @@ TEST(AWKStrTest, TextEndsAtItsFirstZeroByte) {
   awk.SetRegExp("$");
   EXPECT_EQ(awk.Match(std::string("a\0b", 3), start, length), 2);
   EXPECT_EQ(length, 0);
+  awk.SetRegExp("a");
+  EXPECT_EQ(awk.Match(std::string("\0a", 2), start, length), 0);
+  awk.SetRegExp("^a|x");
+  EXPECT_EQ(awk.Match(std::string("b\0\na", 4), start, length), 0);
+  awk.SetRegExp("");
+  EXPECT_EQ(awk.Match(std::string("\0a", 2), start, length), 1);
+  EXPECT_EQ(length, 0);
+  awk.SetRegExp("\\x82.");
+  EXPECT_EQ(awk.Match(std::string("\x82\0a", 3), start, length), 0)
+      << "a lead byte before the zero byte is a character of its own";
+  awk.SetRegExp("\\x82");
+  EXPECT_EQ(awk.Match(std::string("\x82\0a", 3), start, length), 1);
+  EXPECT_EQ(length, 1);
+}
+
+TEST(AWKStrTest, LongPatternOfDistinctCharacters) {
+  // Thousands of distinct two-byte characters: one leaf each, already disjoint.
+  std::string pattern;
+  for (unsigned lead = 0x88; lead <= 0x9F && pattern.size() < 10000; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      if (trail == 0x7F) continue;
+      pattern += static_cast<char>(lead);
+      pattern += static_cast<char>(trail);
+    }
+  }
+  TAWKStr awk;
+  awk.SetRegExp(pattern);
+  int start = 0;
+  int length = 0;
+  EXPECT_EQ(awk.Match("x" + pattern + "y", start, length), 2);
+  EXPECT_EQ(length, static_cast<int>(pattern.size()));
+  EXPECT_EQ(awk.Match(pattern.substr(0, pattern.size() - 2), start, length), 0);
+}
+
+TEST(AWKStrTest, PatternEndsAtItsFirstZeroByte) {
+  // The scanner reads a zero byte as the end of the text, like Match does for texts.
+  TAWKStr awk;
+  awk.SetRegExp(std::string("a\0b", 3));
+  int start = 0;
+  int length = 0;
+  EXPECT_EQ(awk.Match("xab", start, length), 2);
+  EXPECT_EQ(length, 1);
+  EXPECT_EQ(awk.RegExp(), std::string("a\0b", 3)) << "the text is kept as written";
 }
 
 TEST(AWKStrTest, LoneLeadByteAtTheEndOfTheText) {
@@ -237,6 +280,18 @@ TEST(AWKStrTest, DictionarySwitchesRewriteTheCurrentPattern) {
   awk.SetUseFuzzyCharDic(false);
   awk.SetUseSynonymDic(false);
   EXPECT_EQ(awk.Match("xab", start, length), 2);
+}
+
+TEST(AWKStrTest, SwitchThatLeavesThePatternAloneDoesNotRecompile) {
+  // No synonym dictionaries exist, so the synonym pass gives the same text: a hit.
+  TAWKStr awk;
+  awk.SetRegExp("[Rr]e");
+  const std::size_t compiled = awk.CompileCount();
+  awk.SetUseSynonymDic(true);
+  awk.SetUseSynonymDic(false);
+  EXPECT_EQ(awk.CompileCount(), compiled);
+  EXPECT_EQ(awk.CurrentIndex(), 1);
+  EXPECT_EQ(awk.RegExp(), "[Rr]e");
 }
 
 TEST(AWKStrTest, LineSeparatorTakesEffectWithoutRecompiling) {

@@ -186,7 +186,7 @@ TEST(DFATest, TransitionsAreSortedAndALiteralAnchorMayOverlap) {
   }
 }
 
-TEST(DFATest, TableAndSkipsGiveTheResultsOfTheWalk) {
+TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
   testing::PatternGenOptions options;
   options.alphabet = "ab^$c\x7F";
   options.anchors = true;
@@ -205,19 +205,23 @@ TEST(DFATest, TableAndSkipsGiveTheResultsOfTheWalk) {
             << pattern << " state " << s << " code " << code;
       }
     }
+    for (std::uint32_t code = 0; code <= 0xFFFF; ++code) {
+      const bool walks = dfa.NextStateByWalk(0, CharCode(code)) != kNoState;
+      ASSERT_EQ(dfa.CanStartWith(CharCode(code)), walks || dfa.Accepting(0))
+          << pattern << " code " << code;
+    }
+    // The first-byte summary agrees with the code bitmap.
     for (unsigned b = 0; b < 256; ++b) {
-      const std::uint8_t skip = dfa.StartSkip(static_cast<unsigned char>(b));
-      if (skip == 1) {
-        EXPECT_EQ(dfa.NextStateByWalk(0, CharCode(b)), kNoState) << pattern;
-      }
-      if (skip == 2) {
-        EXPECT_TRUE(IsLeadByte(static_cast<unsigned char>(b)));
-        for (unsigned t = 0; t < 256; ++t) {
-          ASSERT_EQ(dfa.NextStateByWalk(0, CharCode(b << 8 | t)), kNoState) << pattern;
-        }
-      }
-      if (dfa.Accepting(0)) {
-        EXPECT_EQ(skip, 0);
+      const std::uint8_t k = dfa.FirstByteTable()[b];
+      const bool lead = IsLeadByte(static_cast<unsigned char>(b));
+      if (b == 0 || dfa.Accepting(0)) {
+        EXPECT_EQ(k, 0) << pattern;
+      } else if (!lead) {
+        EXPECT_EQ(k, dfa.CanStartWith(CharCode(b)) ? 0 : 1) << pattern << " byte " << b;
+      } else {
+        int can = 0;
+        for (unsigned t = 0; t < 256; ++t) can += dfa.CanStartWith(CharCode(b << 8 | t));
+        EXPECT_EQ(k, can == 256 ? 0 : (can == 0 ? 2 : 3)) << pattern << " byte " << b;
       }
     }
   }

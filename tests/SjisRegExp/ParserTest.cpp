@@ -153,6 +153,17 @@ TEST(ParserTest, SyntaxErrorsAndPositions) {
   }
 }
 
+TEST(ParserTest, PositionsBeyond65535Saturate) {
+  TREParser parser(std::string(70000, 'a') + ")");
+  try {
+    parser.Parse();
+    FAIL() << "no error";
+  } catch (const ERegExpParser& e) {
+    EXPECT_STREQ(e.what(), "正規表現に余分な文字があります");
+    EXPECT_EQ(e.ErrorPos(), 65535);
+  }
+}
+
 TEST(ParserTest, ReplaceLeafRejectsAMissingPart) {
   TREParseTree tree;
   ParseNode* leaf = tree.MakeLeaf('a', 'a');
