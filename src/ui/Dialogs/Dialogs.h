@@ -16,10 +16,6 @@
 
 namespace sorbit::ui {
 
-using sorbit::MessageAnswer;
-using sorbit::MessageButtons;
-using sorbit::MessageKind;
-
 enum class BoxIcon { None, Warning, Error, Information, Question };
 
 // Everything a message box shows. Texts are UTF-8; "\r\n" and "\n" both break lines.

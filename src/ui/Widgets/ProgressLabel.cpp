@@ -33,12 +33,16 @@ QStringList ProgressLabel::SplitLines() const {
   return text.split(QLatin1Char('\n'));
 }
 
-QSize ProgressLabel::SizeFor(const QStringList& lines) const {
+int ProgressLabel::BlockWidth(const QStringList& lines) const {
   const QFontMetrics metrics(font());
   int width = 0;
   for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
+  return width;
+}
+
+QSize ProgressLabel::SizeFor(const QStringList& lines) const {
   const int count = std::max<int>(1, static_cast<int>(lines.size()));
-  return QSize(width, count * metrics.height());
+  return QSize(BlockWidth(lines), count * QFontMetrics(font()).height());
 }
 
 void ProgressLabel::Flush() {
@@ -64,9 +68,7 @@ void ProgressLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
   const QFontMetrics metrics(font());
-  int block_width = 0;
-  for (const QString& line : lines)
-    block_width = std::max(block_width, metrics.horizontalAdvance(line));
+  const int block_width = BlockWidth(lines);
   int top = 0;
   for (const QString& line : lines) {
     painter.drawText(QRect(0, top, block_width, metrics.height()), Qt::AlignHCenter | Qt::AlignTop,

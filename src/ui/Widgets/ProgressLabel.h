@@ -45,6 +45,7 @@ class ProgressLabel : public QWidget {
 
  private:
   QStringList SplitLines() const;
+  int BlockWidth(const QStringList& lines) const;  // of the longest line
   QSize SizeFor(const QStringList& lines) const;
 
   std::string text_;    // latest UTF-8 text
