@@ -46,6 +46,7 @@ void TRE_DFA::Build() {
   lineHeadMark_ = nfa_->LineHeadMark();
   lineTailMark_ = nfa_->LineTailMark();
   const std::size_t n = nfa_->StateCount();
+  IndexNFA();
 
   TRE_NFAStateSet initial(n);
   initial.Include(nfa_->EntryState());
@@ -78,11 +79,44 @@ void TRE_DFA::Build() {
   BuildDenseTable();
   BuildStartCodes();
 
+  epsBegin_ = {};
+  epsTargets_ = {};
+  charBegin_ = {};
+  charMoves_ = {};
+  ranges_ = {};
+  moveOfRange_ = {};
   moves_ = {};
   moveSets_ = {};
   hashTable_ = {};
   stateHashes_ = {};
   worklist_ = {};
+}
+
+void TRE_DFA::IndexNFA() {
+  const std::size_t n = nfa_->StateCount();
+  epsBegin_.assign(n + 1, 0);
+  charBegin_.assign(n + 1, 0);
+  std::unordered_map<std::uint32_t, std::uint32_t> rangeIds;
+  for (std::size_t i = 0; i < n; ++i) {
+    epsBegin_[i] = static_cast<std::uint32_t>(epsTargets_.size());
+    charBegin_[i] = static_cast<std::uint32_t>(charMoves_.size());
+    for (std::int32_t t = nfa_->FirstTransition(static_cast<std::int32_t>(i)); t >= 0;) {
+      const NFATransition& tr = nfa_->Transition(t);
+      t = tr.next;
+      CountWork(1);
+      if (tr.range.start == EpsilonCode) {
+        epsTargets_.push_back(tr.target);
+        continue;
+      }
+      const std::uint32_t key = static_cast<std::uint32_t>(tr.range.start) << 16 | tr.range.end;
+      const auto [it, added] = rangeIds.emplace(key, static_cast<std::uint32_t>(ranges_.size()));
+      if (added) ranges_.push_back(tr.range);
+      charMoves_.push_back({it->second, tr.target});
+    }
+  }
+  epsBegin_[n] = static_cast<std::uint32_t>(epsTargets_.size());
+  charBegin_[n] = static_cast<std::uint32_t>(charMoves_.size());
+  moveOfRange_.assign(ranges_.size(), -1);
 }
 
 void TRE_DFA::Closure(TRE_NFAStateSet& set) {
@@ -92,39 +126,32 @@ void TRE_DFA::Closure(TRE_NFAStateSet& set) {
   CountWork(set.Size());
   ForEachMember(set, [this](std::int32_t i) { worklist_.push_back(i); });
   while (!worklist_.empty()) {
-    const std::int32_t i = worklist_.back();
+    const auto i = static_cast<std::size_t>(worklist_.back());
     worklist_.pop_back();
-    std::uint64_t visited = 0;
-    for (std::int32_t t = nfa_->FirstTransition(i); t >= 0;) {
-      const NFATransition& tr = nfa_->Transition(t);
-      ++visited;
-      if (tr.range.start == EpsilonCode && !set.Has(tr.target)) {
-        set.Include(tr.target);
-        worklist_.push_back(tr.target);
+    CountWork(1 + epsBegin_[i + 1] - epsBegin_[i]);
+    for (std::uint32_t e = epsBegin_[i]; e < epsBegin_[i + 1]; ++e) {
+      const std::int32_t target = epsTargets_[e];
+      if (!set.Has(target)) {
+        set.Include(target);
+        worklist_.push_back(target);
       }
-      t = tr.next;
     }
-    CountWork(visited);
   }
 }
 
 void TRE_DFA::ComputeMoves(std::int32_t s) {
   moves_.clear();
-  std::unordered_map<std::uint32_t, std::size_t> moveByRange;
   const std::size_t n = nfa_->StateCount();
   const TRE_NFAStateSet& set = states_[static_cast<std::size_t>(s)].states;
   CountWork(set.Size());
-  ForEachMember(set, [&](std::int32_t i) {
-    std::uint64_t visited = 0;
-    for (std::int32_t t = nfa_->FirstTransition(i); t >= 0;) {
-      const NFATransition& tr = nfa_->Transition(t);
-      t = tr.next;
-      ++visited;
-      if (tr.range.start == EpsilonCode) continue;
-      const std::uint32_t key = static_cast<std::uint32_t>(tr.range.start) << 16 | tr.range.end;
-      const auto found = moveByRange.find(key);
-      if (found != moveByRange.end()) {
-        moveSets_[moves_[found->second].set].Include(tr.target);
+  ForEachMember(set, [&](std::int32_t state) {
+    const auto i = static_cast<std::size_t>(state);
+    CountWork(1 + charBegin_[i + 1] - charBegin_[i]);
+    for (std::uint32_t c = charBegin_[i]; c < charBegin_[i + 1]; ++c) {
+      const CharMove& cm = charMoves_[c];
+      const std::int32_t existing = moveOfRange_[cm.range];
+      if (existing >= 0) {
+        moveSets_[moves_[static_cast<std::size_t>(existing)].set].Include(cm.target);
         continue;
       }
       const std::size_t index = moves_.size();
@@ -134,12 +161,12 @@ void TRE_DFA::ComputeMoves(std::int32_t s) {
         moveSets_[index].Clear();
       }
       CountWork(moveSets_[index].Size());
-      moveSets_[index].Include(tr.target);
-      moves_.push_back({tr.range, index});
-      moveByRange.emplace(key, index);
+      moveSets_[index].Include(cm.target);
+      moves_.push_back({ranges_[cm.range], cm.range, index});
+      moveOfRange_[cm.range] = static_cast<std::int32_t>(index);
     }
-    CountWork(visited);
   });
+  for (const Move& m : moves_) moveOfRange_[m.rangeId] = -1;
 }
 
 std::int32_t TRE_DFA::FindOrAddState(TRE_NFAStateSet& set) {

@@ -104,6 +104,7 @@ class TRE_DFA {
   }
 
  private:
+  void IndexNFA();
   void Closure(TRE_NFAStateSet& set);
   std::int32_t FindOrAddState(TRE_NFAStateSet& set);
   void ComputeMoves(std::int32_t s);
@@ -115,6 +116,7 @@ class TRE_DFA {
 
   struct Move {
     CharRange range;
+    std::uint32_t rangeId;
     std::size_t set;  // index into moveSets_
   };
 
@@ -129,7 +131,19 @@ class TRE_DFA {
   bool lineTailMark_ = false;
 
   // Working data of Build only.
-  std::vector<Move> moves_;  // in creation order; the move list is this reversed
+  // The NFA's transitions split by kind, each state's in its list order: empty ones
+  // as targets, the others as (range id, target) with the distinct ranges numbered.
+  std::vector<std::uint32_t> epsBegin_;
+  std::vector<std::int32_t> epsTargets_;
+  struct CharMove {
+    std::uint32_t range;
+    std::int32_t target;
+  };
+  std::vector<std::uint32_t> charBegin_;
+  std::vector<CharMove> charMoves_;
+  std::vector<CharRange> ranges_;
+  std::vector<std::int32_t> moveOfRange_;  // per range id: its move this step, or -1
+  std::vector<Move> moves_;                // in creation order; the move list is this reversed
   std::vector<TRE_NFAStateSet> moveSets_;
   std::vector<std::int32_t> hashTable_;  // open addressing over states_, -1 free
   std::vector<std::uint64_t> stateHashes_;

@@ -179,6 +179,9 @@ TEST(AWKStrTest, CodeZeroIsNeverConsumed) {
       {"a\\0*", "ab", 1, 1},
       {"[\\0-b]+", "ab", 1, 2},
       {"\\0", "", 0, 0},
+      {"^a\\0*", "a", 1, 1},
+      {"\\0*$", "ab", 3, 0},
+      {"a\\0*$", "xa", 2, 1},
   };
   ExpectMatches(rows, std::size(rows));
 }
