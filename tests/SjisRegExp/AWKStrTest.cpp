@@ -175,13 +175,8 @@ TEST(AWKStrTest, LoneLeadByteAtTheEndOfTheText) {
 
 TEST(AWKStrTest, CodeZeroIsNeverConsumed) {
   const MatchRow rows[] = {
-      {"a\\0", "a", 0, 0},
-      {"a\\0*", "ab", 1, 1},
-      {"[\\0-b]+", "ab", 1, 2},
-      {"\\0", "", 0, 0},
-      {"^a\\0*", "a", 1, 1},
-      {"\\0*$", "ab", 3, 0},
-      {"a\\0*$", "xa", 2, 1},
+      {"a\\0", "a", 0, 0},   {"a\\0*", "ab", 1, 1}, {"[\\0-b]+", "ab", 1, 2}, {"\\0", "", 0, 0},
+      {"^a\\0*", "a", 1, 1}, {"\\0*$", "ab", 3, 0}, {"a\\0*$", "xa", 2, 1},
   };
   ExpectMatches(rows, std::size(rows));
 }
