@@ -1,7 +1,6 @@
 #include "convert/ConversionRun.h"
 
-#include <charconv>
-
+#include "convert/Decimal.h"
 #include "convert/LogReader.h"
 #include "convert/Paths.h"
 
@@ -11,19 +10,6 @@ namespace {
 
 // How many other names a backup may try when its dated name is already taken.
 constexpr int kMaxBackupAttempts = 999;
-
-void AppendDecimal(std::string& s, long long n) {
-  char digits[24];
-  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
-  (void)ec;
-  s.append(digits, end);
-}
-
-std::string Decimal(long long n) {
-  std::string s;
-  AppendDecimal(s, n);
-  return s;
-}
 
 bool IsLogExtension(std::string_view extension) {
   if (extension.size() != 4 || extension[0] != '.') return false;

@@ -1,8 +1,9 @@
 #include "convert/SvfRecord.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
+
+#include "convert/Decimal.h"
 
 namespace sorbit {
 
@@ -34,13 +35,6 @@ Writer SplitHandle(std::string_view handle_text, const RecordOptions& options) {
 bool IsNumberLabel(std::string_view label) {
   return label.size() == 3 && (label[0] == 'N' || label[0] == 'n') &&
          (label[1] == 'O' || label[1] == 'o') && label[2] == ':';
-}
-
-void AppendDecimal(std::string& s, long long n) {
-  char digits[24];
-  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
-  (void)ec;
-  s.append(digits, end);
 }
 
 void AppendMessageNumber(std::string& s, const LogMessage& message, long long message_count,

@@ -12,10 +12,10 @@
 
 extern char** environ;
 
+#include "platform/AsciiText.h"
+
 namespace sorbit::platform {
 namespace {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -95,11 +95,7 @@ bool IsWindowsProgram(std::string_view path) {
   if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') return true;
   constexpr std::string_view kExe = ".exe";
   if (path.size() < kExe.size()) return false;
-  std::string_view tail = path.substr(path.size() - kExe.size());
-  for (std::size_t i = 0; i < kExe.size(); ++i) {
-    if (AsciiLower(tail[i]) != kExe[i]) return false;
-  }
-  return true;
+  return EqualsIgnoringAsciiCase(path.substr(path.size() - kExe.size()), kExe);
 }
 
 std::string ToWinePath(std::string_view unix_path) {

@@ -11,18 +11,10 @@
 #include <optional>
 #include <vector>
 
+#include "platform/AsciiText.h"
+
 namespace sorbit::platform {
 namespace {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
