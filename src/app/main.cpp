@@ -58,7 +58,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+  // The application name, not the display name: Qt appends a display name to every window
+  // caption on X11, and the captions must read as they are. applicationDisplayName() still
+  // answers with this title, for the message boxes.
+  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
   // Log-off or shutdown: end at once. Closing the window would write the settings, which
   // must not happen then.
   QObject::connect(&application, &QGuiApplication::commitDataRequest, [&guard](QSessionManager&) {

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   // The viewer lookup reads Wine's registry; the tests give it one of their own per test.
   qputenv("WINEPREFIX", "/nonexistent-sorbit-wineprefix");
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("tekuri Log to SVF Converter"));
+  QApplication::setApplicationName(QStringLiteral("tekuri Log to SVF Converter"));
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -17,7 +17,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("tekuri Log to SVF Converter"));
+  QApplication::setApplicationName(QStringLiteral("tekuri Log to SVF Converter"));
   if (argc != 2) {
     std::fprintf(stderr, "usage: render_windows <output folder>\n");
     return 2;
