@@ -73,5 +73,18 @@ TEST(MatchAllocationTest, MatchAllocatesNothing) {
   }
 }
 
+// The converter writes its pattern before every title: once the pattern is cached and the
+// texts have reached their size, writing it again allocates nothing.
+TEST(MatchAllocationTest, WritingACachedPatternAllocatesNothing) {
+  const std::string reply = "[Rr][Ee][ :>\\[#]+[0-9]+";
+  TAWKStr awk;
+  awk.SetRegExp(reply);
+  awk.SetRegExp(reply);
+  const long before = g_allocations.load();
+  for (int i = 0; i < 100; ++i) awk.SetRegExp(reply);
+  EXPECT_EQ(g_allocations.load(), before);
+  EXPECT_EQ(awk.RegExp(), reply);
+}
+
 }  // namespace
 }  // namespace SjisRegExp
