@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Runs every benchmark of a build; each prints its own report.
+# Runs every benchmark of a build; each prints its own report with its bar.
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
-for script in bench/*/bench_*.sh; do
-  echo "== $script"
-  "$script" "$build"
-done
+echo "== converter against cp (bench/convert/bench_convert.sh)"
+bench/convert/bench_convert.sh "$build"
+echo "== window against tekuri2svf (bench/ui/bench_ui.sh)"
+if [ -x "$build/bench/ui/window_convert" ]; then bench/ui/bench_ui.sh "$build"; else echo "skipped: no window build"; fi
+echo "== matcher against Oniguruma (sjisregexp_bench, 100 MB)"
+if [ -x "$build/bench/SjisRegExp/sjisregexp_bench" ]; then "$build/bench/SjisRegExp/sjisregexp_bench" 100; else echo "skipped: no Oniguruma"; fi
+echo "== sjisgrep against GNU grep (bench/SjisRegExp/grep_compare.sh)"
+sh bench/SjisRegExp/grep_compare.sh "$build/src/cli/sjisgrep/sjisgrep"
