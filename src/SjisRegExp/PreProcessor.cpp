@@ -17,7 +17,7 @@ TREPreProcessor::TREPreProcessor(std::string_view text) : scanner_(text) {}
 void TREPreProcessor::SetText(std::string_view text) { scanner_.SetText(text); }
 
 void TREPreProcessor::Run() {
-  processedText_ = scanner_.Text;
+  if (processedText_ != scanner_.Text) processedText_ = scanner_.Text;
   if (useSynonymDic_) {
     ProcessWith(&TREPreProcessor::MatchSynonym);
     // The fuzzy pass reads what the synonym pass wrote.

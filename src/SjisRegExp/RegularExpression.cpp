@@ -15,9 +15,17 @@ TRegularExpression::TRegularExpression() {
 }
 
 void TRegularExpression::SetRegExp(std::string_view pattern) {
+  // With both dictionary passes off the preprocessor hands the text on unchanged, so writing
+  // the pattern that is already current could only find the entry it already has: the
+  // converter writes its pattern before every title, and this makes each write two compares.
+  if (!preProcessor_.UseFuzzyCharDic() && !preProcessor_.UseSynonymDic() && currentIndex_ >= 0 &&
+      pattern == regExp_ && cache_[static_cast<std::size_t>(currentIndex_)].text == regExp_) {
+    return;
+  }
   // The pattern may be our own RegExp text (the dictionary switches write it again), so it is
-  // copied first; into a member, so that writing a cached pattern allocates nothing.
-  written_.assign(pattern);
+  // copied first; into a member, so that writing a cached pattern allocates nothing. The
+  // converter writes the same pattern before every title: then the copy is already there.
+  if (written_ != pattern) written_.assign(pattern);
   preProcessor_.SetText(written_);
   preProcessor_.Run();
   const std::string& processed = preProcessor_.ProcessedText();

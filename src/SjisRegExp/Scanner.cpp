@@ -10,7 +10,7 @@ constexpr char kMsgBadRange[] = "不正なキャラクタ範囲です";
 TREScanner::TREScanner(std::string_view text) { SetText(text); }
 
 void TREScanner::SetText(std::string_view text) {
-  Text.assign(text);
+  if (Text != text) Text.assign(text);  // the same pattern again and again costs a compare
   Index = 1;
   InClass = false;
 }

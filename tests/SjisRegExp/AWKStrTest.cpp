@@ -307,3 +307,29 @@ TEST(AWKStrTest, LineSeparatorTakesEffectWithoutRecompiling) {
 
 }  // namespace
 }  // namespace SjisRegExp
+
+namespace SjisRegExp {
+namespace {
+
+// Writing the current pattern again is a shortcut only while both passes are off: after the
+// fuzzy pass is switched off, the same text must select its plain entry again.
+TEST(AWKStrTest, RewritingThePatternFollowsTheSwitches) {
+  TAWKStr awk;
+  int start = 0;
+  int length = 0;
+  awk.SetUseFuzzyCharDic(true);
+  awk.SetRegExp("a");
+  EXPECT_EQ(awk.Match("xA", start, length), 2);
+  awk.SetUseFuzzyCharDic(false);
+  awk.SetRegExp("a");
+  EXPECT_EQ(awk.Match("xA", start, length), 0);
+  EXPECT_EQ(awk.Match("xa", start, length), 2);
+  awk.SetRegExp("a");
+  EXPECT_EQ(awk.CacheText(static_cast<std::size_t>(awk.CurrentIndex())), "a");
+  const std::size_t compiled = awk.CompileCount();
+  awk.SetRegExp("a");
+  EXPECT_EQ(awk.CompileCount(), compiled);
+}
+
+}  // namespace
+}  // namespace SjisRegExp
