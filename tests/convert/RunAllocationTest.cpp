@@ -2,41 +2,11 @@
 // operator new (this test binary only).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "../support/CountingAllocator.h"
 #include "TestSupport.h"
 #include "convert/ReplyNo.h"
 
-namespace {
-std::atomic<long long> g_allocations{0};
-}  // namespace
-
-namespace {
-void* CountedAlloc(std::size_t size) {
-  ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
-// The nothrow forms too (std::stable_sort's buffer uses one): every form must pair with the
-// deletes below, or the sanitizer sees a mismatch.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  ++g_allocations;
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  ++g_allocations;
-  return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+using sorbit::testing::g_allocations;
 
 namespace sorbit {
 namespace {
