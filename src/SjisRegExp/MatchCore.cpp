@@ -54,7 +54,10 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const char* q = begin;
   const char* p = begin;
   for (;;) {
-    while (p < end && stop[static_cast<unsigned char>(*p)] == 0) ++p;
+    // Four bytes a step while none of them stops the scan, then byte by byte.
+    const auto at = [stop](const char* x) { return stop[static_cast<unsigned char>(*x)]; };
+    while (end - p >= 4 && (at(p) | at(p + 1) | at(p + 2) | at(p + 3)) == 0) p += 4;
+    while (p < end && at(p) == 0) ++p;
     if (p >= end || *p == 0) return {};
     const char* r = p;
     while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
