@@ -12,12 +12,13 @@ namespace sorbit::testing {
 // Every allocation through operator new, in any of its forms, since the program started.
 inline std::atomic<long> g_allocations{0};
 
-// Kept out of line: seeing malloc through an inlined operator new, the compiler would take
-// the sized delete's free for a mismatch.
+// Both kept out of line: seeing malloc and free through inlined operators, the compiler
+// would take the pair for a mismatch of new and free.
 [[gnu::noinline]] inline void* CountedAlloc(std::size_t size) noexcept {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
   return std::malloc(size == 0 ? 1 : size);
 }
+[[gnu::noinline]] inline void CountedFree(void* p) noexcept { std::free(p); }
 
 }  // namespace sorbit::testing
 
@@ -37,7 +38,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return sorbit::testing::CountedAlloc(size);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { sorbit::testing::CountedFree(p); }
+void operator delete[](void* p) noexcept { sorbit::testing::CountedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { sorbit::testing::CountedFree(p); }
+void operator delete[](void* p, std::size_t) noexcept { sorbit::testing::CountedFree(p); }
