@@ -55,7 +55,7 @@ class NaiveHost : public sorbit::ConversionHost {
   void ProcessEvents() override { QApplication::processEvents(); }
   void ShowProgress() override { dialog_.show(); }
   void SetProgress(const sorbit::ProgressInfo& progress) override {
-    label_.setText(sorbit::ui::MessageToQt(progress.text));
+    label_.setText(sorbit::ui::MessageToQt(progress.Text()));
     label_.adjustSize();
   }
   void CloseProgress() override { dialog_.hide(); }

@@ -36,16 +36,10 @@ void ConvertFile(LogReader& reader, std::string_view file_name, std::string_view
   LogMessage message;
   long long message_count = 0;
   std::string reply_no;
-  // The progress text differs only in its ordinal: keep the rest and rewrite the number.
-  std::string text = ProgressText(file_name, 1);
-  const std::size_t ordinal_at = text.size() - std::string_view("1 件目").size();
+  const long long file_size = reader.FileSize();
   while (!reader.AtEnd()) {
     host.ProcessEvents();
-    text.resize(ordinal_at);
-    AppendDecimal(text, message_count + 1);
-    text.append(" 件目");
-    host.SetProgress(
-        {text, file_name, message_count + 1, reader.BytesConsumed(), reader.FileSize()});
+    host.SetProgress({file_name, message_count + 1, reader.BytesConsumed(), file_size});
     if (!reader.ReadMessage(message)) break;
     ++message_count;
     reply_no = reply_numbers ? reply_numbers(message.Title()) : std::string();
@@ -56,11 +50,17 @@ void ConvertFile(LogReader& reader, std::string_view file_name, std::string_view
 }  // namespace
 
 std::string ProgressText(std::string_view file_name, long long ordinal) {
-  std::string text(file_name);
-  text.append("\r\n").append(" を変換処理しています...").append("\r\n").append("\r\n");
-  text.append(Decimal(ordinal)).append(" 件目");
+  constexpr std::string_view kMiddle = "\r\n を変換処理しています...\r\n\r\n";
+  constexpr std::string_view kEnd = " 件目";
+  std::string text;
+  text.reserve(file_name.size() + kMiddle.size() + 20 + kEnd.size());
+  text.append(file_name).append(kMiddle);
+  AppendDecimal(text, ordinal);
+  text.append(kEnd);
   return text;
 }
+
+std::string ProgressInfo::Text() const { return ProgressText(file_name, ordinal); }
 
 std::string SummaryText(std::size_t file_count, std::string_view output_folder) {
   std::string text = Decimal(static_cast<long long>(file_count));

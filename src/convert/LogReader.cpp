@@ -1,7 +1,12 @@
 #include "convert/LogReader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace sorbit {
 
@@ -11,12 +16,31 @@ constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 constexpr char kCtrlZ = '\x1a';
 
-// The bytes of `line` from 1-based position `first`, at most `length` of them; empty when
-// `first` lies beyond the end.
-std::string_view Cut(std::string_view line, std::size_t first,
-                     std::size_t length = std::string_view::npos) {
-  if (first > line.size()) return {};
-  return line.substr(first - 1, length);
+// Sets bit i of `bits` (64 to a word) for every CR at data[i]; the bits of the last word
+// past `size` are cleared.
+void MarkCarriageReturns(const char* data, std::size_t size, std::uint64_t* bits) {
+  std::size_t w = 0;
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8(kCR);
+  const auto mask16 = [cr](const char* p) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr))));
+  };
+  for (; (w + 1) * 64 <= size; ++w) {
+    const char* p = data + w * 64;
+    bits[w] = mask16(p) | mask16(p + 16) << 16 | mask16(p + 32) << 32 | mask16(p + 48) << 48;
+  }
+#endif
+  for (; w * 64 < size; ++w) {
+    const std::size_t n = std::min<std::size_t>(64, size - w * 64);
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      word |= static_cast<std::uint64_t>(data[w * 64 + i] == kCR) << i;
+    }
+    bits[w] = word;
+  }
+  if (size % 64 == 0) bits[size / 64] = 0;
 }
 
 }  // namespace
@@ -34,6 +58,7 @@ LogMessage& LogMessage::operator=(const LogMessage& other) {
 LogMessage::LogMessage(LogMessage&& other) noexcept
     : lines_(std::move(other.lines_)),
       first_borrowed_(other.first_borrowed_),
+      run_starts_(std::move(other.run_starts_)),
       owned_(std::move(other.owned_)) {
   other.Clear();
 }
@@ -41,25 +66,22 @@ LogMessage::LogMessage(LogMessage&& other) noexcept
 LogMessage& LogMessage::operator=(LogMessage&& other) noexcept {
   lines_ = std::move(other.lines_);
   first_borrowed_ = other.first_borrowed_;
+  run_starts_ = std::move(other.run_starts_);
   owned_ = std::move(other.owned_);
   other.Clear();
   return *this;
 }
 
 std::size_t LogMessage::CrLfRunEnd(std::size_t index) const {
-  // Borrowed lines all stand in the reader's current buffer (a refill detaches them), so
-  // two of them exactly two bytes apart are separated by a CR LF: the only two-byte line end.
-  std::size_t last = index;
-  if (index < first_borrowed_) return last;
-  while (last + 1 < lines_.size() &&
-         lines_[last + 1].data() == lines_[last].data() + lines_[last].size() + 2) {
-    ++last;
-  }
-  return last;
+  // Owned lines are stored without line ends; borrowed lines were marked as they were read.
+  if (index < first_borrowed_ || index >= lines_.size()) return index;
+  const auto next = std::upper_bound(run_starts_.begin(), run_starts_.end(), index);
+  return (next == run_starts_.end() ? lines_.size() : *next) - 1;
 }
 
 void LogMessage::Clear() {
   lines_.clear();
+  run_starts_.clear();
   owned_.clear();
   first_borrowed_ = 0;
 }
@@ -88,25 +110,21 @@ void LogMessage::Detach() {
     for (std::size_t i = first_borrowed_; i < lines_.size(); ++i) lines_[i] = {};
   }
   first_borrowed_ = lines_.size();
+  run_starts_.clear();
 }
-
-std::string_view LogMessage::Title() const { return Cut(Line(0), 9); }
-std::string_view LogMessage::HandleText() const { return Cut(Line(1), 6); }
-std::string_view LogMessage::Date() const { return Cut(Line(2), 8, 8); }
-std::string_view LogMessage::Time() const { return Cut(Line(2), 17, 5); }
-std::string_view LogMessage::NumberLabel() const { return Cut(Line(3), 1, 3); }
-std::string_view LogMessage::NumberText() const { return Cut(Line(3), 4); }
 
 LogReader::LogReader(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
     : file_(std::move(file)),
       buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(buffer_bytes, 1))),
-      buffer_size_(std::max<std::size_t>(buffer_bytes, 1)) {}
+      buffer_size_(std::max<std::size_t>(buffer_bytes, 1)),
+      cr_bits_(std::make_unique_for_overwrite<std::uint64_t[]>(buffer_size_ / 64 + 1)) {}
 
 long long LogReader::FileSize() const { return file_ ? file_->Size() : 0; }
 
 void LogReader::Close() {
   file_.reset();
   text_ended_ = true;
+  consumed_ += static_cast<long long>(pos_);
   pos_ = end_ = 0;
 }
 
@@ -115,6 +133,7 @@ bool LogReader::Fill() {
   if (text_ended_ || !file_) return false;
   // The buffer is about to be overwritten: the block being read keeps copies of its lines.
   if (filling_ != nullptr) filling_->Detach();
+  consumed_ += static_cast<long long>(end_);
   pos_ = end_ = 0;
   std::size_t got = file_->Read(buffer_.get(), buffer_size_);
   if (got == 0) {
@@ -130,7 +149,16 @@ bool LogReader::Fill() {
   end_ = got;
   const char* nul = static_cast<const char*>(std::memchr(buffer_.get(), '\0', end_));
   next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.get()) : end_;
+  MarkCarriageReturns(buffer_.get(), end_, cr_bits_.get());
+  cr_bits_[end_ / 64] |= std::uint64_t{1} << (end_ % 64);
   return end_ > 0;
+}
+
+std::size_t LogReader::NextCr(std::size_t from) const {
+  std::size_t w = from / 64;
+  std::uint64_t word = cr_bits_[w] & (~std::uint64_t{0} << (from % 64));
+  while (word == 0) word = cr_bits_[++w];  // the bit at end_ stops this
+  return w * 64 + static_cast<std::size_t>(std::countr_zero(word));
 }
 
 bool LogReader::AtEnd() {
@@ -139,7 +167,6 @@ bool LogReader::AtEnd() {
     skip_lf_ = false;
     if (buffer_[pos_] == kLF) {
       ++pos_;
-      ++consumed_;
       return !Fill();
     }
   }
@@ -148,12 +175,8 @@ bool LogReader::AtEnd() {
 
 void LogReader::ConsumeLineEnd() {
   ++pos_;  // the CR
-  ++consumed_;
   if (pos_ < end_) {
-    if (buffer_[pos_] == kLF) {
-      ++pos_;
-      ++consumed_;
-    }
+    if (buffer_[pos_] == kLF) ++pos_;
   } else {
     skip_lf_ = true;  // the LF, if any, is at the start of the next buffer
   }
@@ -163,19 +186,17 @@ bool LogReader::ReadLine(std::string_view& line) {
   if (AtEnd()) return false;
   // Most lines lie whole in the buffer and are short and free of NUL: hand them out as they
   // stand, without copying.
-  const char* begin = buffer_.get() + pos_;
-  const std::size_t avail = end_ - pos_;
-  const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
-  if (cr != nullptr) {
-    const std::size_t length = static_cast<std::size_t>(cr - begin);
-    if (next_nul_ < pos_ + length) {
-      const char* nul = static_cast<const char*>(std::memchr(begin, '\0', avail));
+  const std::size_t cr = NextCr(pos_);
+  if (cr < end_) {
+    const std::size_t length = cr - pos_;
+    if (next_nul_ < cr) {
+      const char* nul =
+          static_cast<const char*>(std::memchr(buffer_.get() + pos_, '\0', end_ - pos_));
       next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.get()) : end_;
     }
-    if (length <= kMaxLineBytes && next_nul_ >= pos_ + length) {
-      line = std::string_view(begin, length);
-      pos_ += length;
-      consumed_ += static_cast<long long>(length);
+    if (length <= kMaxLineBytes && next_nul_ >= cr) {
+      line = std::string_view(buffer_.get() + pos_, length);
+      pos_ = cr;
       ConsumeLineEnd();
       return true;
     }
@@ -188,9 +209,8 @@ bool LogReader::ReadLongLine(std::string_view& line) {
   bool keep = true;  // false once a NUL byte or the length limit has been met
   for (;;) {
     const char* begin = buffer_.get() + pos_;
-    const std::size_t avail = end_ - pos_;
-    const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
-    const std::size_t piece = cr ? static_cast<std::size_t>(cr - begin) : avail;
+    const std::size_t cr = NextCr(pos_);
+    const std::size_t piece = cr - pos_;
     if (keep) {
       std::size_t take = std::min(piece, kMaxLineBytes - line_.size());
       const char* nul = static_cast<const char*>(std::memchr(begin, '\0', take));
@@ -201,9 +221,8 @@ bool LogReader::ReadLongLine(std::string_view& line) {
       line_.append(begin, take);
       if (line_.size() == kMaxLineBytes) keep = false;
     }
-    pos_ += piece;
-    consumed_ += static_cast<long long>(piece);
-    if (cr != nullptr) {
+    pos_ = cr;
+    if (cr < end_) {
       ConsumeLineEnd();
       break;
     }
@@ -221,8 +240,51 @@ bool LogReader::ReadMessage(LogMessage& message) {
     ~Done() { reader.filling_ = nullptr; }
   } done{*this};
   bool any_text = false;
+  // Where the previous line's CR LF ended in the buffer when that line was handed out from
+  // it; a line that starts there is joined to it.
+  constexpr std::size_t kNoRun = ~std::size_t{0};
+  std::size_t run_end = kNoRun;
   std::string_view line;
-  while (ReadLine(line)) {
+  for (;;) {
+    // The common lines: each ends with a CR inside the buffer, is short and holds no NUL.
+    // They are taken in a loop of locals, as the stores into the message could otherwise
+    // be the reader's own fields for all the compiler knows.
+    if (!skip_lf_) {
+      const char* const buffer = buffer_.get();
+      const std::uint64_t* const bits = cr_bits_.get();
+      const std::size_t end = end_;
+      const std::size_t nul = next_nul_;
+      std::size_t pos = pos_;
+      while (pos < end) {
+        std::size_t w = pos / 64;
+        std::uint64_t word = bits[w] & (~std::uint64_t{0} << (pos % 64));
+        while (word == 0) word = bits[++w];  // the bit at end_ stops this
+        const std::size_t cr = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+        const std::size_t length = cr - pos;
+        if (cr >= end || length > kMaxLineBytes || nul < cr) break;
+        const char* begin = buffer + pos;
+        const std::size_t start = pos;
+        pos = cr + 1;
+        bool crlf = false;
+        if (pos < end) {
+          crlf = buffer[pos] == kLF;
+          pos += crlf;
+        } else {
+          skip_lf_ = true;  // the LF, if any, is at the start of the next buffer
+        }
+        if (length != 0 && *begin == '.') {
+          pos_ = pos;
+          return true;
+        }
+        any_text = any_text || length != 0;
+        message.AddBorrowedLine(std::string_view(begin, length), start == run_end);
+        run_end = crlf ? pos : kNoRun;
+        if (pos == end) break;
+      }
+      pos_ = pos;
+    }
+    run_end = kNoRun;
+    if (!ReadLine(line)) break;
     if (!line.empty() && line[0] == '.') return true;
     any_text = any_text || !line.empty();
     if (line.data() == line_.data()) {

@@ -53,22 +53,37 @@ class LogMessage {
   void AddLine(std::string_view line);
 
   // Header values, cut from the first four lines by byte position. Views into this message.
-  std::string_view Title() const;        // line 0 from byte 9
-  std::string_view HandleText() const;   // line 1 from byte 6
-  std::string_view Date() const;         // line 2, bytes 8-15
-  std::string_view Time() const;         // line 2, bytes 17-21
-  std::string_view NumberLabel() const;  // line 3, bytes 1-3
-  std::string_view NumberText() const;   // line 3 from byte 4
+  std::string_view Title() const { return Cut(Line(0), 9); }           // line 0 from byte 9
+  std::string_view HandleText() const { return Cut(Line(1), 6); }      // line 1 from byte 6
+  std::string_view Date() const { return Cut(Line(2), 8, 8); }         // line 2, bytes 8-15
+  std::string_view Time() const { return Cut(Line(2), 17, 5); }        // line 2, bytes 17-21
+  std::string_view NumberLabel() const { return Cut(Line(3), 1, 3); }  // line 3, bytes 1-3
+  std::string_view NumberText() const { return Cut(Line(3), 4); }      // line 3 from byte 4
 
  private:
   friend class LogReader;
+  // The bytes of `line` from 1-based position `first`, at most `length` of them; empty when
+  // `first` lies beyond the end.
+  static std::string_view Cut(std::string_view line, std::size_t first,
+                              std::size_t length = std::string_view::npos) {
+    if (first > line.size()) return {};
+    return line.substr(first - 1, length);
+  }
+
   // Appends `line` without copying; it must stay valid until the next Detach or Clear.
-  void AddBorrowedLine(std::string_view line) { lines_.push_back(line); }
+  // `joined`: the line follows the previous one in the same buffer, after a CR LF.
+  void AddBorrowedLine(std::string_view line, bool joined = false) {
+    if (!joined) run_starts_.push_back(lines_.size());
+    lines_.push_back(line);
+  }
   // Copies every borrowed line into storage of the message's own.
   void Detach();
 
   std::vector<std::string_view> lines_;
   std::size_t first_borrowed_ = 0;  // lines before this index are owned
+  // Ascending indexes of the borrowed lines that were not added as joined: each begins a run
+  // for CrLfRunEnd.
+  std::vector<std::size_t> run_starts_;
   std::vector<std::unique_ptr<char[]>> owned_;
 };
 
@@ -93,7 +108,7 @@ class LogReader {
   // Releases the file. Reading afterwards finds the end of the text.
   void Close();
 
-  long long BytesConsumed() const { return consumed_; }
+  long long BytesConsumed() const { return consumed_ + static_cast<long long>(pos_); }
   long long FileSize() const;
   // The open file, for the check that an output path does not name it.
   const InputFile* File() const { return file_.get(); }
@@ -108,15 +123,20 @@ class LogReader {
   void ConsumeLineEnd();
   // Makes at least one unread byte available unless the text has ended.
   bool Fill();
+  // The position of the first CR at or after `from` in the buffer, or end_ when there is none.
+  std::size_t NextCr(std::size_t from) const;
 
   std::unique_ptr<InputFile> file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t buffer_size_;
+  // Bit i (of word i / 64) set for a CR at buffer_[i], and for position end_: the line ends of
+  // the whole buffer are found in one pass rather than one search per line.
+  std::unique_ptr<std::uint64_t[]> cr_bits_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool text_ended_ = false;  // physical end or Ctrl-Z reached: nothing more is read
   bool skip_lf_ = false;     // the last line ended with a CR at the buffer's end
-  long long consumed_ = 0;
+  long long consumed_ = 0;   // bytes consumed before the buffer's first byte
   std::string line_;
   LogMessage* filling_ = nullptr;  // the message being read, detached before each refill
   std::size_t next_nul_ = 0;       // position of the first NUL at or after pos_, or end_

@@ -1,9 +1,10 @@
 #include "convert/SvfRecord.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
-
-#include "convert/Decimal.h"
 
 namespace sorbit {
 
@@ -37,13 +38,82 @@ bool IsNumberLabel(std::string_view label) {
          (label[1] == 'O' || label[1] == 'o') && label[2] == ':';
 }
 
-void AppendMessageNumber(std::string& s, const LogMessage& message, long long message_count,
-                         const RecordOptions& options) {
-  if (IsNumberLabel(message.NumberLabel())) {
-    s.append(message.NumberText());
-  } else if (options.AddMsgNo) {
-    AppendDecimal(s, message_count);
+// The two "@@@" lines of a record as the byte pieces they are joined from, so that each
+// caller copies them straight to where they go.
+class HeaderPieces {
+ public:
+  HeaderPieces(const LogMessage& message, long long message_count, std::string_view board_name,
+               std::string_view reply_no, const RecordOptions& options) {
+    const Writer w = SplitHandle(message.HandleText(), options);
+    msg_ = {"@@@MSG,0,", board_name,     ",", w.id,          ",", w.handle,
+            ",",         message.Date(), ",", message.Time()};
+    std::string_view number;
+    if (IsNumberLabel(message.NumberLabel())) {
+      number = message.NumberText();
+    } else if (options.AddMsgNo) {
+      const auto [end, ec] = std::to_chars(digits_, digits_ + sizeof digits_, message_count);
+      (void)ec;  // 24 bytes hold every long long
+      number = std::string_view(digits_, static_cast<std::size_t>(end - digits_));
+    }
+    number_ = {"@@@", number, ",", reply_no, ",0,", message.Title()};
   }
+  HeaderPieces(const HeaderPieces&) = delete;
+  HeaderPieces& operator=(const HeaderPieces&) = delete;
+
+  const std::array<std::string_view, 10>& MsgLine() const { return msg_; }
+  const std::array<std::string_view, 6>& NumberLine() const { return number_; }
+
+ private:
+  std::array<std::string_view, 10> msg_;
+  std::array<std::string_view, 6> number_;
+  char digits_[24];
+};
+
+template <std::size_t N>
+std::size_t Length(const std::array<std::string_view, N>& pieces) {
+  std::size_t n = 0;
+  for (std::string_view p : pieces) n += p.size();
+  return n;
+}
+
+template <std::size_t N>
+void Assign(std::string& s, const std::array<std::string_view, N>& pieces) {
+  s.clear();
+  for (std::string_view p : pieces) s.append(p);
+}
+
+// Copies `bytes` to `at` and returns the byte after them. Header pieces are mostly a few
+// bytes long: those are moved in at most two overlapping words instead of a call.
+char* PutBytes(char* at, std::string_view bytes) {
+  const char* from = bytes.data();
+  const std::size_t n = bytes.size();
+  if (n > 16) {
+    std::memcpy(at, from, n);
+  } else if (n >= 8) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(at, &head, 8);
+    std::memcpy(at + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(at, &head, 4);
+    std::memcpy(at + n - 4, &tail, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) at[i] = from[i];
+  }
+  return at + n;
+}
+
+// Copies the pieces to `at` followed by CR LF; returns the byte after them.
+template <std::size_t N>
+char* PutLine(char* at, const std::array<std::string_view, N>& pieces) {
+  for (std::string_view p : pieces) at = PutBytes(at, p);
+  at[0] = '\r';
+  at[1] = '\n';
+  return at + 2;
 }
 
 }  // namespace
@@ -51,14 +121,9 @@ void AppendMessageNumber(std::string& s, const LogMessage& message, long long me
 void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
                         std::string_view board_name, std::string_view reply_no,
                         const RecordOptions& options) {
-  const Writer w = SplitHandle(message.HandleText(), options);
-  std::string& a = header.msg_line;
-  a.assign("@@@MSG,0,").append(board_name).append(",").append(w.id).append(",");
-  a.append(w.handle).append(",").append(message.Date()).append(",").append(message.Time());
-  std::string& b = header.number_line;
-  b.assign("@@@");
-  AppendMessageNumber(b, message, message_count, options);
-  b.append(",").append(reply_no).append(",0,").append(message.Title());
+  const HeaderPieces pieces(message, message_count, board_name, reply_no, options);
+  Assign(header.msg_line, pieces.MsgLine());
+  Assign(header.number_line, pieces.NumberLine());
 }
 
 SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
@@ -115,10 +180,23 @@ void OutputLines::AppendLine(std::string_view line) {
 void OutputLines::AppendRecord(const LogMessage& message, long long message_count,
                                std::string_view board_name, std::string_view reply_no,
                                const RecordOptions& options) {
-  BuildSvfHeaderInto(header_, message, message_count, board_name, reply_no, options);
-  AppendLine({});
-  AppendLine(header_.msg_line);
-  AppendLine(header_.number_line);
+  const HeaderPieces pieces(message, message_count, board_name, reply_no, options);
+  const std::size_t head = 2 + Length(pieces.MsgLine()) + 2 + Length(pieces.NumberLine()) + 2;
+  if (!chunks_.empty() && kChunkBytes - used_in_last_ >= head) {
+    // The common case: the empty line and both header lines fit in the current chunk.
+    char* at = chunks_.back().get() + used_in_last_;
+    at[0] = '\r';
+    at[1] = '\n';
+    at = PutLine(PutLine(at + 2, pieces.MsgLine()), pieces.NumberLine());
+    used_in_last_ += head;
+    size_ += head;
+  } else {
+    AppendLine({});
+    Assign(header_.msg_line, pieces.MsgLine());
+    AppendLine(header_.msg_line);
+    Assign(header_.number_line, pieces.NumberLine());
+    AppendLine(header_.number_line);
+  }
   // A run of lines that still stand in the reader's buffer separated by CR LF is copied in
   // one piece: those bytes are exactly the output of the run, line ends included.
   for (std::size_t i = 0; i < message.LineCount();) {

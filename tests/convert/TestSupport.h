@@ -75,7 +75,7 @@ class RecordingHost final : public ConversionHost {
   void ReportError(std::string_view text) override { errors.emplace_back(text); }
   void ProcessEvents() override { ++event_passes; }
   void ShowProgress() override { ++shows; }
-  void SetProgress(const ProgressInfo& p) override { progress.emplace_back(p.text); }
+  void SetProgress(const ProgressInfo& p) override { progress.emplace_back(p.Text()); }
   void CloseProgress() override { ++closes; }
   void PrefixTurnedOn(std::string_view prefix) override { prefix_changes.emplace_back(prefix); }
 };

@@ -146,7 +146,7 @@ class TMainForm::RunHost : public sorbit::ConversionHost {
     if (form_.running_dialog_ != nullptr) form_.running_dialog_->ShowProgress();
   }
   void SetProgress(const sorbit::ProgressInfo& progress) override {
-    if (form_.running_dialog_ != nullptr) form_.running_dialog_->SetProgressText(progress.text);
+    if (form_.running_dialog_ != nullptr) form_.running_dialog_->SetProgressText(progress.Text());
   }
   void CloseProgress() override {
     if (form_.running_dialog_ == nullptr || !form_.running_dialog_->isVisible()) return;
