@@ -240,31 +240,31 @@ bool LogReader::ReadMessage(LogMessage& message) {
     ~Done() { reader.filling_ = nullptr; }
   } done{*this};
   bool any_text = false;
-  // Where the previous line's CR LF ended in the buffer when that line was handed out from
-  // it; a line that starts there is joined to it.
-  constexpr std::size_t kNoRun = ~std::size_t{0};
-  std::size_t run_end = kNoRun;
   std::string_view line;
   for (;;) {
     // The common lines: each ends with a CR inside the buffer, is short and holds no NUL.
     // They are taken in a loop of locals, as the stores into the message could otherwise
     // be the reader's own fields for all the compiler knows.
-    if (!skip_lf_) {
+    if (!skip_lf_ && pos_ < end_) {
       const char* const buffer = buffer_.get();
       const std::uint64_t* const bits = cr_bits_.get();
       const std::size_t end = end_;
       const std::size_t nul = next_nul_;
       std::size_t pos = pos_;
-      while (pos < end) {
-        std::size_t w = pos / 64;
-        std::uint64_t word = bits[w] & (~std::uint64_t{0} << (pos % 64));
+      bool joined = false;  // the line follows a line of this loop that ended with CR LF
+      // The CRs still ahead in word w; each one found is cleared, so the next is the lowest.
+      std::size_t w = pos / 64;
+      std::uint64_t word = bits[w] & (~std::uint64_t{0} << (pos % 64));
+      for (;;) {
         while (word == 0) word = bits[++w];  // the bit at end_ stops this
         const std::size_t cr = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
-        const std::size_t length = cr - pos;
-        if (cr >= end || length > kMaxLineBytes || nul < cr) break;
+        if (cr >= end || cr - pos > kMaxLineBytes || nul < cr) break;
+        word &= word - 1;
         const char* begin = buffer + pos;
-        const std::size_t start = pos;
+        const std::size_t length = cr - pos;
         pos = cr + 1;
+        // The byte after a CR is an LF or the next line's first byte, never a CR bit that
+        // is still to come in `word` before pos.
         bool crlf = false;
         if (pos < end) {
           crlf = buffer[pos] == kLF;
@@ -277,13 +277,12 @@ bool LogReader::ReadMessage(LogMessage& message) {
           return true;
         }
         any_text = any_text || length != 0;
-        message.AddBorrowedLine(std::string_view(begin, length), start == run_end);
-        run_end = crlf ? pos : kNoRun;
+        message.AddBorrowedLine(std::string_view(begin, length), joined);
+        joined = crlf;
         if (pos == end) break;
       }
       pos_ = pos;
     }
-    run_end = kNoRun;
     if (!ReadLine(line)) break;
     if (!line.empty() && line[0] == '.') return true;
     any_text = any_text || !line.empty();
