@@ -116,7 +116,7 @@ RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileS
   for (const std::string& path : options.InputFiles) {
     const std::string board = BoardName(path);
     const std::string_view file_name = FileNamePart(path);
-    OutputLines out;
+    OutputLines out(fs.OutputMemoryPreparer());
     std::unique_ptr<LogReader> reader;
     try {
       reader = OpenLogReader(fs, path);

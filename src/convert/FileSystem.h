@@ -45,6 +45,10 @@ class OutputFile {
   virtual void Close() = 0;                                    // throws FileError
 };
 
+// Called with each fresh block of memory in which an output file is built, before the block
+// is filled.
+using MemoryPreparer = void (*)(char* bytes, std::size_t size);
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -62,6 +66,9 @@ class FileSystem {
   virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) = 0;
   // Creates or truncates `path` for writing. Throws FileError.
   virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
+  // A platform may map the pages of the memory an output is built in with one call per block,
+  // which costs less than a page fault for each page. None by default.
+  virtual MemoryPreparer OutputMemoryPreparer() const { return nullptr; }
 };
 
 }  // namespace sorbit

@@ -147,13 +147,16 @@ SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
   return record;
 }
 
+void OutputLines::AddChunk() {
+  chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
+  used_in_last_ = 0;
+  if (prepare_ != nullptr) prepare_(chunks_.back().get(), kChunkBytes);
+}
+
 void OutputLines::Append(std::string_view bytes) {
   size_ += bytes.size();
   while (!bytes.empty()) {
-    if (chunks_.empty() || used_in_last_ == kChunkBytes) {
-      chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
-      used_in_last_ = 0;
-    }
+    if (chunks_.empty() || used_in_last_ == kChunkBytes) AddChunk();
     const std::size_t n = std::min(bytes.size(), kChunkBytes - used_in_last_);
     std::memcpy(chunks_.back().get() + used_in_last_, bytes.data(), n);
     used_in_last_ += n;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/FileSystem.h"
 #include "convert/LogReader.h"
 
 namespace sorbit {
@@ -47,6 +48,9 @@ SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
 // fixed-size chunks so that a large file never needs a doubled buffer.
 class OutputLines {
  public:
+  // `prepare`, when given, is called with every chunk before it is filled.
+  explicit OutputLines(MemoryPreparer prepare = nullptr) : prepare_(prepare) {}
+
   void AppendLine(std::string_view line);
   void AppendRecord(const LogMessage& message, long long message_count, std::string_view board_name,
                     std::string_view reply_no, const RecordOptions& options);
@@ -59,7 +63,10 @@ class OutputLines {
  private:
   void Append(std::string_view bytes);
 
+  void AddChunk();
+
   std::vector<std::unique_ptr<char[]>> chunks_;
+  MemoryPreparer prepare_;
   SvfHeader header_;  // scratch of AppendRecord
   std::size_t used_in_last_ = 0;
   std::size_t size_ = 0;

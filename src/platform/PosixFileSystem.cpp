@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 
@@ -161,5 +163,20 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateOutput(const std::string& pat
   if (fd.get() < 0) throw Errno("cannot create", path, errno);
   return std::make_unique<PosixOutputFile>(std::move(fd), path);
 }
+
+void PopulateForWriting(char* bytes, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+  static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) & ~(page - 1);
+  const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(page - 1);
+  // Only a hint: memory the call does not map is mapped page by page as it is written.
+  if (from < to) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)bytes;
+  (void)size;
+#endif
+}
+
+MemoryPreparer PosixFileSystem::OutputMemoryPreparer() const { return &PopulateForWriting; }
 
 }  // namespace sorbit::platform

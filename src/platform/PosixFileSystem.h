@@ -16,7 +16,12 @@ class PosixFileSystem final : public FileSystem {
   bool RenameNoReplace(const std::string& from, const std::string& to) override;
   std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
   std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
+  MemoryPreparer OutputMemoryPreparer() const override;
 };
+
+// Asks the kernel to map the whole pages inside [bytes, bytes + size) writable at once.
+// Quietly does nothing where the kernel cannot (before Linux 5.14).
+void PopulateForWriting(char* bytes, std::size_t size);
 
 // Broken-down local time of `seconds` since the epoch, seconds rounded down to even.
 LocalTime ToLocalTime(long long seconds);

@@ -127,6 +127,50 @@ TEST(OutputLines, RecordsFollowEachOtherWithCrLf) {
             "\r\n@@@MSG,0,g,,,,\r\n@@@2,1,0,B\r\n12345678B\r\n");
 }
 
+// The header lines are written into the chunk directly when they fit and through the
+// general path when they do not: a record that starts at every offset around a chunk's end
+// gives the same bytes as the record built line by line.
+TEST(OutputLines, AHeaderAcrossAChunkEndKeepsItsBytes) {
+  const LogMessage m = Message({"Title : Re: 12 a title", "Name:someone <s@x.jp>",
+                                "Date : 98/12/31 12:34:56", "NO: 77", "body"});
+  const RecordOptions options{true, true, true};
+  std::string record;
+  for (const std::string& line : BuildSvfRecord(m, 5, "board", "12", options)) {
+    record.append(line).append("\r\n");
+  }
+  constexpr std::size_t kChunk = 1 << 20;
+  for (std::size_t before = kChunk - record.size() - 4; before <= kChunk + 2; ++before) {
+    OutputLines out;
+    if (before >= 2) out.AppendLine(std::string(before - 2, 'f'));
+    out.AppendRecord(m, 5, "board", "12", options);
+    const std::string expected =
+        (before >= 2 ? std::string(before - 2, 'f') + "\r\n" : "") + record;
+    ASSERT_EQ(out.ToString(), expected) << "record after " << before << " bytes";
+  }
+}
+
+TEST(OutputLines, EveryChunkIsPreparedBeforeItIsFilled) {
+  static std::vector<std::pair<char*, std::size_t>> prepared;
+  prepared.clear();
+  OutputLines out([](char* bytes, std::size_t size) {
+    std::fill_n(bytes, size, '\x7f');  // whatever the preparer leaves is overwritten
+    prepared.emplace_back(bytes, size);
+  });
+  std::string expected;
+  for (int i = 0; i < 30000; ++i) {
+    const std::string line(static_cast<std::size_t>(i % 89), 'p');
+    out.AppendLine(line);
+    expected.append(line).append("\r\n");
+  }
+  const std::vector<std::string_view> chunks = out.Chunks();
+  ASSERT_EQ(prepared.size(), chunks.size());
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    EXPECT_EQ(prepared[i].first, chunks[i].data());
+    EXPECT_GE(prepared[i].second, chunks[i].size());
+  }
+  EXPECT_EQ(out.ToString(), expected);
+}
+
 TEST(OutputLines, SpansChunksWithoutLosingBytes) {
   OutputLines out;
   std::string expected;
