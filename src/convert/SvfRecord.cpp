@@ -42,21 +42,13 @@ bool IsNumberLabel(std::string_view label) {
 // caller copies them straight to where they go.
 class HeaderPieces {
  public:
+  // The arrays are built in place: filling default-made ones would first clear them, which
+  // cost more than the rest of the header.
   HeaderPieces(const LogMessage& message, long long message_count, std::string_view board_name,
-               std::string_view reply_no, const RecordOptions& options) {
-    const Writer w = SplitHandle(message.HandleText(), options);
-    msg_ = {"@@@MSG,0,", board_name,     ",", w.id,          ",", w.handle,
-            ",",         message.Date(), ",", message.Time()};
-    std::string_view number;
-    if (IsNumberLabel(message.NumberLabel())) {
-      number = message.NumberText();
-    } else if (options.AddMsgNo) {
-      const auto [end, ec] = std::to_chars(digits_, digits_ + sizeof digits_, message_count);
-      (void)ec;  // 24 bytes hold every long long
-      number = std::string_view(digits_, static_cast<std::size_t>(end - digits_));
-    }
-    number_ = {"@@@", number, ",", reply_no, ",0,", message.Title()};
-  }
+               std::string_view reply_no, const RecordOptions& options)
+      : msg_(MsgPieces(message, board_name, SplitHandle(message.HandleText(), options))),
+        number_{"@@@",          Number(message, message_count, options), ",", reply_no, ",0,",
+                message.Title()} {}
   HeaderPieces(const HeaderPieces&) = delete;
   HeaderPieces& operator=(const HeaderPieces&) = delete;
 
@@ -64,9 +56,24 @@ class HeaderPieces {
   const std::array<std::string_view, 6>& NumberLine() const { return number_; }
 
  private:
+  static std::array<std::string_view, 10> MsgPieces(const LogMessage& message,
+                                                    std::string_view board_name, Writer w) {
+    return {"@@@MSG,0,", board_name,     ",", w.id,          ",", w.handle,
+            ",",         message.Date(), ",", message.Time()};
+  }
+
+  std::string_view Number(const LogMessage& message, long long message_count,
+                          const RecordOptions& options) {
+    if (IsNumberLabel(message.NumberLabel())) return message.NumberText();
+    if (!options.AddMsgNo) return {};
+    const auto [end, ec] = std::to_chars(digits_, digits_ + sizeof digits_, message_count);
+    (void)ec;  // 24 bytes hold every long long
+    return std::string_view(digits_, static_cast<std::size_t>(end - digits_));
+  }
+
+  char digits_[24];  // before number_, which may point into it
   std::array<std::string_view, 10> msg_;
   std::array<std::string_view, 6> number_;
-  char digits_[24];
 };
 
 template <std::size_t N>
