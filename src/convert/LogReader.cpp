@@ -239,53 +239,40 @@ bool LogReader::ReadMessage(LogMessage& message) {
     LogReader& reader;
     ~Done() { reader.filling_ = nullptr; }
   } done{*this};
-  bool any_text = false;
   std::string_view line;
   for (;;) {
-    // The common lines: each ends with a CR inside the buffer, is short and holds no NUL.
+    // The common lines: each ends with CR LF inside the buffer, is short and holds no NUL.
     // They are taken in a loop of locals, as the stores into the message could otherwise
-    // be the reader's own fields for all the compiler knows.
+    // be the reader's own fields for all the compiler knows; every other line goes through
+    // ReadLine below.
     if (!skip_lf_ && pos_ < end_) {
       const char* const buffer = buffer_.get();
       const std::uint64_t* const bits = cr_bits_.get();
       const std::size_t end = end_;
       const std::size_t nul = next_nul_;
       std::size_t pos = pos_;
-      bool joined = false;  // the line follows a line of this loop that ended with CR LF
-      // The CRs still ahead in word w; each one found is cleared, so the next is the lowest.
+      bool joined = false;  // the line follows one of this loop, after its CR LF
+      // The CRs still ahead in word w; each one taken is cleared, so the next is the lowest.
+      // The LF after a CR is no CR bit, so none of the bits left lies before pos.
       std::size_t w = pos / 64;
       std::uint64_t word = bits[w] & (~std::uint64_t{0} << (pos % 64));
       for (;;) {
         while (word == 0) word = bits[++w];  // the bit at end_ stops this
         const std::size_t cr = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
-        if (cr >= end || cr - pos > kMaxLineBytes || nul < cr) break;
+        if (cr + 1 >= end || buffer[cr + 1] != kLF || cr - pos > kMaxLineBytes || nul < cr) break;
         word &= word - 1;
-        const char* begin = buffer + pos;
-        const std::size_t length = cr - pos;
-        pos = cr + 1;
-        // The byte after a CR is an LF or the next line's first byte, never a CR bit that
-        // is still to come in `word` before pos.
-        bool crlf = false;
-        if (pos < end) {
-          crlf = buffer[pos] == kLF;
-          pos += crlf;
-        } else {
-          skip_lf_ = true;  // the LF, if any, is at the start of the next buffer
-        }
-        if (length != 0 && *begin == '.') {
-          pos_ = pos;
+        if (cr != pos && buffer[pos] == '.') {
+          pos_ = cr + 2;
           return true;
         }
-        any_text = any_text || length != 0;
-        message.AddBorrowedLine(std::string_view(begin, length), joined);
-        joined = crlf;
-        if (pos == end) break;
+        message.AddBorrowedLine(std::string_view(buffer + pos, cr - pos), joined);
+        joined = true;
+        pos = cr + 2;
       }
       pos_ = pos;
     }
     if (!ReadLine(line)) break;
     if (!line.empty() && line[0] == '.') return true;
-    any_text = any_text || !line.empty();
     if (line.data() == line_.data()) {
       message.AddLine(line);  // a long line lives in line_, which the next read reuses
     } else {
@@ -294,6 +281,9 @@ bool LogReader::ReadMessage(LogMessage& message) {
   }
   // The text ended before a terminator: an unfinished block is a message only when it holds
   // some text, so trailing blank lines invent no empty record.
+  const std::vector<std::string_view>& lines = message.Lines();
+  const bool any_text =
+      std::any_of(lines.begin(), lines.end(), [](std::string_view l) { return !l.empty(); });
   if (!any_text) message.Clear();
   return any_text;
 }
