@@ -1,7 +1,6 @@
 #include "convert/SvfRecord.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -38,56 +37,82 @@ bool IsNumberLabel(std::string_view label) {
          (label[1] == 'O' || label[1] == 'o') && label[2] == ':';
 }
 
-// The two "@@@" lines of a record as the byte pieces they are joined from, so that each
-// caller copies them straight to where they go.
-class HeaderPieces {
- public:
-  // The arrays are built in place: filling default-made ones would first clear them, which
-  // cost more than the rest of the header.
-  HeaderPieces(const LogMessage& message, long long message_count, std::string_view board_name,
+// The values of a record's two "@@@" lines, which read
+//   "@@@MSG,0," board "," id "," handle "," date "," time
+//   "@@@" number "," reply ",0," title
+struct HeaderFields {
+  HeaderFields(const LogMessage& message, long long message_count, std::string_view board_name,
                std::string_view reply_no, const RecordOptions& options)
-      : msg_(MsgPieces(message, board_name, SplitHandle(message.HandleText(), options))),
-        number_{"@@@",          Number(message, message_count, options), ",", reply_no, ",0,",
-                message.Title()} {}
-  HeaderPieces(const HeaderPieces&) = delete;
-  HeaderPieces& operator=(const HeaderPieces&) = delete;
-
-  const std::array<std::string_view, 10>& MsgLine() const { return msg_; }
-  const std::array<std::string_view, 6>& NumberLine() const { return number_; }
-
- private:
-  static std::array<std::string_view, 10> MsgPieces(const LogMessage& message,
-                                                    std::string_view board_name, Writer w) {
-    return {"@@@MSG,0,", board_name,     ",", w.id,          ",", w.handle,
-            ",",         message.Date(), ",", message.Time()};
-  }
+      : board(board_name),
+        writer(SplitHandle(message.HandleText(), options)),
+        date(message.Date()),
+        time(message.Time()),
+        number(Number(message, message_count, options)),
+        reply(reply_no),
+        title(message.Title()) {}
+  HeaderFields(const HeaderFields&) = delete;
+  HeaderFields& operator=(const HeaderFields&) = delete;
 
   std::string_view Number(const LogMessage& message, long long message_count,
                           const RecordOptions& options) {
     if (IsNumberLabel(message.NumberLabel())) return message.NumberText();
     if (!options.AddMsgNo) return {};
-    const auto [end, ec] = std::to_chars(digits_, digits_ + sizeof digits_, message_count);
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, message_count);
     (void)ec;  // 24 bytes hold every long long
-    return std::string_view(digits_, static_cast<std::size_t>(end - digits_));
+    return std::string_view(digits, static_cast<std::size_t>(end - digits));
   }
 
-  char digits_[24];  // before number_, which may point into it
-  std::array<std::string_view, 10> msg_;
-  std::array<std::string_view, 6> number_;
+  char digits[24];  // before number, which may point into it
+  std::string_view board;
+  Writer writer;
+  std::string_view date, time, number, reply, title;
 };
 
-template <std::size_t N>
-std::size_t Length(const std::array<std::string_view, N>& pieces) {
-  std::size_t n = 0;
-  for (std::string_view p : pieces) n += p.size();
-  return n;
+// The one place that says how the header lines are laid out; a Sink takes text pieces
+// (literals, views and single bytes) and counts, appends or copies them.
+template <class Sink>
+void EmitMsgLine(const HeaderFields& f, Sink& out) {
+  out.Put("@@@MSG,0,");
+  out.Put(f.board);
+  out.Put(',');
+  out.Put(f.writer.id);
+  out.Put(',');
+  out.Put(f.writer.handle);
+  out.Put(',');
+  out.Put(f.date);
+  out.Put(',');
+  out.Put(f.time);
 }
 
-template <std::size_t N>
-void Assign(std::string& s, const std::array<std::string_view, N>& pieces) {
-  s.clear();
-  for (std::string_view p : pieces) s.append(p);
+template <class Sink>
+void EmitNumberLine(const HeaderFields& f, Sink& out) {
+  out.Put("@@@");
+  out.Put(f.number);
+  out.Put(',');
+  out.Put(f.reply);
+  out.Put(",0,");
+  out.Put(f.title);
 }
+
+struct CountingSink {
+  template <std::size_t N>
+  void Put(const char (&)[N]) {
+    bytes += N - 1;
+  }
+  void Put(std::string_view text) { bytes += text.size(); }
+  void Put(char) { ++bytes; }
+  std::size_t bytes = 0;
+};
+
+struct StringSink {
+  template <std::size_t N>
+  void Put(const char (&literal)[N]) {
+    text.append(literal, N - 1);
+  }
+  void Put(std::string_view piece) { text.append(piece); }
+  void Put(char c) { text.push_back(c); }
+  std::string& text;
+};
 
 // Copies `bytes` to `at` and returns the byte after them. Header pieces are mostly a few
 // bytes long: those are moved in at most two overlapping words instead of a call.
@@ -114,23 +139,35 @@ char* PutBytes(char* at, std::string_view bytes) {
   return at + n;
 }
 
-// Copies the pieces to `at` followed by CR LF; returns the byte after them.
-template <std::size_t N>
-char* PutLine(char* at, const std::array<std::string_view, N>& pieces) {
-  for (std::string_view p : pieces) at = PutBytes(at, p);
-  at[0] = '\r';
-  at[1] = '\n';
-  return at + 2;
-}
+// Writes into memory known to have room.
+struct MemorySink {
+  template <std::size_t N>
+  void Put(const char (&literal)[N]) {
+    std::memcpy(at, literal, N - 1);
+    at += N - 1;
+  }
+  void Put(std::string_view piece) { at = PutBytes(at, piece); }
+  void Put(char c) { *at++ = c; }
+  void PutLineEnd() {
+    at[0] = '\r';
+    at[1] = '\n';
+    at += 2;
+  }
+  char* at;
+};
 
 }  // namespace
 
 void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
                         std::string_view board_name, std::string_view reply_no,
                         const RecordOptions& options) {
-  const HeaderPieces pieces(message, message_count, board_name, reply_no, options);
-  Assign(header.msg_line, pieces.MsgLine());
-  Assign(header.number_line, pieces.NumberLine());
+  const HeaderFields fields(message, message_count, board_name, reply_no, options);
+  header.msg_line.clear();
+  StringSink msg{header.msg_line};
+  EmitMsgLine(fields, msg);
+  header.number_line.clear();
+  StringSink number{header.number_line};
+  EmitNumberLine(fields, number);
 }
 
 SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
@@ -190,21 +227,30 @@ void OutputLines::AppendLine(std::string_view line) {
 void OutputLines::AppendRecord(const LogMessage& message, long long message_count,
                                std::string_view board_name, std::string_view reply_no,
                                const RecordOptions& options) {
-  const HeaderPieces pieces(message, message_count, board_name, reply_no, options);
-  const std::size_t head = 2 + Length(pieces.MsgLine()) + 2 + Length(pieces.NumberLine()) + 2;
+  const HeaderFields fields(message, message_count, board_name, reply_no, options);
+  CountingSink count;
+  EmitMsgLine(fields, count);
+  EmitNumberLine(fields, count);
+  const std::size_t head = count.bytes + 3 * kLineEnd.size();
   if (!chunks_.empty() && kChunkBytes - used_in_last_ >= head) {
     // The common case: the empty line and both header lines fit in the current chunk.
-    char* at = chunks_.back().get() + used_in_last_;
-    at[0] = '\r';
-    at[1] = '\n';
-    at = PutLine(PutLine(at + 2, pieces.MsgLine()), pieces.NumberLine());
+    MemorySink out{chunks_.back().get() + used_in_last_};
+    out.PutLineEnd();
+    EmitMsgLine(fields, out);
+    out.PutLineEnd();
+    EmitNumberLine(fields, out);
+    out.PutLineEnd();
     used_in_last_ += head;
     size_ += head;
   } else {
     AppendLine({});
-    Assign(header_.msg_line, pieces.MsgLine());
+    header_.msg_line.clear();
+    StringSink msg{header_.msg_line};
+    EmitMsgLine(fields, msg);
     AppendLine(header_.msg_line);
-    Assign(header_.number_line, pieces.NumberLine());
+    header_.number_line.clear();
+    StringSink number{header_.number_line};
+    EmitNumberLine(fields, number);
     AppendLine(header_.number_line);
   }
   // A run of lines that still stand in the reader's buffer separated by CR LF is copied in
