@@ -157,3 +157,43 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace sorbit
+
+namespace sorbit {
+namespace {
+
+// Each instruction set's CR scan against the plain definition, on texts dense and sparse
+// in CRs, with every offset into the data so that no alignment is assumed.
+TEST(LogReader, CrScansAgreeWithTheDefinition) {
+  std::uint64_t seed = 99;
+  std::string data(64 * 40 + 63, ' ');
+  for (char& c : data) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    const unsigned r = static_cast<unsigned>(seed >> 56);
+    c = r < 40 ? '\r' : r < 60 ? '\n' : static_cast<char>(r);
+  }
+  for (std::size_t offset = 0; offset < 64; ++offset) {
+    const char* text = data.data() + offset;
+    const std::size_t size = data.size() - offset;
+    std::vector<std::uint64_t> expected(size / 64);
+    for (std::size_t i = 0; i < expected.size() * 64; ++i) {
+      if (text[i] == '\r') expected[i / 64] |= std::uint64_t{1} << (i % 64);
+    }
+    std::vector<std::uint64_t> got(size / 64 + 1);
+#if defined(__SSE2__)
+    ASSERT_EQ(detail::MarkWholeWordsSse2(text, size, got.data()), expected.size());
+    got.resize(expected.size());
+    EXPECT_EQ(got, expected) << "SSE2, offset " << offset;
+#endif
+#if SORBIT_HAVE_AVX2_PATH
+    if (detail::HaveAvx2()) {
+      got.assign(size / 64 + 1, 0);
+      ASSERT_EQ(detail::MarkWholeWordsAvx2(text, size, got.data()), expected.size());
+      got.resize(expected.size());
+      EXPECT_EQ(got, expected) << "AVX2, offset " << offset;
+    }
+#endif
+  }
+}
+
+}  // namespace
+}  // namespace sorbit
