@@ -10,10 +10,14 @@ namespace SjisRegExp {
 TAWKStr::TAWKStr() { PreProcessor().FuzzyCharDics.push_back(&FuzzyCharDic()); }
 
 void TAWKStr::SetRegExp(std::string_view pattern) {
+  // A skipped write leaves the current pattern, and so the method chosen for it, as it was;
+  // the serial also catches writes made past this override.
+  if (RewritesCurrent(pattern) && methodSerial_ == WriteSerial()) return;
   TMatchCORE::SetRegExp(pattern);
   const TRE_DFA& dfa = CurrentDFA();
   matchMethod_ = (dfa.LineHeadMark() || dfa.LineTailMark()) ? &TMatchCORE::ScanAnchored
                                                             : &TMatchCORE::ScanPlain;
+  methodSerial_ = WriteSerial();
 }
 
 void TAWKStr::SetUseFuzzyCharDic(bool on) {

@@ -36,6 +36,7 @@ class TAWKStr : public TMatchCORE {
 
  private:
   MatchMethodType matchMethod_ = &TMatchCORE::ScanPlain;
+  std::uint32_t methodSerial_ = 0;  // the WriteSerial for which matchMethod_ was chosen
 };
 
 }  // namespace SjisRegExp
