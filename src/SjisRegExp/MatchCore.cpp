@@ -151,8 +151,9 @@ class StopFinder {
 // directly before it, back to the last position q known to begin a character, an even
 // count means it does (the byte before such a run ends a character, and the run pairs up
 // from there). Every byte is counted back at most once, so the scan stays linear.
-[[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const StopFinder& finder,
-                                          const char* q, const char* p, const char* end) {
+[[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const char* q, const char* p,
+                                          const char* end) {
+  const StopFinder finder(dfa, q);
   for (;;) {
     const char* r = p;
     while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
@@ -173,6 +174,13 @@ class StopFinder {
   }
 }
 
+// The match at the beginning, for an initial state that accepts; out of line, so that the
+// usual scan needs few registers.
+[[gnu::noinline]] MatchSpan AtFirstPosition(const TRE_DFA& dfa, const char* begin,
+                                            const char* end) {
+  return {begin, LongestFromStart(dfa, begin, end)};
+}
+
 }  // namespace
 
 MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
@@ -182,12 +190,12 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
     return {};
   }
   // An initial state that accepts matches at the first position.
-  if (dfa.Accepting(0)) return {begin, LongestFromStart(dfa, begin, end)};
+  if (dfa.Accepting(0)) return AtFirstPosition(dfa, begin, end);
   // Most texts hold no stop byte at all: this much is all they cost.
   const StopFinder finder(dfa, begin);
   const char* p = finder.Next(begin, end);
   if (p >= end || *p == 0) return {};
-  return ScanPlainFrom(dfa, finder, begin, p, end);
+  return ScanPlainFrom(dfa, begin, p, end);
 }
 
 const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t state) const {
