@@ -78,6 +78,11 @@ void TRE_DFA::Build() {
   SortTransitions();
   BuildDenseTable();
   BuildStartCodes();
+  BuildStopList();
+  acceptingFlags_.resize(states_.size());
+  for (std::size_t i = 0; i < states_.size(); ++i) {
+    acceptingFlags_[i] = Accepting(static_cast<std::int32_t>(i)) ? 1 : 0;
+  }
 
   epsBegin_ = {};
   epsTargets_ = {};
@@ -284,6 +289,23 @@ void TRE_DFA::BuildStartCodes() {
   for (unsigned b = 1; b < 256; ++b) {
     stopByte_[b] = firstByte_[b] == 0 || firstByte_[b] == 3 ||
                    (IsLeadByte(static_cast<unsigned char>(b)) && CanStartWith(CharCode(b)));
+  }
+}
+
+void TRE_DFA::BuildStopList() {
+  int count = 0;
+  for (unsigned b = 0; b < 256; ++b) {
+    if (stopByte_[b] == 0) continue;
+    if (count == kMaxStopList) {
+      stopListSize_ = 0;
+      for (std::uint8_t& entry : stopList_) entry = 0;
+      return;
+    }
+    stopList_[count++] = static_cast<std::uint8_t>(b);
+  }
+  stopListSize_ = count;
+  for (int i = 0; i < kMaxStopList; ++i) {
+    for (std::uint8_t& key : stopKeys_[i]) key = stopList_[i];
   }
 }
 

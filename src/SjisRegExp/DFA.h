@@ -87,6 +87,20 @@ class TRE_DFA {
   // byte whose FirstByteTable entry is 0 or 3, and a lead byte that can start a match
   // as a lone byte at the end of the text.
   const std::uint8_t* StopByteTable() const { return stopByte_; }
+  // The same stop bytes as a list, for scans that compare a block of text against each of
+  // them at once: StopListSize() of them, the zero byte first, or 0 when there are more
+  // than kMaxStopList. Entries past the size repeat the zero byte. StopKeys() holds each
+  // entry sixteen times over (16-byte aligned), ready to load as a comparison block.
+  static constexpr int kMaxStopList = 4;
+  int StopListSize() const { return stopListSize_; }
+  const std::uint8_t* StopList() const { return stopList_; }
+  const std::uint8_t* StopKeys(int i) const { return stopKeys_[i]; }
+
+  // The 256-entry rows that NextState reads for single-byte codes (state * 256 + code), or
+  // null when the DFA has too many states for them.
+  const std::int32_t* DenseTable() const { return dense_.empty() ? nullptr : dense_.data(); }
+  // Accepting(s) as one byte a state (1 or 0), for walks that test it at every step.
+  const std::uint8_t* AcceptingFlags() const { return acceptingFlags_.data(); }
 
   // The walk over the sorted list: stop with none below a start code, with the
   // target at or below an end code.
@@ -111,6 +125,7 @@ class TRE_DFA {
   void SortTransitions();
   void BuildDenseTable();
   void BuildStartCodes();
+  void BuildStopList();
   void CountWork(std::uint64_t units);
   [[noreturn]] void TooComplex() const;
 
@@ -127,6 +142,10 @@ class TRE_DFA {
   std::vector<std::uint64_t> startCodes_;  // one bit per code; empty: every code
   std::uint8_t firstByte_[256] = {};
   std::uint8_t stopByte_[256] = {};
+  std::uint8_t stopList_[kMaxStopList] = {};
+  alignas(16) std::uint8_t stopKeys_[kMaxStopList][16] = {};
+  int stopListSize_ = 0;
+  std::vector<std::uint8_t> acceptingFlags_;
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
 

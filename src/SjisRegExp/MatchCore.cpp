@@ -1,5 +1,11 @@
 #include "MatchCore.h"
 
+#include <array>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace SjisRegExp {
 
 bool TMatchCORE::IsLineSeparator(CharCode code) const {
@@ -14,19 +20,165 @@ bool TMatchCORE::IsLineSeparator(CharCode code) const {
 
 namespace {
 
-// The leftmost-longest walk from one start position of a plain scan.
-MatchSpan WalkFrom(const TRE_DFA& dfa, const char* p, const char* end) {
-  MatchSpan found;
+enum ByteKind : std::uint8_t { kSingle, kLead, kZero };
+
+constexpr std::array<ByteKind, 256> MakeByteKinds() {
+  std::array<ByteKind, 256> kinds{};
+  for (unsigned b = 0; b < 256; ++b) {
+    kinds[b] = b == 0 ? kZero : (IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kSingle);
+  }
+  return kinds;
+}
+constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
+
+// The leftmost-longest walk from one start position p of a plain scan: the end of the
+// longest match that starts at p, or null. Every match found here starts at p, so only
+// its end is kept.
+const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end) {
+  const char* found = nullptr;
   std::int32_t state = 0;
   const char* cursor = p;
   for (;;) {
-    if (dfa.Accepting(state)) found = {p, cursor};
+    if (dfa.Accepting(state)) found = cursor;
     const CharCode code = NextChar(cursor, end);
     if (code == 0) break;
     state = dfa.NextState(state, code);
     if (state == kNoState) break;
   }
   return found;
+}
+
+// The state after a two-byte character; out of line, it keeps the walk's loop small.
+[[gnu::noinline]] std::int32_t NextStateOnPair(const TRE_DFA& dfa, std::int32_t state,
+                                               const char* pair) {
+  return dfa.NextStateByWalk(state, static_cast<CharCode>(static_cast<unsigned char>(pair[0]) << 8 |
+                                                          static_cast<unsigned char>(pair[1])));
+}
+
+// As LongestByList, with NextChar and NextState done by hand for a DFA with dense rows:
+// a single byte (a lone lead byte at the end included) is one load from its state's row,
+// and one table look-up tells it from a lead byte and the zero byte.
+inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end) {
+  const std::int32_t* dense = dfa.DenseTable();
+  if (dense == nullptr) return LongestByList(dfa, p, end);
+  const std::uint8_t* accepting = dfa.AcceptingFlags();
+  const char* found = nullptr;
+  std::int32_t state = 0;
+  const char* cursor = p;
+  for (;;) {
+    if (accepting[state] != 0) found = cursor;
+    if (cursor >= end) break;
+    const auto b = static_cast<unsigned char>(*cursor);
+    if (kByteKinds[b] != kSingle) {
+      if (kByteKinds[b] == kZero) break;
+      if (cursor + 1 < end && cursor[1] != 0) {
+        state = NextStateOnPair(dfa, state, cursor);
+        cursor += 2;
+        if (state == kNoState) break;
+        continue;
+      }
+    }
+    state = dense[static_cast<std::size_t>(state) * 256 + b];
+    ++cursor;
+    if (state == kNoState) break;
+  }
+  return found;
+}
+
+// Finds the next stop byte of a plain scan: the first byte at or after p, before end,
+// that the DFA's stop table marks, or end when there is none. It reads only bytes of
+// [begin, end).
+class StopFinder {
+ public:
+  StopFinder(const TRE_DFA& dfa, const char* begin)
+      : stop_(dfa.StopByteTable()),
+        begin_(begin),
+        keys_(dfa.StopListSize() != 0 ? dfa.StopKeys(0) : nullptr) {}
+
+  const char* Next(const char* p, const char* end) const {
+#ifdef __SSE2__
+    if (keys_ != nullptr) {
+      while (end - p >= 16) {
+        if (const unsigned m = Mask(p); m != 0) return p + __builtin_ctz(m);
+        p += 16;
+      }
+      if (p >= end) return end;
+      // The last bytes: one more block, ending at end, if the text is that long; the
+      // bytes before p in it were looked at already.
+      if (end - begin_ >= 16) {
+        const char* last = end - 16;
+        const unsigned m = Mask(last) >> (p - last);
+        return m != 0 ? p + __builtin_ctz(m) : end;
+      }
+    }
+#endif
+    // Four bytes a step while none of them stops the scan, then byte by byte.
+    const auto at = [this](const char* x) { return stop_[static_cast<unsigned char>(*x)]; };
+    while (end - p >= 4 && (at(p) | at(p + 1) | at(p + 2) | at(p + 3)) == 0) p += 4;
+    while (p < end && at(p) == 0) ++p;
+    return p;
+  }
+
+ private:
+#ifdef __SSE2__
+  // One bit for each of the sixteen bytes from x that is a stop byte.
+  unsigned Mask(const char* x) const {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+    const auto key = [this](int i) {
+      return _mm_load_si128(reinterpret_cast<const __m128i*>(keys_ + 16 * i));
+    };
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, key(0)), _mm_cmpeq_epi8(v, key(1))),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, key(2)), _mm_cmpeq_epi8(v, key(3))));
+    return static_cast<unsigned>(_mm_movemask_epi8(hit));
+  }
+#endif
+
+  const std::uint8_t* stop_;
+  const char* begin_;
+  const std::uint8_t* keys_;  // the DFA's StopKeys, one block of 16 after another; or null
+};
+
+// The plain scan from its first stop byte p on, which is before the end and not zero; q is
+// the beginning of the text.
+//
+// The scan tries, in order, every character start at which the initial state can take
+// the character; the others would stop the walk at once without a match.
+//
+// Rather than stepping character by character, it searches for the next byte that could
+// begin such a character (a stop byte), which needs no knowledge of where characters
+// begin, and then decides whether that byte begins one: counting the lead-byte values
+// directly before it, back to the last position q known to begin a character, an even
+// count means it does (the byte before such a run ends a character, and the run pairs up
+// from there). Every byte is counted back at most once, so the scan stays linear.
+[[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const char* q, const char* p,
+                                          const char* end) {
+  const StopFinder finder(dfa, q);
+  for (;;) {
+    const char* r = p;
+    while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
+    if ((p - r) % 2 == 1) {  // p is the trail byte of the character before it
+      q = ++p;
+    } else {
+      const auto b = static_cast<unsigned char>(*p);
+      if (IsLeadByte(b) && p + 1 < end && p[1] != 0 &&
+          !dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
+        q = p += 2;
+      } else {
+        if (const char* e = LongestFromStart(dfa, p, end); e != nullptr) return {p, e};
+        q = p += CharStep(p, end);
+      }
+    }
+    p = finder.Next(p, end);
+    if (p >= end || *p == 0) return {};
+  }
+}
+
+// The match at the beginning, for an initial state that accepts; out of line, so that the
+// usual scan needs few registers.
+[[gnu::noinline]] MatchSpan AtFirstPosition(const TRE_DFA& dfa, const char* begin,
+                                            const char* end) {
+  return {begin, LongestFromStart(dfa, begin, end)};
 }
 
 }  // namespace
@@ -38,43 +190,12 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
     return {};
   }
   // An initial state that accepts matches at the first position.
-  if (dfa.Accepting(0)) return WalkFrom(dfa, begin, end);
-
-  // The scan tries, in order, every character start p at which the initial state can
-  // take the character; the others would stop the walk at once without a match.
-  //
-  // Rather than stepping character by character, it searches for the next byte that
-  // could begin such a character (a stop byte), which needs no knowledge of where
-  // characters begin, and then decides whether that byte begins one: counting the
-  // lead-byte values directly before it, back to the last position q known to begin
-  // a character, an even count means it does (the byte before such a run ends a
-  // character, and the run pairs up from there). Every byte is counted back at most
-  // once, so the scan stays linear.
-  const std::uint8_t* stop = dfa.StopByteTable();
-  const char* q = begin;
-  const char* p = begin;
-  for (;;) {
-    // Four bytes a step while none of them stops the scan, then byte by byte.
-    const auto at = [stop](const char* x) { return stop[static_cast<unsigned char>(*x)]; };
-    while (end - p >= 4 && (at(p) | at(p + 1) | at(p + 2) | at(p + 3)) == 0) p += 4;
-    while (p < end && at(p) == 0) ++p;
-    if (p >= end || *p == 0) return {};
-    const char* r = p;
-    while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
-    if ((p - r) % 2 == 1) {  // p is the trail byte of the character before it
-      q = ++p;
-      continue;
-    }
-    const auto b = static_cast<unsigned char>(*p);
-    if (IsLeadByte(b) && p + 1 < end && p[1] != 0 &&
-        !dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
-      q = p += 2;
-      continue;
-    }
-    const MatchSpan found = WalkFrom(dfa, p, end);
-    if (found.start != nullptr) return found;
-    q = p += CharStep(p, end);
-  }
+  if (dfa.Accepting(0)) return AtFirstPosition(dfa, begin, end);
+  // Most texts hold no stop byte at all: this much is all they cost.
+  const StopFinder finder(dfa, begin);
+  const char* p = finder.Next(begin, end);
+  if (p >= end || *p == 0) return {};
+  return ScanPlainFrom(dfa, begin, p, end);
 }
 
 const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t state) const {

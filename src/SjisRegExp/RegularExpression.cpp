@@ -15,13 +15,8 @@ TRegularExpression::TRegularExpression() {
 }
 
 void TRegularExpression::SetRegExp(std::string_view pattern) {
-  // With both dictionary passes off the preprocessor hands the text on unchanged, so writing
-  // the pattern that is already current could only find the entry it already has: the
-  // converter writes its pattern before every title, and this makes each write two compares.
-  if (!preProcessor_.UseFuzzyCharDic() && !preProcessor_.UseSynonymDic() && currentIndex_ >= 0 &&
-      pattern == regExp_ && cache_[static_cast<std::size_t>(currentIndex_)].text == regExp_) {
-    return;
-  }
+  if (RewritesCurrent(pattern)) return;
+  ++writeSerial_;
   // The pattern may be our own RegExp text (the dictionary switches write it again), so it is
   // copied first; into a member, so that writing a cached pattern allocates nothing. The
   // converter writes the same pattern before every title: then the copy is already there.
@@ -30,6 +25,7 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
   preProcessor_.Run();
   const std::string& processed = preProcessor_.ProcessedText();
   try {
+    currentIsRegExp_ = false;
     currentIndex_ = -1;
     for (std::size_t i = 0; i < cache_.size(); ++i) {
       if (cache_[i].text == processed) {
@@ -44,6 +40,7 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
       Compile(cache_[1].text);
     }
     regExp_.swap(written_);
+    currentIsRegExp_ = cache_[static_cast<std::size_t>(currentIndex_)].text == regExp_;
   } catch (...) {
     currentIndex_ = 0;
     regExp_.clear();

@@ -58,6 +58,19 @@ class TRegularExpression {
   TREPreProcessor& PreProcessor() { return preProcessor_; }
   const TREPreProcessor& PreProcessor() const { return preProcessor_; }
 
+  // Whether writing this pattern would change nothing, so that the write can be skipped:
+  // both passes are off (the preprocessor then hands the text on unchanged) and it is the
+  // RegExp text, which the current entry holds. The cache holds each text once, so the
+  // lookup could only find the current entry again. The converter writes its pattern
+  // before every title: this keeps such a write to a flag test and one compare.
+  bool RewritesCurrent(std::string_view pattern) const {
+    return currentIsRegExp_ && !preProcessor_.UseFuzzyCharDic() && !preProcessor_.UseSynonymDic() &&
+           pattern == regExp_;
+  }
+  // Changes with every write that is not skipped, whether it succeeds or fails: state that
+  // a descendant derives from the current pattern is still valid while this has not moved.
+  std::uint32_t WriteSerial() const { return writeSerial_; }
+
  private:
   struct CacheEntry {
     std::string text;
@@ -70,6 +83,10 @@ class TRegularExpression {
   std::int32_t currentIndex_ = 0;
   TREPreProcessor preProcessor_;
   std::size_t compileCount_ = 0;
+  // Kept true exactly while the text of the entry at CurrentIndex equals regExp_ (so a
+  // pattern written with a pass on, or a failed write, clears it until the next write).
+  bool currentIsRegExp_ = true;
+  std::uint32_t writeSerial_ = 0;
 };
 
 }  // namespace SjisRegExp

@@ -2,15 +2,30 @@
 
 namespace sorbit {
 
+namespace {
+
+bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+}  // namespace
+
 std::string ExtractReplyNo(SjisRegExp::TAWKStr& matcher, std::string_view title) {
   matcher.SetRegExp(kReplyPattern);
   int start = 0;
   int length = 0;
+  if (matcher.Match(title, start, length) == 0) return std::string();
+  // The digits of the matched bytes, in order. The pattern's match ends in its only run of
+  // digits, so that run is normally the whole answer: it is taken in one piece once the
+  // bytes before it are seen to hold none.
+  const char* const first = title.data() + (start - 1);
+  const char* const last = first + length;
+  const char* run = last;
+  while (run != first && IsDigit(run[-1])) --run;
+  const char* p = first;
+  while (p != run && !IsDigit(*p)) ++p;
+  if (p == run) return std::string(run, last);
   std::string digits;
-  if (matcher.Match(title, start, length) == 0) return digits;
-  for (char c :
-       title.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length))) {
-    if (c >= '0' && c <= '9') digits.push_back(c);
+  for (; p != last; ++p) {
+    if (IsDigit(*p)) digits.push_back(*p);
   }
   return digits;
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "TestSupport.h"
 #include "convert/ReplyNo.h"
 #include "platform/PosixFileSystem.h"
@@ -29,7 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TitleCase{"Reply 12", ""}, TitleCase{"Are: 5", "5"},
                       TitleCase{"Re: 0012", "0012"}, TitleCase{"Re: and nothing else", ""},
                       TitleCase{"", ""}, TitleCase{"Fw: re>>45", "45"}, TitleCase{"Red Re:5", "5"},
-                      TitleCase{"Re: 12345678901234567890", "12345678901234567890"}),
+                      TitleCase{"Re: 12345678901234567890", "12345678901234567890"},
+                      TitleCase{"Re: 12 34", "12"}, TitleCase{"Re: 7", "7"},
+                      TitleCase{"x Re#9", "9"}),
     [](const auto& p) { return "Case" + std::to_string(p.index); });
 
 TEST(ReplyNumbers, FullWidthTitleGivesNone) {
@@ -49,6 +54,70 @@ TEST(ReplyNumbers, NeverStartAtATrailByte) {
                            "\x82R"
                            "e: 1 Re: 2"),
             "2");
+}
+
+TEST(ReplyNumbers, TitleEndsAtItsFirstZeroByte) {
+  SjisRegExp::TAWKStr matcher;
+  EXPECT_EQ(ExtractReplyNo(matcher, std::string("Re: 12\0"
+                                                "34",
+                                                8)),
+            "12");
+  EXPECT_EQ(ExtractReplyNo(matcher, std::string("Re:\0"
+                                                " 5",
+                                                6)),
+            "");
+}
+
+// The digits of the matched bytes, taken one by one: what ExtractReplyNo must give.
+std::string DigitsOfMatch(SjisRegExp::TAWKStr& matcher, const std::string& title) {
+  matcher.SetRegExp(kReplyPattern);
+  int start = 0;
+  int length = 0;
+  std::string digits;
+  if (matcher.Match(title, start, length) == 0) return digits;
+  for (int i = start - 1; i < start - 1 + length; ++i) {
+    if (title[static_cast<std::size_t>(i)] >= '0' && title[static_cast<std::size_t>(i)] <= '9') {
+      digits.push_back(title[static_cast<std::size_t>(i)]);
+    }
+  }
+  return digits;
+}
+
+TEST(ReplyNumbers, AgreeWithTheMatchedBytesOnRandomTitles) {
+  // Titles built from pieces that make references, near misses, two-byte characters whose
+  // trail bytes are "R", "e" or digits, lone lead bytes and zero bytes.
+  const std::string pieces[] = {"Re",
+                                "rE",
+                                ":",
+                                " ",
+                                ">",
+                                "[",
+                                "#",
+                                "0",
+                                "12",
+                                "345",
+                                "x",
+                                "\x82R",
+                                "\x83"
+                                "e",
+                                "\x81",
+                                "\x82\xA0",
+                                "\x88"
+                                "1",
+                                std::string(1, '\0')};
+  std::mt19937 rng(1998);
+  SjisRegExp::TAWKStr matcher;
+  SjisRegExp::TAWKStr reference;
+  int withNumber = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::string title;
+    const std::size_t n = rng() % 16;
+    for (std::size_t j = 0; j < n; ++j) title += pieces[rng() % std::size(pieces)];
+    const std::string want = DigitsOfMatch(reference, title);
+    ASSERT_EQ(ExtractReplyNo(matcher, title), want) << "title #" << i;
+    withNumber += !want.empty();
+  }
+  EXPECT_GT(withNumber, 200);
 }
 
 TEST(ReplyNumbers, TheConversionCarriesThemIntoEveryRecord) {
