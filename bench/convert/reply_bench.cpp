@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
   sorbit::platform::PosixFileSystem fs;
   QuietHost host;
   SjisRegExp::TAWKStr matcher;
-  const sorbit::ReplyNumberFinder with = [&](std::string_view title) {
-    return sorbit::ExtractReplyNo(matcher, title);
+  const sorbit::ReplyNumberFinder with = [&](std::string_view title, std::string& reply_no) {
+    sorbit::ExtractReplyNo(matcher, title, reply_no);
   };
   const std::string output = sorbit::OutputPath(argv[2], "svf", sorbit::BoardName(argv[1]), ".log");
   std::vector<double> plain, replies;

@@ -42,7 +42,7 @@ void ConvertFile(LogReader& reader, std::string_view file_name, std::string_view
     host.SetProgress({file_name, message_count + 1, reader.BytesConsumed(), file_size});
     if (!reader.ReadMessage(message)) break;
     ++message_count;
-    reply_no = reply_numbers ? reply_numbers(message.Title()) : std::string();
+    if (reply_numbers) reply_numbers(message.Title(), reply_no);
     out.AppendRecord(message, message_count, board, reply_no, record_options);
   }
 }

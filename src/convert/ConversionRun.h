@@ -81,9 +81,10 @@ class ConversionHost {
   virtual void PrefixTurnedOn(std::string_view prefix) = 0;
 };
 
-// Finds the reply number of a title ("Re: 12" gives "12"). The run leaves ReplyNo empty
-// when none is given.
-using ReplyNumberFinder = std::function<std::string(std::string_view title)>;
+// Finds the reply number of a title ("Re: 12" gives "12") and stores it in `reply_no`, whose
+// capacity is reused from message to message. The run leaves ReplyNo empty when no finder
+// is given.
+using ReplyNumberFinder = std::function<void(std::string_view title, std::string& reply_no)>;
 
 enum class RunOutcome {
   Finished,        // the summary was shown

@@ -16,5 +16,7 @@ inline constexpr std::string_view kReplyPattern = "[Rr][Ee][ :>\\[#]+[0-9]+";
 // ASCII digits of the leftmost-longest match in `title`: the run of digits that ends it.
 // Empty when the title holds no reference. May throw only what writing the pattern throws.
 std::string ExtractReplyNo(SjisRegExp::TAWKStr& matcher, std::string_view title);
+// The same, stored in `reply_no` (whatever it held before is replaced).
+void ExtractReplyNo(SjisRegExp::TAWKStr& matcher, std::string_view title, std::string& reply_no);
 
 }  // namespace sorbit

@@ -83,14 +83,15 @@ TEST_F(ConversionRunTest, ConvertsAndSummarises) {
 TEST_F(ConversionRunTest, ReplyNumbersComeFromTheFinder) {
   ConversionOptions o = Options({Input("general.log")});
   std::vector<std::string> titles;
-  auto finder = [&](std::string_view title) {
+  auto finder = [&](std::string_view title, std::string& reply_no) {
     titles.emplace_back(title);
-    return std::string("77");
+    reply_no = titles.size() == 1 ? "77" : "";
   };
   EXPECT_EQ(RunConversion(o, host, fs, finder), RunOutcome::Finished);
   EXPECT_EQ(titles, (std::vector<std::string>{"Re: 5 one", "two"}));
-  EXPECT_NE(ReadFile(out.Path("svfgeneral.log")).find("@@@ 10,77,0,Re: 5 one\r\n"),
-            std::string::npos);
+  const std::string svf = ReadFile(out.Path("svfgeneral.log"));
+  EXPECT_NE(svf.find("@@@ 10,77,0,Re: 5 one\r\n"), std::string::npos);
+  EXPECT_NE(svf.find(",,0,two\r\n"), std::string::npos) << "the second number replaces the first";
 }
 
 TEST_F(ConversionRunTest, NoInputFileShowsOnlyTheMessage) {

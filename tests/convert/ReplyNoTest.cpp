@@ -109,12 +109,15 @@ TEST(ReplyNumbers, AgreeWithTheMatchedBytesOnRandomTitles) {
   SjisRegExp::TAWKStr matcher;
   SjisRegExp::TAWKStr reference;
   int withNumber = 0;
+  std::string kept;  // the converter's string: each title's number replaces the one before
   for (int i = 0; i < 20000; ++i) {
     std::string title;
     const std::size_t n = rng() % 16;
     for (std::size_t j = 0; j < n; ++j) title += pieces[rng() % std::size(pieces)];
     const std::string want = DigitsOfMatch(reference, title);
     ASSERT_EQ(ExtractReplyNo(matcher, title), want) << "title #" << i;
+    ExtractReplyNo(matcher, title, kept);
+    ASSERT_EQ(kept, want) << "title #" << i << " into the string of the title before";
     withNumber += !want.empty();
   }
   EXPECT_GT(withNumber, 200);
@@ -133,7 +136,9 @@ TEST(ReplyNumbers, TheConversionCarriesThemIntoEveryRecord) {
   testing::RecordingHost host;
   platform::PosixFileSystem fs;
   SjisRegExp::TAWKStr matcher;
-  const auto finder = [&](std::string_view title) { return ExtractReplyNo(matcher, title); };
+  const auto finder = [&](std::string_view title, std::string& reply_no) {
+    ExtractReplyNo(matcher, title, reply_no);
+  };
   ASSERT_EQ(RunConversion(options, host, fs, finder), RunOutcome::Finished);
   EXPECT_EQ(testing::ReadFile(dir.Path("svfgeneral.log")),
             "\r\n@@@MSG,0,general,,a,,\r\n@@@1,12,0,Re: 12 thanks\r\n"

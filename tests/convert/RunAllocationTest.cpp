@@ -47,7 +47,9 @@ long long AllocationsToConvert(int messages) {
   MemoryFileSystem fs(log);
   testing::RecordingHost host;
   SjisRegExp::TAWKStr matcher;
-  const ReplyNumberFinder finder = [&](std::string_view t) { return ExtractReplyNo(matcher, t); };
+  const ReplyNumberFinder finder = [&](std::string_view t, std::string& reply_no) {
+    ExtractReplyNo(matcher, t, reply_no);
+  };
   ConversionOptions options;
   options.InputFiles = {"/logs/general.log"};
   options.InputFolder = "/logs/";

@@ -143,8 +143,8 @@ int main(int argc, char** argv) {
   matcher.SetLineSeparator(SjisRegExp::mcls_CRLF);
   matcher.SetUseFuzzyCharDic(false);
   matcher.SetUseSynonymDic(false);
-  const auto reply_numbers = [&matcher](std::string_view title) {
-    return sorbit::ExtractReplyNo(matcher, title);
+  const auto reply_numbers = [&matcher](std::string_view title, std::string& reply_no) {
+    sorbit::ExtractReplyNo(matcher, title, reply_no);
   };
   const sorbit::RunOutcome outcome = sorbit::RunConversion(options, host, fs, reply_numbers);
   return outcome == sorbit::RunOutcome::Finished ? kExitOk : kExitEarlyEnd;

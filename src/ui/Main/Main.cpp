@@ -469,9 +469,10 @@ void TMainForm::ExecBtnClick() {
     RunHost host(*this);
     platform::PosixFileSystem file_system;
     try {
-      sorbit::RunConversion(options, host, file_system, [this](std::string_view title) {
-        return sorbit::ExtractReplyNo(AWKStr1, title);
-      });
+      sorbit::RunConversion(options, host, file_system,
+                            [this](std::string_view title, std::string& reply_no) {
+                              sorbit::ExtractReplyNo(AWKStr1, title, reply_no);
+                            });
     } catch (...) {
       host.CloseProgress();
       throw;
