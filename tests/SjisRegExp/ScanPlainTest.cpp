@@ -9,39 +9,10 @@
 
 #include "AWKStr.h"
 #include "PatternGen.h"
+#include "ReferenceScan.h"
 
 namespace SjisRegExp {
 namespace {
-
-std::size_t Step(const char* p, const char* end) {
-  return (IsLeadByte(static_cast<unsigned char>(*p)) && p + 1 < end && p[1] != 0) ? 2 : 1;
-}
-
-// Character by character, walking the sorted transition lists (no tables).
-MatchSpan ReferenceScan(const TRE_DFA& dfa, const char* begin, const char* end) {
-  if (begin >= end || *begin == 0) {
-    if (dfa.Accepting(0)) return {begin, begin};
-    return {};
-  }
-  for (const char* p = begin; p < end && *p != 0; p += Step(p, end)) {
-    MatchSpan found;
-    std::int32_t state = 0;
-    const char* cursor = p;
-    for (;;) {
-      if (dfa.Accepting(state)) found = {p, cursor};
-      if (cursor >= end || *cursor == 0) break;
-      const std::size_t n = Step(cursor, end);
-      const auto b0 = static_cast<unsigned char>(cursor[0]);
-      const CharCode code =
-          n == 2 ? static_cast<CharCode>(b0 << 8 | static_cast<unsigned char>(cursor[1])) : b0;
-      cursor += n;
-      state = dfa.NextStateByWalk(state, code);
-      if (state == kNoState) break;
-    }
-    if (found.start != nullptr) return found;
-  }
-  return {};
-}
 
 TEST(ScanPlainTest, TriesExactlyTheCharacterStarts) {
   testing::PatternGenOptions options;
@@ -65,7 +36,7 @@ TEST(ScanPlainTest, TriesExactlyTheCharacterStarts) {
       for (std::size_t j = 0; j < n; ++j) text += palette[rng() % std::size(palette)];
       if (rng() % 10 == 0) text.insert(rng() % (text.size() + 1), 1, '\0');
       const MatchSpan want =
-          ReferenceScan(awk.CurrentDFA(), text.data(), text.data() + text.size());
+          testing::ReferenceScan(awk.CurrentDFA(), text.data(), text.data() + text.size());
       int start = -1;
       int length = -1;
       awk.Match(text, start, length);

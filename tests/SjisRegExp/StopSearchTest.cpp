@@ -11,40 +11,17 @@
 #include <vector>
 
 #include "AWKStr.h"
+#include "ReferenceScan.h"
 
 namespace SjisRegExp {
 namespace {
 
-std::size_t Step(const char* p, const char* end) {
-  return (IsLeadByte(static_cast<unsigned char>(*p)) && p + 1 < end && p[1] != 0) ? 2 : 1;
-}
-
-// Character by character from every start, walking the sorted transition lists; gives the
-// 1-based start and the length as Match does.
+// The reference scan's answer as Match gives it: the 1-based start and the length.
 std::pair<int, int> Reference(const TRE_DFA& dfa, const std::string& text) {
   const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (begin == end || *begin == 0) return dfa.Accepting(0) ? std::pair{1, 0} : std::pair{0, 0};
-  for (const char* p = begin; p < end && *p != 0; p += Step(p, end)) {
-    const char* found = nullptr;
-    std::int32_t state = 0;
-    const char* cursor = p;
-    for (;;) {
-      if (dfa.Accepting(state)) found = cursor;
-      if (cursor >= end || *cursor == 0) break;
-      const std::size_t n = Step(cursor, end);
-      const auto b0 = static_cast<unsigned char>(cursor[0]);
-      const CharCode code =
-          n == 2 ? static_cast<CharCode>(b0 << 8 | static_cast<unsigned char>(cursor[1])) : b0;
-      cursor += n;
-      state = dfa.NextStateByWalk(state, code);
-      if (state == kNoState) break;
-    }
-    if (found != nullptr) {
-      return {static_cast<int>(p - begin) + 1, static_cast<int>(found - p)};
-    }
-  }
-  return {0, 0};
+  const MatchSpan m = testing::ReferenceScan(dfa, begin, begin + text.size());
+  if (m.start == nullptr) return {0, 0};
+  return {static_cast<int>(m.start - begin) + 1, static_cast<int>(m.end - m.start)};
 }
 
 struct PatternCase {
