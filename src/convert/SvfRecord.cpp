@@ -156,18 +156,22 @@ struct MemorySink {
   char* at;
 };
 
-}  // namespace
-
-void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
-                        std::string_view board_name, std::string_view reply_no,
-                        const RecordOptions& options) {
-  const HeaderFields fields(message, message_count, board_name, reply_no, options);
+// Both header lines as strings, reusing their capacity.
+void AssignHeader(SvfHeader& header, const HeaderFields& fields) {
   header.msg_line.clear();
   StringSink msg{header.msg_line};
   EmitMsgLine(fields, msg);
   header.number_line.clear();
   StringSink number{header.number_line};
   EmitNumberLine(fields, number);
+}
+
+}  // namespace
+
+void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
+                        std::string_view board_name, std::string_view reply_no,
+                        const RecordOptions& options) {
+  AssignHeader(header, HeaderFields(message, message_count, board_name, reply_no, options));
 }
 
 SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
@@ -243,14 +247,10 @@ void OutputLines::AppendRecord(const LogMessage& message, long long message_coun
     used_in_last_ += head;
     size_ += head;
   } else {
+    // The slow way, across a chunk's end: through the scratch strings.
+    AssignHeader(header_, fields);
     AppendLine({});
-    header_.msg_line.clear();
-    StringSink msg{header_.msg_line};
-    EmitMsgLine(fields, msg);
     AppendLine(header_.msg_line);
-    header_.number_line.clear();
-    StringSink number{header_.number_line};
-    EmitNumberLine(fields, number);
     AppendLine(header_.number_line);
   }
   // A run of lines that still stand in the reader's buffer separated by CR LF is copied in
