@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "convert/LogReader.h"
 #include "convert/SvfRecord.h"
@@ -31,13 +33,28 @@ class Bytes final : public sorbit::InputFile {
   std::size_t piece_;
 };
 
+// Every line of every message, each message closed by an empty marker that no line equals.
+std::vector<std::string> Lines(const uint8_t* data, std::size_t size, std::size_t piece,
+                               std::size_t buffer) {
+  sorbit::LogReader reader(std::make_unique<Bytes>(data, size, piece), buffer);
+  std::vector<std::string> lines;
+  sorbit::LogMessage message;
+  while (!reader.AtEnd() && reader.ReadMessage(message)) {
+    for (std::string_view line : message.Lines()) lines.emplace_back(line);
+    lines.emplace_back("\n<end>");
+  }
+  return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  // The first byte picks the read size, so refills land everywhere.
+  // The first byte picks the read size and the buffer size, so refills land everywhere,
+  // with buffers from 1 byte to 4,351.
   const std::size_t piece = data[0] < 128 ? 1 + data[0] : std::size_t{1} << 20;
-  sorbit::LogReader reader(std::make_unique<Bytes>(data + 1, size - 1, piece), 4096 + data[0]);
+  const std::size_t buffer = data[0] < 128 ? 4096 + data[0] : 1 + (data[0] - 128) * 8u;
+  sorbit::LogReader reader(std::make_unique<Bytes>(data + 1, size - 1, piece), buffer);
   sorbit::OutputLines out;
   std::string expected;
   const sorbit::RecordOptions options{(data[0] & 1) != 0, (data[0] & 2) != 0, (data[0] & 4) != 0};
@@ -56,5 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
   }
   if (out.ToString() != expected) std::abort();
+  // The messages do not depend on how the text was read.
+  if (Lines(data + 1, size - 1, piece, buffer) !=
+      Lines(data + 1, size - 1, std::size_t{1} << 20, std::size_t{1} << 20)) {
+    std::abort();
+  }
   return 0;
 }

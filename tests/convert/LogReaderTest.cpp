@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 #include "convert/LogReader.h"
 
@@ -24,6 +26,16 @@ TEST_P(LogReaderCases, ReadsTheBlocks) {
   const ReaderCase& c = GetParam();
   for (std::size_t piece : {std::size_t{1} << 20, std::size_t{1}, std::size_t{2}, std::size_t{3}}) {
     EXPECT_EQ(ReadAll(c.input, piece), c.expected) << "read in pieces of " << piece;
+  }
+}
+
+// Buffers smaller than the text: every line end, NUL and Ctrl-Z lands at every place
+// relative to a refill, with whole reads this time.
+TEST_P(LogReaderCases, ReadsTheBlocksWithTinyBuffers) {
+  const ReaderCase& c = GetParam();
+  for (std::size_t buffer : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{5}}) {
+    EXPECT_EQ(ReadAll(c.input, std::size_t{1} << 20, buffer), c.expected)
+        << "buffers of " << buffer;
   }
 }
 
@@ -93,6 +105,56 @@ TEST(LogReader, AtEndIsTrueAfterTheLastTerminator) {
   ASSERT_TRUE(reader.ReadMessage(m));
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_EQ(reader.BytesConsumed(), 6);
+}
+
+// A file that hands out whole reads and fails the read numbered `fail_at` (from 1) once.
+class FailingOnce final : public InputFile {
+ public:
+  FailingOnce(std::string bytes, std::size_t fail_at)
+      : bytes_(std::move(bytes)), fail_at_(fail_at) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    if (++reads_ == fail_at_) throw FileError{"bad sector"};
+    const std::size_t n = std::min(size, bytes_.size() - pos_);
+    bytes_.copy(buffer, n, pos_);
+    pos_ += n;
+    return n;
+  }
+  long long Size() const override { return static_cast<long long>(bytes_.size()); }
+  bool IsSameFile(const std::string&) const override { return false; }
+
+ private:
+  std::string bytes_;
+  std::size_t pos_ = 0;
+  std::size_t reads_ = 0;
+  std::size_t fail_at_;
+};
+
+// A read that fails in the middle of the text is reported after exactly the messages that
+// end before the failed read's bytes, and with the bytes consumed up to there.
+TEST(LogReader, AReadErrorComesAfterTheMessagesBeforeIt) {
+  std::string text;
+  for (int i = 0; i < 20; ++i) text += "title " + std::to_string(i) + "\r\nbody\r\n.\r\n";
+  ASSERT_EQ(text.size(), 370u);  // six reads of 64 bytes, then the end
+  for (std::size_t fail_at = 1; fail_at <= 7; ++fail_at) {
+    LogReader reader(std::make_unique<FailingOnce>(text, fail_at), 64);
+    const auto failed_read_from = static_cast<long long>(std::min((fail_at - 1) * 64, text.size()));
+    std::size_t before_failure = 0;
+    LogMessage m;
+    bool failed = false;
+    try {
+      while (!reader.AtEnd() && reader.ReadMessage(m)) ++before_failure;
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.reason, "bad sector");
+      EXPECT_EQ(reader.BytesConsumed(), failed_read_from);
+      failed = true;
+    }
+    EXPECT_TRUE(failed) << "read " << fail_at;
+    std::size_t complete = 0;
+    for (std::size_t end = 0; (end = text.find(".\r\n", end)) != std::string::npos; end += 3) {
+      if (static_cast<long long>(end + 3) <= failed_read_from) ++complete;
+    }
+    EXPECT_EQ(before_failure, complete) << "read " << fail_at;
+  }
 }
 
 TEST(LogReader, ReadErrorsReachTheCaller) {

@@ -37,9 +37,10 @@ class MemoryInputFile final : public InputFile {
 };
 
 // Every message of a text, each as its list of lines.
-inline std::vector<std::vector<std::string>> ReadAll(std::string bytes,
-                                                     std::size_t piece = 1 << 20) {
-  LogReader reader(std::make_unique<MemoryInputFile>(std::move(bytes), piece));
+inline std::vector<std::vector<std::string>> ReadAll(
+    std::string bytes, std::size_t piece = 1 << 20,
+    std::size_t buffer_bytes = LogReader::kDefaultBufferBytes) {
+  LogReader reader(std::make_unique<MemoryInputFile>(std::move(bytes), piece), buffer_bytes);
   std::vector<std::vector<std::string>> messages;
   LogMessage m;
   while (!reader.AtEnd()) {
