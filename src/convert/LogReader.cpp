@@ -285,8 +285,9 @@ bool LogReader::ReadMessage(LogMessage& message) {
     if (!skip_lf_ && pos_ < end_) {
       const char* const buffer = buffer_.get();
       const std::uint64_t* const bits = cr_bits_.get();
-      const std::size_t end = end_;
-      const std::size_t nul = next_nul_;
+      // A line is taken here only when its CR ends before `limit`: an LF can follow it in the
+      // buffer, and no NUL (next_nul_ is at or after pos_) lies before it.
+      const std::size_t limit = std::min(end_ - 1, next_nul_ + 1);
       std::size_t pos = pos_;
       bool joined = false;  // the line follows one of this loop, after its CR LF
       // The CRs still ahead in word w; each one taken is cleared, so the next is the lowest.
@@ -296,9 +297,9 @@ bool LogReader::ReadMessage(LogMessage& message) {
       for (;;) {
         while (word == 0) word = bits[++w];  // the bit at end_ stops this
         const std::size_t cr = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
-        if (cr + 1 >= end || buffer[cr + 1] != kLF || cr - pos > kMaxLineBytes || nul < cr) break;
+        if (cr >= limit || buffer[cr + 1] != kLF || cr - pos > kMaxLineBytes) break;
         word &= word - 1;
-        if (cr != pos && buffer[pos] == '.') {
+        if (buffer[pos] == '.') {  // an empty line has its CR here, not a "."
           pos_ = cr + 2;
           return true;
         }
