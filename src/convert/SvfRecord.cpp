@@ -1,7 +1,6 @@
 #include "convert/SvfRecord.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -41,28 +40,21 @@ bool IsNumberLabel(std::string_view label) {
 //   "@@@MSG,0," board "," id "," handle "," date "," time
 //   "@@@" number "," reply ",0," title
 struct HeaderFields {
-  HeaderFields(const LogMessage& message, long long message_count, std::string_view board_name,
-               std::string_view reply_no, const RecordOptions& options)
+  // `message_number`: the decimal text of message_count, for a message without its own.
+  HeaderFields(const LogMessage& message, std::string_view message_number,
+               std::string_view board_name, std::string_view reply_no, const RecordOptions& options)
       : board(board_name),
         writer(SplitHandle(message.HandleText(), options)),
         date(message.Date()),
         time(message.Time()),
-        number(Number(message, message_count, options)),
+        number(IsNumberLabel(message.NumberLabel()) ? message.NumberText()
+               : options.AddMsgNo                   ? message_number
+                                                    : std::string_view()),
         reply(reply_no),
         title(message.Title()) {}
   HeaderFields(const HeaderFields&) = delete;
   HeaderFields& operator=(const HeaderFields&) = delete;
 
-  std::string_view Number(const LogMessage& message, long long message_count,
-                          const RecordOptions& options) {
-    if (IsNumberLabel(message.NumberLabel())) return message.NumberText();
-    if (!options.AddMsgNo) return {};
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, message_count);
-    (void)ec;  // 24 bytes hold every long long
-    return std::string_view(digits, static_cast<std::size_t>(end - digits));
-  }
-
-  char digits[24];  // before number, which may point into it
   std::string_view board;
   Writer writer;
   std::string_view date, time, number, reply, title;
@@ -171,7 +163,9 @@ void AssignHeader(SvfHeader& header, const HeaderFields& fields) {
 void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
                         std::string_view board_name, std::string_view reply_no,
                         const RecordOptions& options) {
-  AssignHeader(header, HeaderFields(message, message_count, board_name, reply_no, options));
+  DecimalCounter number;
+  AssignHeader(header,
+               HeaderFields(message, number.Text(message_count), board_name, reply_no, options));
 }
 
 SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
@@ -231,7 +225,8 @@ void OutputLines::AppendLine(std::string_view line) {
 void OutputLines::AppendRecord(const LogMessage& message, long long message_count,
                                std::string_view board_name, std::string_view reply_no,
                                const RecordOptions& options) {
-  const HeaderFields fields(message, message_count, board_name, reply_no, options);
+  const HeaderFields fields(message, message_number_.Text(message_count), board_name, reply_no,
+                            options);
   CountingSink count;
   EmitMsgLine(fields, count);
   EmitNumberLine(fields, count);

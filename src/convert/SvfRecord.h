@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/Decimal.h"
 #include "convert/FileSystem.h"
 #include "convert/LogReader.h"
 
@@ -67,7 +68,8 @@ class OutputLines {
 
   std::vector<std::unique_ptr<char[]>> chunks_;
   MemoryPreparer prepare_;
-  SvfHeader header_;  // scratch of AppendRecord
+  SvfHeader header_;               // scratch of AppendRecord
+  DecimalCounter message_number_;  // AppendRecord's message_count
   std::size_t used_in_last_ = 0;
   std::size_t size_ = 0;
 };

@@ -16,10 +16,29 @@ TEST(DecimalCounter, GivesTheDecimalTextOfEveryCount) {
   for (long long n = 1; n <= 120'000; ++n) {
     ASSERT_EQ(counter.Text(n), std::to_string(n));
   }
-  const std::vector<long long> jumps = {
-      0,  1,   2,         9,          10,   7,    99,   100,  100, 999'999,
-      -1, -10, 1'000'000, 1'000'001,  5,    6,    42,   41,   9,   std::numeric_limits<long long>::max(),
-      std::numeric_limits<long long>::min(), 1, 2};
+  const std::vector<long long> jumps = {0,
+                                        1,
+                                        2,
+                                        9,
+                                        10,
+                                        7,
+                                        99,
+                                        100,
+                                        100,
+                                        999'999,
+                                        -1,
+                                        -10,
+                                        1'000'000,
+                                        1'000'001,
+                                        5,
+                                        6,
+                                        42,
+                                        41,
+                                        9,
+                                        std::numeric_limits<long long>::max(),
+                                        std::numeric_limits<long long>::min(),
+                                        1,
+                                        2};
   for (long long n : jumps) EXPECT_EQ(counter.Text(n), std::to_string(n));
   for (long long n = 999'999'990; n <= 1'000'000'010; ++n) {
     ASSERT_EQ(counter.Text(n), std::to_string(n));
