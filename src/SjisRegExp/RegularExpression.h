@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +23,26 @@
 #include "PreProcessor.h"
 
 namespace SjisRegExp {
+
+// Whether two texts are equal; those of 8 to 32 bytes, as patterns mostly are, are compared
+// a word at a time, without a call.
+inline bool SameText(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8 || n > 32) return a == b;
+  const auto word = [](const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+  };
+  const char* x = a.data();
+  const char* y = b.data();
+  // Words at 0, 8 and 16 as far as they fit, and the last 8 bytes: together every byte.
+  std::uint64_t diff = (word(x) ^ word(y)) | (word(x + n - 8) ^ word(y + n - 8));
+  if (n > 16) diff |= word(x + 8) ^ word(y + 8);
+  if (n > 24) diff |= word(x + 16) ^ word(y + 16);
+  return diff == 0;
+}
 
 class TRegularExpression {
  public:
@@ -65,7 +86,7 @@ class TRegularExpression {
   // before every title: this keeps such a write to a flag test and one compare.
   bool RewritesCurrent(std::string_view pattern) const {
     return currentIsRegExp_ && !preProcessor_.UseFuzzyCharDic() && !preProcessor_.UseSynonymDic() &&
-           pattern == regExp_;
+           SameText(pattern, regExp_);
   }
   // Changes with every write that is not skipped, whether it succeeds or fails: state that
   // a descendant derives from the current pattern is still valid while this has not moved.

@@ -140,3 +140,26 @@ TEST(RewriteShortcutTest, WriteMadePastTheOverrideStillChoosesTheMethod) {
 
 }  // namespace
 }  // namespace SjisRegExp
+
+namespace SjisRegExp {
+namespace {
+
+// Every length up to 40, equal and with one byte changed at each place, and texts of
+// different lengths: the word compare agrees with a byte-by-byte one.
+TEST(SameTextTest, AgreesWithComparingByteByByte) {
+  for (std::size_t n = 0; n <= 40; ++n) {
+    std::string a;
+    for (std::size_t i = 0; i < n; ++i) a.push_back(static_cast<char>('A' + i % 26));
+    const std::string b = a;
+    EXPECT_TRUE(SameText(a, b)) << n;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string c = a;
+      c[i] = static_cast<char>(c[i] ^ 0x80);
+      EXPECT_FALSE(SameText(a, c)) << n << " bytes, changed at " << i;
+    }
+    EXPECT_FALSE(SameText(a, a + "x")) << n;
+  }
+}
+
+}  // namespace
+}  // namespace SjisRegExp
