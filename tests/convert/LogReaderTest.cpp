@@ -107,24 +107,20 @@ TEST(LogReader, AtEndIsTrueAfterTheLastTerminator) {
   EXPECT_EQ(reader.BytesConsumed(), 6);
 }
 
-// A file that hands out whole reads and fails the read numbered `fail_at` (from 1) once.
+// The bytes handed out in whole reads, failing the read numbered `fail_at` (from 1) once.
 class FailingOnce final : public InputFile {
  public:
   FailingOnce(std::string bytes, std::size_t fail_at)
       : bytes_(std::move(bytes)), fail_at_(fail_at) {}
   std::size_t Read(char* buffer, std::size_t size) override {
     if (++reads_ == fail_at_) throw FileError{"bad sector"};
-    const std::size_t n = std::min(size, bytes_.size() - pos_);
-    bytes_.copy(buffer, n, pos_);
-    pos_ += n;
-    return n;
+    return bytes_.Read(buffer, size);
   }
-  long long Size() const override { return static_cast<long long>(bytes_.size()); }
+  long long Size() const override { return bytes_.Size(); }
   bool IsSameFile(const std::string&) const override { return false; }
 
  private:
-  std::string bytes_;
-  std::size_t pos_ = 0;
+  testing::MemoryInputFile bytes_;
   std::size_t reads_ = 0;
   std::size_t fail_at_;
 };
