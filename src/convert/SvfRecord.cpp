@@ -40,7 +40,7 @@ bool IsNumberLabel(std::string_view label) {
 //   "@@@MSG,0," board "," id "," handle "," date "," time
 //   "@@@" number "," reply ",0," title
 struct HeaderFields {
-  // `message_number`: the decimal text of message_count, for a message without its own.
+  // `message_number`: the decimal text of the message's count, for a message without its own.
   HeaderFields(const LogMessage& message, std::string_view message_number,
                std::string_view board_name, std::string_view reply_no, const RecordOptions& options)
       : board(board_name),
