@@ -2,7 +2,8 @@
 # Installs SjisRegExp's developer files from a build tree into a fresh prefix, then builds
 # a program outside the tree against them twice, once with find_package and once with
 # pkg-config, and checks both programs' match results. Also checks that the CMake package
-# refuses a version it is not, and that pkg-config names the project's version.
+# refuses a version it is not, that pkg-config names the project's version and that the
+# installed headers compile from the prefix alone.
 # Usage: installed_sjisregexp_test.sh BUILD_DIR CONSUMER_SOURCE_DIR VERSION CXX [FLAGS...]
 set -euo pipefail
 
@@ -59,4 +60,14 @@ export PKG_CONFIG_PATH=$pc_dir PKG_CONFIG_LIBDIR=$pc_dir
   -o "$work/consumer-pc" || fail "build with pkg-config"
 got=$("$work/consumer-pc")
 [ "$got" = "$expected" ] || fail "pkg-config build printed '$got', expected '$expected'"
+
+# Every installed header compiles from the prefix: none reaches for a file that was not
+# installed (one translation unit, in reverse name order so that no header is only ever
+# seen after the ones it needs).
+for header in $(ls -r "$prefix"/include/SjisRegExp/*.h); do
+  echo "#include <SjisRegExp/$(basename "$header")>"
+done >"$work/all_headers.cpp"
+# shellcheck disable=SC2046
+"$cxx" -std=c++20 -fsyntax-only $(pkg-config --cflags sjisregexp) "$work/all_headers.cpp" ||
+  fail "the installed headers do not compile together"
 echo "installed SjisRegExp: find_package and pkg-config builds match"
