@@ -1,12 +1,13 @@
 # make run   installs what is missing, builds, runs the main job
 # make test  installs what is missing, builds, runs every test (also under ASan + UBSan)
+# make package  builds the Debian package $(BUILD)/sorbit_VERSION_ARCH.deb
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build asan test run bench fuzz format check-format clean
+.PHONY: all deps build asan test run bench fuzz format check-format clean package
 
 all: build
 
@@ -24,6 +25,9 @@ asan: deps
 test: build asan check-format
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+package: build
+	cmake --build $(BUILD) --target package
 
 run: build
 	@scripts/run.sh $(BUILD)

@@ -1,0 +1,33 @@
+// A program outside Sorbit that uses the installed SjisRegExp: it prints the match of each
+// pattern and text pair as "start length", one a line, for the test to compare.
+#include <SjisRegExp/SjisRegExp.h>
+
+#include <cstdio>
+#include <string>
+
+int main() {
+  struct Case {
+    const char* pattern;
+    std::string text;
+  };
+  // "\x83\x41" is the two-byte katakana A, whose trail byte is the ASCII "A": a match of
+  // "A" must not start inside it. "\x82\xa0" is hiragana a.
+  const Case cases[] = {
+      {"[0-9]+", "Re: 123"},
+      {"A",
+       "\x83\x41"
+       "A"},
+      {"\x83\x41+", "x\x83\x41\x83\x41y"},
+      {"^\x82\xa0.$", "\x82\xa0\x83\x41"},
+      {"z", "\x83\x41"},
+  };
+  SjisRegExp::TAWKStr awk;
+  for (const Case& c : cases) {
+    awk.SetRegExp(c.pattern);
+    int start = -1;
+    int length = -1;
+    awk.Match(c.text, start, length);
+    std::printf("%d %d\n", start, length);
+  }
+  return 0;
+}
