@@ -1,0 +1,53 @@
+// LineSearch: sjisgrep's one search over a block of text, the leftmost-longest match that lies
+// within one line. Its result is that of searching each LF-terminated line [line begin, LF) of
+// the block in turn with the component's current search (a line ends early at its first zero
+// byte; a last line without LF ends at the block's end) and returning the first line's match.
+//
+// Everything sjisgrep finds goes through FindInLines, so that the library's own block search
+// (TMatchCORE::FindInLines, linear, with its literal prefilter) can take its place in one line.
+// Until then it runs the library's per-text scans, sped up as follows (each case keeps the
+// result above):
+//   - prefix: the pattern begins with a literal (a fixed string, or "Re: " of "Re: [0-9]+") and
+//     has no anchors: memmem finds each occurrence, one at a character start is tried with
+//     LongestFrom, and the first that matches is the leftmost match.
+//   - block: a pattern without anchors that can match neither LF nor a byte that could be a
+//     lone lead byte at a line's end is scanned over the whole block with ScanPlain, as no
+//     match can cross a line end and the scan steps over line ends as the per-line search does.
+//   - lines: anything else is searched line by line with the component's MatchMethod.
+#pragma once
+
+#include <string>
+
+#include "AWKStr.h"
+
+namespace sjisgrep {
+
+class LineSearch {
+ public:
+  // The matcher must hold its final pattern and settings for as long as this is used; the
+  // literal is a text every match begins with ("" when none is known). The pattern is not
+  // given a prefix when the fuzzy dictionary is on: the literal then means nothing.
+  LineSearch(const SjisRegExp::TAWKStr& matcher, std::string prefix);
+
+  SjisRegExp::MatchSpan FindInLines(const char* begin, const char* end) const;
+
+ private:
+  enum class Mode { kPrefix, kBlock, kLines };
+  SjisRegExp::MatchSpan FindByPrefix(const char* begin, const char* end) const;
+  SjisRegExp::MatchSpan FindInBlock(const char* begin, const char* end) const;
+  SjisRegExp::MatchSpan FindLineByLine(const char* begin, const char* end) const;
+  // The current search on one line [begin, end) (which holds no LF).
+  SjisRegExp::MatchSpan SearchLine(const char* begin, const char* end) const;
+
+  const SjisRegExp::TAWKStr& matcher_;
+  std::string prefix_;
+  Mode mode_ = Mode::kLines;
+};
+
+// The literal that every match of a library pattern begins with, or "" when there is none
+// that a simple reading of the pattern can tell: the characters before its first special one,
+// less the last when that is followed by "*" or "?". A pattern with "|" or a leading "^" has
+// none.
+std::string LiteralPrefix(std::string_view sjisPattern);
+
+}  // namespace sjisgrep
