@@ -150,10 +150,9 @@ FileSearcher::Line FileSearcher::NextMatchingLine(const char* p, const char* end
 bool FileSearcher::SearchLines(const char* p, const char* end) {
   while (p < end) {
     if (maxReached_) {
-      // Only the context after the last selected line is still wanted.
+      // Only the context after the last selected line is still wanted, matching lines or not.
       if (afterLeft_ == 0) return false;
       const Line line = LineAt(p);
-      if (!options_.invert && Matches(line)) return false;
       Context(line);
       p = line.end + 1;
       continue;

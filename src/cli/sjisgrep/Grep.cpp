@@ -138,7 +138,6 @@ class Grep {
   bool groupPrinted_ = false;
   bool showNames_ = false;
   bool anySelected_ = false;
-  bool anyListed_ = false;
   bool anyError_ = false;
   bool stop_ = false;
   std::set<std::pair<dev_t, ino_t>> openDirectories_;  // -R: folders on the current path
@@ -261,7 +260,6 @@ int Grep::Run() {
   }
   if (options_.quiet && anySelected_) return kExitMatch;
   if (anyError_) return kExitError;
-  if (options_.listNonMatching) return anyListed_ ? kExitMatch : kExitNoMatch;
   return anySelected_ ? kExitMatch : kExitNoMatch;
 }
 
@@ -363,14 +361,27 @@ void Grep::SearchDirectory(const std::string& name, bool implicitDot) {
 
 void Grep::SearchFd(int fd, const std::string& name, bool showName) {
   struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  const bool known = ::fstat(fd, &info) == 0;
+  if (known && S_ISDIR(info.st_mode)) {
     FileError(name, EISDIR);
+    return;
+  }
+  // Reading the file that the lines are written to would never end (or would read its own
+  // output): as grep does, such an input is an error unless nothing is printed from it.
+  struct stat output;
+  const bool printsLines =
+      !options_.quiet && !options_.countOnly && !options_.listMatching && !options_.listNonMatching;
+  if (printsLines && known && S_ISREG(info.st_mode) && ::fstat(::fileno(out_), &output) == 0 &&
+      S_ISREG(output.st_mode) && output.st_dev == info.st_dev && output.st_ino == info.st_ino) {
+    anyError_ = true;
+    if (!options_.noMessages) {
+      std::fprintf(err_, "%s: %s: input file is also the output\n", kProgram, name.c_str());
+    }
     return;
   }
   const FileSearcher::Outcome outcome = searcher_->Search(fd, name, showName, err_);
   if (outcome.error) anyError_ = true;
   if (outcome.selected > 0) anySelected_ = true;
-  if (options_.listNonMatching && outcome.selected == 0 && !outcome.error) anyListed_ = true;
   if (outcome.stopAll) stop_ = true;
   // A failed write (a full disk, a closed pipe) ends the run; the caller reports it.
   if (printer_->Failed()) stop_ = true;

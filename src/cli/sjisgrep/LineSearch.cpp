@@ -85,13 +85,15 @@ std::string LiteralPrefix(std::string_view pattern) {
   return prefix;
 }
 
-LineSearch::LineSearch(const SjisRegExp::TAWKStr& matcher, std::string prefix)
-    : matcher_(matcher), prefix_(std::move(prefix)) {
+LineSearch::LineSearch(const SjisRegExp::TAWKStr& matcher, std::string prefix) : matcher_(matcher) {
   const SjisRegExp::TRE_DFA& dfa = matcher_.CurrentDFA();
   const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
-  if (anchored || matcher_.UseFuzzyCharDic()) prefix_.clear();
   if (!anchored && !dfa.Accepting(0) && !TakesLineEndCharacters(dfa)) {
-    mode_ = prefix_.empty() ? Mode::kBlock : Mode::kPrefix;
+    mode_ = Mode::kBlock;
+    if (!prefix.empty() && !matcher_.UseFuzzyCharDic()) {
+      mode_ = Mode::kPrefix;
+      prefix_.emplace(std::move(prefix));
+    }
   }
 }
 
@@ -141,11 +143,9 @@ MatchSpan LineSearch::FindByPrefix(const char* begin, const char* end) const {
   const char* p = begin;
   const char* line = begin;  // the start of the line of the last hit
   const char* lineEnd = nullptr;
-  while (end - p >= static_cast<std::ptrdiff_t>(prefix_.size())) {
-    const void* found =
-        memmem(p, static_cast<std::size_t>(end - p), prefix_.data(), prefix_.size());
-    if (found == nullptr) return {};
-    const char* hit = static_cast<const char*>(found);
+  while (p < end) {
+    const char* hit = prefix_->Find(p, end);
+    if (hit == nullptr) return {};
     if (lineEnd == nullptr || hit > lineEnd) {
       // p is the block's start or lies on the line before: the last LF before hit is found.
       line = LineBegin(p, hit);

@@ -8,7 +8,7 @@
 // Until then it runs the library's per-text scans, sped up as follows (each case keeps the
 // result above):
 //   - prefix: the pattern begins with a literal (a fixed string, or "Re: " of "Re: [0-9]+") and
-//     has no anchors: memmem finds each occurrence, one at a character start is tried with
+//     has no anchors: LiteralFinder finds each occurrence, one at a character start is tried with
 //     LongestFrom, and the first that matches is the leftmost match.
 //   - block: a pattern without anchors that can match neither LF nor a byte that could be a
 //     lone lead byte at a line's end is scanned over the whole block with ScanPlain, as no
@@ -16,9 +16,11 @@
 //   - lines: anything else is searched line by line with the component's MatchMethod.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "AWKStr.h"
+#include "LiteralFinder.h"
 
 namespace sjisgrep {
 
@@ -40,7 +42,7 @@ class LineSearch {
   SjisRegExp::MatchSpan SearchLine(const char* begin, const char* end) const;
 
   const SjisRegExp::TAWKStr& matcher_;
-  std::string prefix_;
+  std::optional<LiteralFinder> prefix_;
   Mode mode_ = Mode::kLines;
 };
 

@@ -167,7 +167,6 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
   opterr = 0;
   optind = 0;  // a full restart of getopt's scan
   for (;;) {
-    const int previous = optind == 0 ? 1 : optind;
     const int c = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
     if (c == -1) break;
     switch (c) {
@@ -309,7 +308,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
         return ParseResult::kVersion;
       default: {
         // '?': an unknown option, or one without its argument.
-        const std::string arg = previous < argc ? storage[static_cast<std::size_t>(previous)] : "";
+        const std::string arg =
+            optind > 0 && optind <= argc ? argv[static_cast<std::size_t>(optind - 1)] : "";
         if (optopt != 0 && std::strchr(kShortOptions, optopt) != nullptr) {
           Complain(err, std::string("option requires an argument -- '") +
                             static_cast<char>(optopt) + "'");
@@ -338,9 +338,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
       Complain(err, "no pattern given");
       return ParseResult::kError;
     }
-    options.patterns.push_back({false, storage[static_cast<std::size_t>(k++)]});
+    options.patterns.push_back({false, argv[static_cast<std::size_t>(k++)]});
   }
-  for (; k < argc; ++k) options.files.push_back(storage[static_cast<std::size_t>(k)]);
+  // getopt_long has moved the operands behind the options in argv (not in storage).
+  for (; k < argc; ++k) options.files.push_back(argv[static_cast<std::size_t>(k)]);
   return ParseResult::kRun;
 }
 
