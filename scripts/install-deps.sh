@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-ipafont-gothic
   libonig-dev
+  ripgrep bsdutils
 )
 
 missing=()

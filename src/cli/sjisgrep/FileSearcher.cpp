@@ -52,7 +52,8 @@ FileSearcher::Outcome FileSearcher::Search(int fd, const std::string& name, bool
   Outcome outcome;
   std::uintmax_t pos = 0;  // offset of the first line not yet searched
   bool atEnd = maxReached_;
-  while (!atEnd && !done_) {
+  // A failed write (a full disk, a closed pipe) ends the search; Grep reports it.
+  while (!atEnd && !done_ && !setup_.printer->Failed()) {
     const BlockReader::Status status = reader_.Fill(KeepFrom(reader_.At(pos)));
     if (status == BlockReader::Status::kError || status == BlockReader::Status::kNoMemory) {
       const char* reason = status == BlockReader::Status::kError
