@@ -211,7 +211,6 @@ int Grep::Run() {
   const TextEncoding encoding = options_.encoding ? *options_.encoding : LocaleEncoding();
   if (!BuildPatterns(encoding)) return kExitError;
 
-  std::string prefix;
   try {
     if (!noPatterns_) {
       lines_.emplace(combined_, options_.fuzzy, options_.wordRegexp);
@@ -219,8 +218,8 @@ int Grep::Run() {
       blockMatcher_.SetUseFuzzyCharDic(options_.fuzzy);
       blockMatcher_.SetRegExp(combined_);
       blocks_.emplace(blockMatcher_, options_.lineRegexp || options_.fuzzy
-                                         ? std::string()
-                                         : LiteralPrefix(combined_));
+                                         ? std::vector<ByteClass>()
+                                         : BytePrefix(combined_));
     }
   } catch (const SjisRegExp::ERegExpParser& error) {
     std::fprintf(err_, "%s: pattern:%u: %s\n", kProgram, static_cast<unsigned>(error.ErrorPos()),

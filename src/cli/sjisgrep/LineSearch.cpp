@@ -58,34 +58,8 @@ const char* LineEnd(const char* p, const char* end) {
 
 }  // namespace
 
-std::string LiteralPrefix(std::string_view pattern) {
-  static constexpr std::string_view kSpecial = "\\()[].*+?|^$";
-  std::string prefix;
-  std::size_t lastLength = 0;
-  std::size_t k = 0;
-  bool stopped = false;
-  while (k < pattern.size()) {
-    const auto b = static_cast<unsigned char>(pattern[k]);
-    if (b == 0) return prefix.substr(0, 0);
-    const std::size_t length = IsLeadByte(b) && k + 1 < pattern.size() ? 2 : 1;
-    if (length == 1 && kSpecial.find(static_cast<char>(b)) != std::string_view::npos) {
-      if (b == '|' || (b == '^' && k == 0)) return {};
-      if (!stopped) {
-        if ((b == '*' || b == '?') && prefix.size() >= lastLength) {
-          prefix.resize(prefix.size() - lastLength);
-        }
-        stopped = true;
-      }
-    } else if (!stopped) {
-      prefix.append(pattern.substr(k, length));
-      lastLength = length;
-    }
-    k += length;
-  }
-  return prefix;
-}
-
-LineSearch::LineSearch(const SjisRegExp::TAWKStr& matcher, std::string prefix) : matcher_(matcher) {
+LineSearch::LineSearch(const SjisRegExp::TAWKStr& matcher, std::vector<ByteClass> prefix)
+    : matcher_(matcher) {
   const SjisRegExp::TRE_DFA& dfa = matcher_.CurrentDFA();
   const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
   if (!anchored && !dfa.Accepting(0) && !TakesLineEndCharacters(dfa)) {

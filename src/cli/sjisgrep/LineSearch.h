@@ -7,9 +7,10 @@
 // (TMatchCORE::FindInLines, linear, with its literal prefilter) can take its place in one line.
 // Until then it runs the library's per-text scans, sped up as follows (each case keeps the
 // result above):
-//   - prefix: the pattern begins with a literal (a fixed string, or "Re: " of "Re: [0-9]+") and
-//     has no anchors: LiteralFinder finds each occurrence, one at a character start is tried with
-//     LongestFrom, and the first that matches is the leftmost match.
+//   - prefix: the pattern has no anchors and begins with fixed byte classes (BytePrefix: a
+//     fixed string, "Re: [0-9]" of "Re: [0-9]+", "[A-Z][0-9]" of "[A-Z][0-9]+"): PrefixFinder
+//     finds each place where they occur; one at a character start is tried with LongestFrom,
+//     and the first that matches is the leftmost match.
 //   - block: a pattern without anchors that can match neither LF nor a byte that could be a
 //     lone lead byte at a line's end is scanned over the whole block with ScanPlain, as no
 //     match can cross a line end and the scan steps over line ends as the per-line search does.
@@ -17,19 +18,19 @@
 #pragma once
 
 #include <optional>
-#include <string>
+#include <vector>
 
 #include "AWKStr.h"
-#include "LiteralFinder.h"
+#include "PrefixFinder.h"
 
 namespace sjisgrep {
 
 class LineSearch {
  public:
-  // The matcher must hold its final pattern and settings for as long as this is used; the
-  // literal is a text every match begins with ("" when none is known). The pattern is not
-  // given a prefix when the fuzzy dictionary is on: the literal then means nothing.
-  LineSearch(const SjisRegExp::TAWKStr& matcher, std::string prefix);
+  // The matcher must hold its final pattern and settings for as long as this is used. The
+  // prefix is BytePrefix of its pattern (or empty); it is not used with the fuzzy dictionary
+  // on, which lets other characters stand for the pattern's.
+  LineSearch(const SjisRegExp::TAWKStr& matcher, std::vector<ByteClass> prefix);
 
   SjisRegExp::MatchSpan FindInLines(const char* begin, const char* end) const;
 
@@ -42,14 +43,8 @@ class LineSearch {
   SjisRegExp::MatchSpan SearchLine(const char* begin, const char* end) const;
 
   const SjisRegExp::TAWKStr& matcher_;
-  std::optional<LiteralFinder> prefix_;
+  std::optional<PrefixFinder> prefix_;
   Mode mode_ = Mode::kLines;
 };
-
-// The literal that every match of a library pattern begins with, or "" when there is none
-// that a simple reading of the pattern can tell: the characters before its first special one,
-// less the last when that is followed by "*" or "?". A pattern with "|" or a leading "^" has
-// none.
-std::string LiteralPrefix(std::string_view sjisPattern);
 
 }  // namespace sjisgrep
