@@ -1,6 +1,7 @@
 // The search of one input: block search, line bounds after a hit, context and output.
 #include "FileSearcher.h"
 
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 
@@ -149,6 +150,9 @@ FileSearcher::Line FileSearcher::NextMatchingLine(const char* p, const char* end
 }
 
 bool FileSearcher::SearchLines(const char* p, const char* end) {
+  // Whole lines only: p starts one, and end is just after an LF or the end of the input.
+  assert(p == reader_.Begin() || p[-1] == '\n');
+  assert(end == reader_.End() || end[-1] == '\n');
   while (p < end) {
     if (maxReached_) {
       // Only the context after the last selected line is still wanted, matching lines or not.

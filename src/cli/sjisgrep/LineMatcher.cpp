@@ -1,6 +1,7 @@
 // The per-line matches of sjisgrep: anchors at the line's ends, -w's retries.
 #include "LineMatcher.h"
 
+#include <cassert>
 #include <cstring>
 #include <string_view>
 
@@ -51,6 +52,7 @@ bool LineMatcher::IsWordBounded(const char* lineBegin, const char* start, const 
 }
 
 MatchSpan LineMatcher::Find(const char* lineBegin, const char* from, const char* end) const {
+  assert(lineBegin <= from && from <= end);
   MatchSpan m = FindAny(lineBegin, from, end);
   if (!words_) return m;
   while (m.start != nullptr) {

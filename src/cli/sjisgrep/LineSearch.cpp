@@ -1,6 +1,7 @@
 // The block search that sjisgrep uses until the library's FindInLines is at hand.
 #include "LineSearch.h"
 
+#include <cassert>
 #include <cstring>
 
 namespace sjisgrep {
@@ -72,6 +73,7 @@ LineSearch::LineSearch(const SjisRegExp::TAWKStr& matcher, std::vector<ByteClass
 }
 
 MatchSpan LineSearch::FindInLines(const char* begin, const char* end) const {
+  assert(begin <= end);
   switch (mode_) {
     case Mode::kPrefix:
       return FindByPrefix(begin, end);
