@@ -100,6 +100,8 @@ TEST_F(SjisgrepOptionsDifferentialTest, PrintsWhatGrepPrints) {
       "foo d/missing d/a.txt",
       "foo d",
       "-ow 'ab|b_c' d/b.log",
+      "-o -C 1 x1 d/a.txt d/b.log",
+      "-o -n -A 2 foo d/f.txt",
       "-n '^ab' d/a.txt",
       "-c 'c$' d/a.txt",
   };

@@ -228,12 +228,11 @@ bool FileSearcher::Selected(const Line& line) {
 void FileSearcher::Context(const Line& line) {
   if (afterLeft_ == 0) return;
   --afterLeft_;
-  if (options_.onlyMatching) return;
   PrintLine(line, '-');
 }
 
 void FileSearcher::PrintBeforeContext(const Line& line) {
-  if (options_.before == 0 || options_.onlyMatching) return;
+  if (options_.before == 0) return;
   const char* floor = reader_.Begin();
   if (printedAny_ && printedEnd_ > reader_.BaseOffset()) floor = reader_.At(printedEnd_);
   const char* first = line.begin;
@@ -267,6 +266,8 @@ void FileSearcher::PrintLine(const Line& line, char separator) {
   const LineMatcher* lines = setup_.lines;
 
   if (options_.onlyMatching) {
+    // Context lines print nothing here, but they join groups as grep's do, so "--" stands
+    // where grep puts it.
     if (!selected || lines == nullptr) return;
     const char* from = line.begin;
     while (from <= textEnd) {
