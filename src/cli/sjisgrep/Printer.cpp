@@ -65,12 +65,13 @@ void Printer::Colored(const std::string& color, std::string_view bytes) {
 
 void Printer::Prefix(const std::string* name, const std::uintmax_t* lineNumber,
                      const std::uintmax_t* offset, char separator) {
-  const std::string empty;
-  const Colors& c = colors_ != nullptr ? *colors_ : Colors();
-  const std::string& se = colors_ != nullptr ? c.se : empty;
+  // Without colours every part is printed plain: the colours are all empty.
+  static const Colors kPlain{"", "", "", "", "", "", "", "", false};
+  const Colors& c = colors_ != nullptr ? *colors_ : kPlain;
+  const std::string& se = c.se;
   const std::string_view sep(&separator, 1);
   if (name != nullptr) {
-    Colored(colors_ != nullptr ? c.fn : empty, *name);
+    Colored(c.fn, *name);
     if (nullAfterName_) {
       Put(std::string_view("\0", 1));
     } else {
@@ -78,11 +79,11 @@ void Printer::Prefix(const std::string* name, const std::uintmax_t* lineNumber,
     }
   }
   if (lineNumber != nullptr) {
-    Colored(colors_ != nullptr ? c.ln : empty, std::to_string(*lineNumber));
+    Colored(c.ln, std::to_string(*lineNumber));
     Colored(se, sep);
   }
   if (offset != nullptr) {
-    Colored(colors_ != nullptr ? c.bn : empty, std::to_string(*offset));
+    Colored(c.bn, std::to_string(*offset));
     Colored(se, sep);
   }
 }
