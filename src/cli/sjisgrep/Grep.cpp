@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "AWKStr.h"
+#include "BlockReader.h"
 #include "Chars.h"
 #include "Encoding.h"
 #include "FileSearcher.h"
@@ -64,19 +65,25 @@ void SplitLines(const std::string& text, bool fromFile, std::vector<std::string>
   }
 }
 
+// Reads a whole pattern file (or standard input for "-") with the one block reader.
 bool ReadWholeFile(const std::string& name, std::string& text) {
   const int fd = name == "-" ? 0 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   FdCloser closer(fd);
-  char block[65536];
+  BlockReader reader;
+  reader.Reset(fd);
   for (;;) {
-    const ssize_t n = ::read(fd, block, sizeof block);
-    if (n > 0) {
-      text.append(block, static_cast<std::size_t>(n));
-    } else if (n == 0) {
-      return true;
-    } else if (errno != EINTR) {
-      return false;
+    switch (reader.Fill(reader.Begin())) {
+      case BlockReader::Status::kRead:
+        continue;
+      case BlockReader::Status::kEnd:
+        text.assign(reader.Begin(), reader.End());
+        return true;
+      case BlockReader::Status::kError:
+        return false;
+      case BlockReader::Status::kNoMemory:
+        errno = ENOMEM;
+        return false;
     }
   }
 }
