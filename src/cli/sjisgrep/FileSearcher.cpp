@@ -1,6 +1,7 @@
 // The search of one input: block search, line bounds after a hit, context and output.
 #include "FileSearcher.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstring>
@@ -73,8 +74,11 @@ FileSearcher::Outcome FileSearcher::Search(int fd, const std::string& name, bool
     const char* p = reader_.At(pos);
     const char* end = reader_.End();
     if (!atEnd) {
-      // Only complete lines; the rest waits for more bytes.
-      const void* lastLf = memrchr(p, '\n', static_cast<std::size_t>(end - p));
+      // Only complete lines; the rest waits for more bytes. The kept bytes from p on hold no
+      // LF (they are the start of a line), so only the fresh ones are looked at: a long line
+      // costs one pass, not one per block.
+      const char* fresh = std::max(p, reader_.Fresh());
+      const void* lastLf = memrchr(fresh, '\n', static_cast<std::size_t>(end - fresh));
       if (lastLf == nullptr) continue;
       end = static_cast<const char*>(lastLf) + 1;
     }
