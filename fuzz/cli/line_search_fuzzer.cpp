@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "AWKStr.h"
 #include "LineSearch.h"
@@ -27,7 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const SjisRegExp::ERegExpParser&) {
     return 0;
   }
-  const sjisgrep::LineSearch search(matcher, sjisgrep::BytePrefix(pattern));
+  const std::string_view unanchored = !pattern.empty() && pattern[0] == '^'
+                                          ? std::string_view(pattern).substr(1)
+                                          : std::string_view(pattern);
+  const sjisgrep::LineSearch search(matcher, sjisgrep::BytePrefix(unanchored));
   const char* begin = text.data();
   const char* end = begin + text.size();
   SjisRegExp::MatchSpan want;

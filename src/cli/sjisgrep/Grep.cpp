@@ -135,6 +135,7 @@ class Grep {
   std::FILE* out_;
   std::FILE* err_;
   std::string combined_;
+  std::vector<ByteClass> prefix_;  // what every match begins with (BytePrefix)
   bool noPatterns_ = false;
   std::optional<LineMatcher> lines_;
   SjisRegExp::TAWKStr blockMatcher_;
@@ -202,6 +203,13 @@ bool Grep::BuildPatterns(TextEncoding encoding) {
     noPatterns_ = true;  // an empty -f file: no line matches
     return true;
   }
+  // What every match begins with, for the block search: a leading "^" (an anchor at the
+  // start) and the -x group around a single pattern end no match earlier.
+  if (patterns.size() == 1) {
+    const std::string& only = patterns[0].sjis;
+    prefix_ = BytePrefix(!only.empty() && only[0] == '^' ? std::string_view(only).substr(1)
+                                                         : std::string_view(only));
+  }
   if (patterns.size() == 1) {
     combined_ = patterns[0].sjis;
   } else {
@@ -224,9 +232,7 @@ int Grep::Run() {
       blockMatcher_.SetLineSeparator(SjisRegExp::mcls_CRLF);
       blockMatcher_.SetUseFuzzyCharDic(options_.fuzzy);
       blockMatcher_.SetRegExp(combined_);
-      blocks_.emplace(blockMatcher_, options_.lineRegexp || options_.fuzzy
-                                         ? std::vector<ByteClass>()
-                                         : BytePrefix(combined_));
+      blocks_.emplace(blockMatcher_, options_.fuzzy ? std::vector<ByteClass>() : prefix_);
     }
   } catch (const SjisRegExp::ERegExpParser& error) {
     std::fprintf(err_, "%s: pattern:%u: %s\n", kProgram, static_cast<unsigned>(error.ErrorPos()),

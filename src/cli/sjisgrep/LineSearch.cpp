@@ -63,12 +63,12 @@ LineSearch::LineSearch(const SjisRegExp::TAWKStr& matcher, std::vector<ByteClass
     : matcher_(matcher) {
   const SjisRegExp::TRE_DFA& dfa = matcher_.CurrentDFA();
   const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
-  if (!anchored && !dfa.Accepting(0) && !TakesLineEndCharacters(dfa)) {
+  const bool blockSafe = !anchored && !dfa.Accepting(0) && !TakesLineEndCharacters(dfa);
+  if (!prefix.empty() && !matcher_.UseFuzzyCharDic() && !dfa.Accepting(0)) {
+    prefix_.emplace(std::move(prefix));
+    mode_ = blockSafe ? Mode::kPrefix : Mode::kPrefixLines;
+  } else if (blockSafe) {
     mode_ = Mode::kBlock;
-    if (!prefix.empty() && !matcher_.UseFuzzyCharDic()) {
-      mode_ = Mode::kPrefix;
-      prefix_.emplace(std::move(prefix));
-    }
   }
 }
 
@@ -77,12 +77,29 @@ MatchSpan LineSearch::FindInLines(const char* begin, const char* end) const {
   switch (mode_) {
     case Mode::kPrefix:
       return FindByPrefix(begin, end);
+    case Mode::kPrefixLines:
+      return FindLinesByPrefix(begin, end);
     case Mode::kBlock:
       return FindInBlock(begin, end);
     case Mode::kLines:
       break;
   }
   return FindLineByLine(begin, end);
+}
+
+MatchSpan LineSearch::FindLinesByPrefix(const char* begin, const char* end) const {
+  const char* p = begin;
+  while (p < end) {
+    const char* hit = prefix_->Find(p, end);
+    if (hit == nullptr) return {};
+    // Every match begins with the prefix, so a line without it holds none; one with it is
+    // searched whole.
+    const char* line = LineBegin(p, hit);
+    const char* lineEnd = LineEnd(hit, end);
+    if (const MatchSpan m = SearchLine(line, lineEnd); m.start != nullptr) return m;
+    p = lineEnd + 1;
+  }
+  return {};
 }
 
 MatchSpan LineSearch::SearchLine(const char* begin, const char* end) const {

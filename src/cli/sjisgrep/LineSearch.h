@@ -14,6 +14,9 @@
 //   - block: a pattern without anchors that can match neither LF nor a byte that could be a
 //     lone lead byte at a line's end is scanned over the whole block with ScanPlain, as no
 //     match can cross a line end and the scan steps over line ends as the per-line search does.
+//   - prefix lines: the same prefix, for a pattern with anchors or one that can match an LF:
+//     only the lines where PrefixFinder finds it are searched, each with the component's
+//     MatchMethod.
 //   - lines: anything else is searched line by line with the component's MatchMethod.
 #pragma once
 
@@ -28,15 +31,18 @@ namespace sjisgrep {
 class LineSearch {
  public:
   // The matcher must hold its final pattern and settings for as long as this is used. The
-  // prefix is BytePrefix of its pattern (or empty); it is not used with the fuzzy dictionary
-  // on, which lets other characters stand for the pattern's.
+  // prefix holds byte classes that every match begins with: BytePrefix of the pattern, or of
+  // the pattern without a leading "^" or a "^(...)$" around it, which ends no match earlier.
+  // It is not used with the fuzzy dictionary on, which lets other characters stand for the
+  // pattern's.
   LineSearch(const SjisRegExp::TAWKStr& matcher, std::vector<ByteClass> prefix);
 
   SjisRegExp::MatchSpan FindInLines(const char* begin, const char* end) const;
 
  private:
-  enum class Mode { kPrefix, kBlock, kLines };
+  enum class Mode { kPrefix, kPrefixLines, kBlock, kLines };
   SjisRegExp::MatchSpan FindByPrefix(const char* begin, const char* end) const;
+  SjisRegExp::MatchSpan FindLinesByPrefix(const char* begin, const char* end) const;
   SjisRegExp::MatchSpan FindInBlock(const char* begin, const char* end) const;
   SjisRegExp::MatchSpan FindLineByLine(const char* begin, const char* end) const;
   // The current search on one line [begin, end) (which holds no LF).
