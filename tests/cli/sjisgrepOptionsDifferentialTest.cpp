@@ -101,6 +101,8 @@ TEST_F(SjisgrepOptionsDifferentialTest, PrintsWhatGrepPrints) {
       "foo d",
       "-ow 'ab|b_c' d/b.log",
       "-o -C 1 x1 d/a.txt d/b.log",
+      "-2 -n x1 d/a.txt",
+      "-n12 x1 d/b.log",
       "-o -n -A 2 foo d/f.txt",
       "-n '^ab' d/a.txt",
       "-c 'c$' d/a.txt",

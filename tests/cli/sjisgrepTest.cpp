@@ -238,6 +238,11 @@ TEST_F(SjisgrepTest, UsageErrorsExitTwo) {
   r = Run({"-Q", "x"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.rfind("sjisgrep: invalid option -- 'Q'\n", 0), 0u);
+  r = Run({"x", "--file"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("sjisgrep: option '--file' requires an argument\n", 0), 0u);
+  r = Run({"-e"});
+  EXPECT_EQ(r.err.rfind("sjisgrep: option requires an argument -- 'e'\n", 0), 0u);
   r = Run({"--colours", "x"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.rfind("sjisgrep: unrecognized option '--colours'\n", 0), 0u);

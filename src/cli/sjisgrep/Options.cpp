@@ -132,7 +132,7 @@ const struct option kLongOptions[] = {
 };
 
 // "+" would stop at the first operand; GNU grep permutes, and so do we.
-constexpr char kShortOptions[] = "e:f:FEiwxvm:clLoqsnbHhZA:B:C:arR";
+constexpr char kShortOptions[] = "e:f:FEiwxvm:clLoqsnbHhZA:B:C:arR0123456789";
 
 void Complain(std::FILE* err, const std::string& message) {
   std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
@@ -166,9 +166,21 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
   bool patternGiven = false;
   opterr = 0;
   optind = 0;  // a full restart of getopt's scan
+  // -NUM is -C NUM, as in grep: the digits of one argument ("-12") make one number.
+  int digitsArgument = -1;
+  std::uintmax_t digits = 0;
   for (;;) {
+    const int argument = optind == 0 ? 1 : optind;
     const int c = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
     if (c == -1) break;
+    if (c >= '0' && c <= '9') {
+      if (argument != digitsArgument) digits = 0;
+      digitsArgument = optind == argument ? argument : -1;  // the argument goes on after it
+      digits = digits > (UINTMAX_MAX - 9) / 10 ? UINTMAX_MAX : digits * 10 + (c - '0');
+      options.after = options.before = digits;
+      continue;
+    }
+    digitsArgument = -1;
     switch (c) {
       case 'e':
         options.patterns.push_back({false, optarg});
@@ -310,21 +322,24 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
         // '?': an unknown option, or one without its argument.
         const std::string arg =
             optind > 0 && optind <= argc ? argv[static_cast<std::size_t>(optind - 1)] : "";
-        if (optopt != 0 && std::strchr(kShortOptions, optopt) != nullptr) {
-          Complain(err, std::string("option requires an argument -- '") +
-                            static_cast<char>(optopt) + "'");
-        } else if (optopt != 0) {
-          Complain(err, std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
-        } else if (arg.rfind("--", 0) == 0) {
+        if (arg.rfind("--", 0) == 0) {
           const std::string name = arg.substr(0, arg.find('='));
           bool needsArgument = false;
           for (const option* o = kLongOptions; o->name != nullptr; ++o) {
-            if (name == std::string("--") + o->name && o->has_arg == required_argument) {
+            // Abbreviations count: getopt_long takes any unambiguous prefix.
+            if (o->has_arg == required_argument && name.size() > 2 &&
+                std::string("--").append(o->name).rfind(name, 0) == 0 &&
+                arg.find('=') == std::string::npos) {
               needsArgument = true;
             }
           }
           Complain(err, needsArgument ? "option '" + name + "' requires an argument"
                                       : "unrecognized option '" + arg + "'");
+        } else if (optopt > 0 && optopt < 128 && std::strchr(kShortOptions, optopt) != nullptr) {
+          Complain(err, std::string("option requires an argument -- '") +
+                            static_cast<char>(optopt) + "'");
+        } else if (optopt > 0 && optopt < 128) {
+          Complain(err, std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
         } else {
           Complain(err, "unrecognized option '" + arg + "'");
         }
