@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-gothic
   libonig-dev
   dpkg-dev file
+  ripgrep bsdutils
 )
 
 missing=()

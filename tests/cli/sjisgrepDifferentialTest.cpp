@@ -70,8 +70,8 @@ TEST_F(SjisgrepDifferentialTest, AgreesWithGrepOnSingleByteText) {
       const std::string grep = Output(
           std::string("LC_ALL=C grep -E ") + options + " -e " + quoted + " " + input.string(),
           dir_ / "grep.out");
-      const std::string ours = Output(std::string("'") + SJISGREP_PATH + "' " + options + " -- " +
-                                          quoted + " " + input.string(),
+      const std::string ours = Output(std::string("LC_ALL=C '") + SJISGREP_PATH + "' " + options +
+                                          " -- " + quoted + " " + input.string(),
                                       dir_ / "sjisgrep.out");
       EXPECT_EQ(ours, grep) << "pattern " << pattern << ", options " << options;
     }

@@ -1,17 +1,29 @@
+// sjisgrep's main program: patterns, the files and folders to search, the exit status.
 #include "Grep.h"
 
-#include <sys/types.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <string_view>
+#include <set>
+#include <utility>
 
 #include "AWKStr.h"
+#include "BlockReader.h"
 #include "Chars.h"
+#include "Encoding.h"
+#include "FileSearcher.h"
+#include "LineMatcher.h"
+#include "LineSearch.h"
+#include "Options.h"
+#include "Printer.h"
 
 namespace sjisgrep {
 
@@ -19,228 +31,372 @@ namespace {
 
 constexpr char kProgram[] = "sjisgrep";
 
-constexpr char kUsage[] =
-    "Usage: sjisgrep [OPTION]... PATTERN [FILE]...\n"
-    "Search for PATTERN in each Shift-JIS FILE (standard input when there is none, or for -).\n"
-    "\n"
-    "  -i, --fuzzy   fuzzy-character dictionary on: width, case, kana forms, voiced\n"
-    "                marks and numerals match their equivalents\n"
-    "  -n            prefix each line with its line number\n"
-    "  -c            print only a count of matching lines per file\n"
-    "  -o            print only the matched parts of each line, one per line\n"
-    "  -H            print the file name with each line\n"
-    "  -h            never print file names (default: print them when there are\n"
-    "                several files)\n"
-    "      --help    show this help and exit\n"
-    "      --version show the version and exit\n"
-    "\n"
-    "Lines end at LF; a CR before the LF is not matched but is printed. A zero byte ends\n"
-    "the part of a line that is matched. Matches start only at whole characters.\n"
-    "Exit status is 0 if a line matched, 1 if none did, 2 if an error occurred.\n";
+// A pattern ready for the library, with what is needed to tell its errors in the text as typed.
+struct Pattern {
+  std::string sjis;
+  std::vector<std::size_t> typedOffset;  // per byte of sjis (and its end); empty: the same
+};
 
-// Finds matches of one pattern in the text of a line. Further matches in the rest of a line
-// (-o) are looked for from where the last one ended; there a line-head anchor must no longer
-// match, so a pattern that has one is then scanned without its anchored reading.
-class LineMatcher {
+class FdCloser {
  public:
-  // Throws ERegExpParser for a bad pattern.
-  LineMatcher(const std::string& pattern, bool fuzzy) {
-    // Lines come without their LF, so "$" matches at the end of the text only (a CR in the
-    // middle of a line is an ordinary character).
-    matcher_.SetLineSeparator(SjisRegExp::mcls_LF);
-    matcher_.SetUseFuzzyCharDic(fuzzy);
-    matcher_.SetRegExp(pattern);
-    lineHead_ = matcher_.CurrentDFA().LineHeadMark();
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() {
+    if (fd_ > 2) ::close(fd_);
   }
-
-  // Searches [from, end), which holds no zero byte; from is at a character boundary and is
-  // the line's start when atLineStart. On a match, [start, matchEnd) is the matched text.
-  bool Find(const char* from, const char* end, bool atLineStart, const char*& start,
-            const char*& matchEnd) const {
-    if (!atLineStart && lineHead_) {
-      const SjisRegExp::MatchSpan span = matcher_.ScanFrom(from, end);
-      start = span.start;
-      matchEnd = span.end;
-      return span.start != nullptr;
-    }
-    int start1 = 0;
-    int length = 0;
-    if (matcher_.Match(std::string_view(from, static_cast<std::size_t>(end - from)), start1,
-                       length) <= 0) {
-      return false;
-    }
-    start = from + (start1 - 1);
-    matchEnd = start + length;
-    return true;
-  }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
 
  private:
-  SjisRegExp::TAWKStr matcher_;
-  bool lineHead_ = false;
+  int fd_;
 };
 
-struct CloseDeleter {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-class Searcher {
- public:
-  Searcher(const Options& options, LineMatcher& matcher, std::FILE* out, std::FILE* err)
-      : options_(options), matcher_(matcher), out_(out), err_(err) {}
-  ~Searcher() { std::free(buffer_); }
-  Searcher(const Searcher&) = delete;
-  Searcher& operator=(const Searcher&) = delete;
-
-  // Searches one input; returns the number of matching lines, or nothing after a read error
-  // (already reported).
-  std::optional<std::uintmax_t> Search(std::FILE* in, const std::string& name, bool showName) {
-    std::uintmax_t matching = 0;
-    std::uintmax_t lineNumber = 0;
-    for (;;) {
-      errno = 0;
-      const ssize_t read = getline(&buffer_, &capacity_, in);
-      if (read < 0) break;
-      ++lineNumber;
-      std::size_t size = static_cast<std::size_t>(read);
-      const bool endsWithLineFeed = size > 0 && buffer_[size - 1] == '\n';
-      if (endsWithLineFeed) --size;
-      std::size_t textSize = size;
-      // Only the CR of a CR LF is left out; a last line without LF keeps its CR.
-      if (endsWithLineFeed && textSize > 0 && buffer_[textSize - 1] == '\r') --textSize;
-      if (ProcessLine(size, textSize, name, showName, lineNumber)) ++matching;
+// Splits pattern text at its newlines, as grep does: each line is a pattern of its own.
+void SplitLines(const std::string& text, bool fromFile, std::vector<std::string>& into) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t lf = text.find('\n', start);
+    if (lf == std::string::npos) {
+      // A file's last line needs no LF, and an LF at the end of a file adds no pattern.
+      if (!(fromFile && start == text.size())) into.push_back(text.substr(start));
+      return;
     }
-    if (std::ferror(in)) {
-      Error(name, std::strerror(errno != 0 ? errno : EIO));
-      return std::nullopt;
-    }
-    if (options_.countOnly) {
-      if (showName) Print(name + ":");
-      Print(std::to_string(matching) + "\n");
-    }
-    return matching;
+    into.push_back(text.substr(start, lf - start));
+    start = lf + 1;
   }
-
-  void Error(const std::string& name, const char* reason) {
-    std::fprintf(err_, "%s: %s: %s\n", kProgram, name.c_str(), reason);
-  }
-
- private:
-  // buffer_[0, size) is the line without its LF, [0, textSize) the part that is matched.
-  bool ProcessLine(std::size_t size, std::size_t textSize, const std::string& name, bool showName,
-                   std::uintmax_t lineNumber) {
-    const char* const line = buffer_;
-    const char* end = line + textSize;
-    if (const void* zero = std::memchr(line, 0, textSize)) end = static_cast<const char*>(zero);
-    const char* start = nullptr;
-    const char* matchEnd = nullptr;
-    const bool matched = matcher_.Find(line, end, true, start, matchEnd);
-    if (!matched || options_.countOnly) return matched;
-    if (!options_.onlyMatching) {
-      PrintPrefix(name, showName, lineNumber);
-      std::fwrite(line, 1, size, out_);
-      std::fputc('\n', out_);
-      return true;
-    }
-    for (;;) {
-      const char* next = matchEnd;
-      if (matchEnd > start) {
-        PrintPrefix(name, showName, lineNumber);
-        std::fwrite(start, 1, static_cast<std::size_t>(matchEnd - start), out_);
-        std::fputc('\n', out_);
-      } else {
-        // An empty match prints nothing; look again one character further on.
-        if (start >= end) break;
-        next = start + SjisRegExp::CharStep(start, end);
-      }
-      if (next >= end || !matcher_.Find(next, end, false, start, matchEnd)) break;
-    }
-    return true;
-  }
-
-  void PrintPrefix(const std::string& name, bool showName, std::uintmax_t lineNumber) {
-    if (showName) {
-      std::fputs(name.c_str(), out_);
-      std::fputc(':', out_);
-    }
-    if (options_.lineNumbers) std::fprintf(out_, "%ju:", lineNumber);
-  }
-
-  void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), out_); }
-
-  const Options& options_;
-  LineMatcher& matcher_;
-  std::FILE* out_;
-  std::FILE* err_;
-  char* buffer_ = nullptr;
-  std::size_t capacity_ = 0;  // getline's buffer, reused for every line
-};
-
-void UsageError(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "%s: %s\nUsage: sjisgrep [OPTION]... PATTERN [FILE]...\n", kProgram,
-               message.c_str());
-  std::fprintf(err, "Try 'sjisgrep --help' for more information.\n");
 }
 
-enum class ParseResult { kRun, kHelp, kVersion, kError };
-
-ParseResult ParseArguments(const std::vector<std::string>& args, Options& options, std::FILE* err) {
-  bool havePattern = false;
-  bool optionsEnded = false;
-  for (const std::string& arg : args) {
-    if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      if (arg == "--") {
-        optionsEnded = true;
+// Reads a whole pattern file (or standard input for "-") with the one block reader.
+bool ReadWholeFile(const std::string& name, std::string& text) {
+  const int fd = name == "-" ? 0 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  FdCloser closer(fd);
+  BlockReader reader;
+  reader.Reset(fd);
+  for (;;) {
+    switch (reader.Fill(reader.Begin())) {
+      case BlockReader::Status::kRead:
         continue;
-      }
-      if (arg[1] == '-') {
-        if (arg == "--help") return ParseResult::kHelp;
-        if (arg == "--version") return ParseResult::kVersion;
-        if (arg == "--fuzzy") {
-          options.fuzzy = true;
-          continue;
-        }
-        UsageError(err, "unrecognized option '" + arg + "'");
-        return ParseResult::kError;
-      }
-      for (std::size_t k = 1; k < arg.size(); ++k) {
-        switch (arg[k]) {
-          case 'i':
-            options.fuzzy = true;
-            break;
-          case 'n':
-            options.lineNumbers = true;
-            break;
-          case 'c':
-            options.countOnly = true;
-            break;
-          case 'o':
-            options.onlyMatching = true;
-            break;
-          case 'H':
-            options.fileNames = FileNames::kWith;
-            break;
-          case 'h':
-            options.fileNames = FileNames::kWithout;
-            break;
-          default:
-            UsageError(err, std::string("invalid option -- '") + arg[k] + "'");
-            return ParseResult::kError;
-        }
-      }
+      case BlockReader::Status::kEnd:
+        text.assign(reader.Begin(), reader.End());
+        return true;
+      case BlockReader::Status::kError:
+        return false;
+      case BlockReader::Status::kNoMemory:
+        errno = ENOMEM;
+        return false;
+    }
+  }
+}
+
+// -x: the pattern must match a whole line. A pattern's own anchors at its ends are dropped
+// first, since inside the group they would stand for themselves.
+std::string WithoutEndAnchors(std::string pattern) {
+  if (!pattern.empty() && pattern[0] == '^') pattern.erase(0, 1);
+  if (!pattern.empty() && pattern.back() == '$') {
+    // The "$" is an anchor unless it is escaped: after an odd run of backslashes that are
+    // characters of their own (not trail bytes).
+    const std::size_t last = pattern.size() - 1;
+    std::size_t backslashes = 0;
+    while (backslashes < last && pattern[last - 1 - backslashes] == '\\' &&
+           !SjisRegExp::IsTrailByte(pattern, last - 1 - backslashes)) {
+      ++backslashes;
+    }
+    if (backslashes % 2 == 0 && !SjisRegExp::IsTrailByte(pattern, last)) pattern.pop_back();
+  }
+  return pattern;
+}
+
+bool TakesCarriageReturn(const SjisRegExp::TRE_DFA& dfa) {
+  for (std::size_t s = 0; s < dfa.StateCount(); ++s) {
+    const auto state = static_cast<std::int32_t>(s);
+    for (const auto* t = dfa.TransitionsBegin(state); t != dfa.TransitionsEnd(state); ++t) {
+      if (t->range.start <= '\r' && t->range.end >= '\r') return true;
+    }
+  }
+  return false;
+}
+
+class Grep {
+ public:
+  Grep(const Options& options, std::FILE* out, std::FILE* err)
+      : options_(options), out_(out), err_(err) {}
+
+  int Run();
+
+ private:
+  bool BuildPatterns(TextEncoding encoding);
+  void SearchOperand(const std::string& name, bool commandLine, bool implicitDot);
+  void SearchDirectory(const std::string& name, bool implicitDot);
+  void SearchFd(int fd, const std::string& name, bool showName);
+  bool Included(const std::string& name) const;
+  void FileError(const std::string& name, int error);
+
+  const Options& options_;
+  std::FILE* out_;
+  std::FILE* err_;
+  std::string combined_;
+  std::vector<ByteClass> prefix_;  // what every match begins with (BytePrefix)
+  bool noPatterns_ = false;
+  std::optional<LineMatcher> lines_;
+  SjisRegExp::TAWKStr blockMatcher_;
+  std::optional<LineSearch> blocks_;
+  std::optional<Printer> printer_;
+  std::optional<FileSearcher> searcher_;
+  SearchSetup setup_;
+  bool groupPrinted_ = false;
+  bool showNames_ = false;
+  bool anySelected_ = false;
+  bool anyError_ = false;
+  bool stop_ = false;
+  std::set<std::pair<dev_t, ino_t>> openDirectories_;  // -R: folders on the current path
+};
+
+bool Grep::BuildPatterns(TextEncoding encoding) {
+  std::vector<std::string> typed;
+  for (const PatternSource& source : options_.patterns) {
+    if (!source.isFile) {
+      SplitLines(source.text, false, typed);
       continue;
     }
-    if (!havePattern) {
-      options.pattern = arg;
-      havePattern = true;
+    std::string text;
+    if (!ReadWholeFile(source.text, text)) {
+      std::fprintf(err_, "%s: %s: %s\n", kProgram, source.text.c_str(), std::strerror(errno));
+      return false;
+    }
+    SplitLines(text, true, typed);
+  }
+  std::vector<Pattern> patterns;
+  for (const std::string& text : typed) {
+    Pattern pattern;
+    if (encoding == TextEncoding::kUtf8) {
+      try {
+        pattern.sjis = Utf8ToSjis(text, &pattern.typedOffset);
+      } catch (const PatternEncodingError& error) {
+        std::fprintf(err_, "%s: pattern: %s\n", kProgram, error.what());
+        return false;
+      }
     } else {
-      options.files.push_back(arg);
+      pattern.sjis = text;
+    }
+    if (options_.fixedStrings) {
+      pattern.sjis = SjisRegExp::QuoteMetaChars(pattern.sjis);
+      pattern.typedOffset.clear();
+    }
+    if (options_.lineRegexp) pattern.sjis = WithoutEndAnchors(pattern.sjis);
+    // Each pattern is compiled on its own first, so that an error names its place in it.
+    try {
+      SjisRegExp::TAWKStr check;
+      check.SetUseFuzzyCharDic(options_.fuzzy);
+      check.SetRegExp(pattern.sjis);
+    } catch (const SjisRegExp::ERegExpParser& error) {
+      std::size_t position = error.ErrorPos();
+      if (!pattern.typedOffset.empty() && position >= 1) {
+        const std::size_t at = std::min(position - 1, pattern.typedOffset.size() - 1);
+        position = pattern.typedOffset[at] + 1;
+      }
+      std::fprintf(err_, "%s: pattern:%zu: %s\n", kProgram, position, error.what());
+      return false;
+    }
+    patterns.push_back(std::move(pattern));
+  }
+  if (patterns.empty()) {
+    noPatterns_ = true;  // an empty -f file: no line matches
+    return true;
+  }
+  // What every match begins with, for the block search: a leading "^" (an anchor at the
+  // start) and the -x group around a single pattern end no match earlier.
+  if (patterns.size() == 1) {
+    const std::string& only = patterns[0].sjis;
+    prefix_ = BytePrefix(!only.empty() && only[0] == '^' ? std::string_view(only).substr(1)
+                                                         : std::string_view(only));
+  }
+  if (patterns.size() == 1) {
+    combined_ = patterns[0].sjis;
+  } else {
+    for (std::size_t k = 0; k < patterns.size(); ++k) {
+      if (k > 0) combined_ += '|';
+      combined_ += "(" + patterns[k].sjis + ")";
     }
   }
-  if (!havePattern) {
-    UsageError(err, "no pattern given");
-    return ParseResult::kError;
+  if (options_.lineRegexp) combined_ = "^(" + combined_ + ")$";
+  return true;
+}
+
+int Grep::Run() {
+  const TextEncoding encoding = options_.encoding ? *options_.encoding : LocaleEncoding();
+  if (!BuildPatterns(encoding)) return kExitError;
+
+  try {
+    if (!noPatterns_) {
+      lines_.emplace(combined_, options_.fuzzy, options_.wordRegexp);
+      blockMatcher_.SetLineSeparator(SjisRegExp::mcls_CRLF);
+      blockMatcher_.SetUseFuzzyCharDic(options_.fuzzy);
+      blockMatcher_.SetRegExp(combined_);
+      blocks_.emplace(blockMatcher_, options_.fuzzy ? std::vector<ByteClass>() : prefix_);
+    }
+  } catch (const SjisRegExp::ERegExpParser& error) {
+    std::fprintf(err_, "%s: pattern:%u: %s\n", kProgram, static_cast<unsigned>(error.ErrorPos()),
+                 error.what());
+    return kExitError;
   }
-  return ParseResult::kRun;
+
+  bool colour = options_.color == ColorWhen::kAlways;
+  if (options_.color == ColorWhen::kAuto) {
+    const char* term = std::getenv("TERM");
+    colour = ::isatty(::fileno(out_)) != 0 && term != nullptr && std::strcmp(term, "dumb") != 0;
+  }
+  const Colors colors = ColorsFromEnvironment();
+  printer_.emplace(out_, encoding, colour ? &colors : nullptr, options_.nullAfterName);
+
+  setup_.options = &options_;
+  setup_.lines = lines_ ? &*lines_ : nullptr;
+  setup_.blocks = blocks_ ? &*blocks_ : nullptr;
+  setup_.blocksComplete = !lines_ || !TakesCarriageReturn(lines_->Component().CurrentDFA());
+  setup_.printer = &*printer_;
+  setup_.groupPrinted = &groupPrinted_;
+  searcher_.emplace(setup_);
+
+  std::vector<std::string> files = options_.files;
+  const bool implicitDot = files.empty() && options_.recursive;
+  if (files.empty()) files.push_back(options_.recursive ? "." : "-");
+  showNames_ = options_.fileNames == FileNames::kWith ||
+               (options_.fileNames == FileNames::kAuto && files.size() > 1);
+  for (const std::string& file : files) {
+    if (stop_) break;
+    SearchOperand(file, true, implicitDot);
+  }
+
+  if (!printer_->Flush()) {
+    std::fprintf(err_, "%s: write error: %s\n", kProgram, std::strerror(errno));
+    return kExitError;
+  }
+  if (options_.quiet && anySelected_) return kExitMatch;
+  if (anyError_) return kExitError;
+  return anySelected_ ? kExitMatch : kExitNoMatch;
+}
+
+void Grep::FileError(const std::string& name, int error) {
+  anyError_ = true;
+  if (!options_.noMessages) {
+    std::fprintf(err_, "%s: %s: %s\n", kProgram, name.c_str(), std::strerror(error));
+  }
+}
+
+bool Grep::Included(const std::string& name) const {
+  const std::size_t slash = name.find_last_of('/');
+  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  for (const std::string& glob : options_.exclude) {
+    if (fnmatch(glob.c_str(), base.c_str(), 0) == 0) return false;
+  }
+  if (options_.include.empty()) return true;
+  for (const std::string& glob : options_.include) {
+    if (fnmatch(glob.c_str(), base.c_str(), 0) == 0) return true;
+  }
+  return false;
+}
+
+void Grep::SearchOperand(const std::string& name, bool commandLine, bool implicitDot) {
+  if (commandLine && name == "-") {
+    SearchFd(0, options_.label ? *options_.label : "(standard input)", showNames_);
+    return;
+  }
+  struct stat info;
+  const bool follow = commandLine || options_.followLinks;
+  if ((follow ? ::stat(name.c_str(), &info) : ::lstat(name.c_str(), &info)) != 0) {
+    FileError(name, errno);
+    return;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    if (!options_.recursive) {
+      FileError(name, EISDIR);
+      return;
+    }
+    const std::size_t slash = name.find_last_of('/', name.size() > 1 ? name.size() - 2 : 0);
+    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    for (const std::string& glob : options_.excludeDir) {
+      if (!(commandLine && name == ".") && fnmatch(glob.c_str(), base.c_str(), 0) == 0) return;
+    }
+    const auto key = std::make_pair(info.st_dev, info.st_ino);
+    if (!openDirectories_.insert(key).second) {
+      if (!options_.noMessages) {
+        std::fprintf(err_, "%s: %s: recursive directory loop\n", kProgram, name.c_str());
+      }
+      return;
+    }
+    SearchDirectory(name, implicitDot && commandLine);
+    openDirectories_.erase(key);
+    return;
+  }
+  // In a folder, only regular files are read: devices, pipes and (with -r) symbolic links
+  // are passed over.
+  if (!commandLine && !S_ISREG(info.st_mode)) return;
+  if (!Included(name)) return;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    FileError(name, errno);
+    return;
+  }
+  FdCloser closer(fd);
+  SearchFd(fd, name, commandLine ? showNames_ : options_.fileNames != FileNames::kWithout);
+}
+
+void Grep::SearchDirectory(const std::string& name, bool implicitDot) {
+  DIR* dir = ::opendir(name.c_str());
+  if (dir == nullptr) {
+    FileError(name, errno);
+    return;
+  }
+  std::vector<std::string> entries;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string child = entry->d_name;
+    if (child != "." && child != "..") entries.push_back(child);
+  }
+  const int readError = errno;
+  ::closedir(dir);
+  if (readError != 0) FileError(name, readError);
+  // Sorted, so that the output does not depend on the order the file system keeps.
+  std::sort(entries.begin(), entries.end());
+  for (const std::string& child : entries) {
+    if (stop_) return;
+    std::string path;
+    if (implicitDot) {
+      path = child;
+    } else {
+      path = name;
+      if (path.back() != '/') path += '/';
+      path += child;
+    }
+    SearchOperand(path, false, false);
+  }
+}
+
+void Grep::SearchFd(int fd, const std::string& name, bool showName) {
+  struct stat info;
+  const bool known = ::fstat(fd, &info) == 0;
+  if (known && S_ISDIR(info.st_mode)) {
+    FileError(name, EISDIR);
+    return;
+  }
+  // Reading the file that the lines are written to would never end (or would read its own
+  // output): as grep does, such an input is an error unless nothing is printed from it.
+  struct stat output;
+  const bool printsLines =
+      !options_.quiet && !options_.countOnly && !options_.listMatching && !options_.listNonMatching;
+  if (printsLines && known && S_ISREG(info.st_mode) && ::fstat(::fileno(out_), &output) == 0 &&
+      S_ISREG(output.st_mode) && output.st_dev == info.st_dev && output.st_ino == info.st_ino) {
+    anyError_ = true;
+    if (!options_.noMessages) {
+      std::fprintf(err_, "%s: %s: input file is also the output\n", kProgram, name.c_str());
+    }
+    return;
+  }
+  const FileSearcher::Outcome outcome = searcher_->Search(fd, name, showName, err_);
+  if (outcome.error) anyError_ = true;
+  if (outcome.selected > 0) anySelected_ = true;
+  if (outcome.stopAll) stop_ = true;
+  // A failed write (a full disk, a closed pipe) ends the run; the caller reports it.
+  if (printer_->Failed()) stop_ = true;
 }
 
 }  // namespace
@@ -249,7 +405,7 @@ int Main(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   Options options;
   switch (ParseArguments(args, options, err)) {
     case ParseResult::kHelp:
-      std::fputs(kUsage, out);
+      std::fputs(kHelpText, out);
       return std::fflush(out) == 0 ? kExitMatch : kExitError;
     case ParseResult::kVersion:
       std::fprintf(out, "sjisgrep (Sorbit) %s\n", SJISGREP_VERSION);
@@ -259,47 +415,8 @@ int Main(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     case ParseResult::kRun:
       break;
   }
-
-  std::optional<LineMatcher> matcher;
-  try {
-    matcher.emplace(options.pattern, options.fuzzy);
-  } catch (const SjisRegExp::ERegExpParser& error) {
-    std::fprintf(err, "%s: pattern:%u: %s\n", kProgram, static_cast<unsigned>(error.ErrorPos()),
-                 error.what());
-    return kExitError;
-  }
-
-  std::vector<std::string> files = options.files;
-  if (files.empty()) files.push_back("-");
-  const bool showName = options.fileNames == FileNames::kWith ||
-                        (options.fileNames == FileNames::kAuto && files.size() > 1);
-
-  Searcher searcher(options, *matcher, out, err);
-  bool anyMatch = false;
-  bool anyError = false;
-  for (const std::string& file : files) {
-    std::optional<std::uintmax_t> matching;
-    if (file == "-") {
-      matching = searcher.Search(stdin, "(standard input)", showName);
-    } else {
-      std::unique_ptr<std::FILE, CloseDeleter> in(std::fopen(file.c_str(), "rb"));
-      if (!in) {
-        searcher.Error(file, std::strerror(errno));
-        anyError = true;
-        continue;
-      }
-      matching = searcher.Search(in.get(), file, showName);
-    }
-    if (!matching) anyError = true;
-    if (matching && *matching > 0) anyMatch = true;
-  }
-
-  if (std::fflush(out) != 0 || std::ferror(out)) {
-    std::fprintf(err, "%s: write error: %s\n", kProgram, std::strerror(errno));
-    return kExitError;
-  }
-  if (anyError) return kExitError;
-  return anyMatch ? kExitMatch : kExitNoMatch;
+  Grep grep(options, out, err);
+  return grep.Run();
 }
 
 }  // namespace sjisgrep

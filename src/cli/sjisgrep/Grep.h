@@ -1,14 +1,19 @@
-// sjisgrep: prints the lines of Shift-JIS files that the library's pattern matches.
+// sjisgrep: prints the lines of Shift-JIS files that the library's pattern matches, with GNU
+// grep's everyday options and output formats.
 //
 // A line ends at LF; a CR just before the LF is not part of the text that is matched, but
-// every byte of a printed line is the input's byte, CR included. Matching steps over whole
-// characters, so a match never starts on the trail byte of a two-byte character (where a
-// byte-oriented grep would match). The library matches zero-terminated text: a zero byte
-// inside a line ends the text that is matched, and the line is still printed whole.
+// it is part of a printed line. Matching steps over whole characters, so a match never starts
+// on the trail byte of a two-byte character (where a byte-oriented grep would match). The
+// library matches zero-terminated text: a zero byte inside a line ends the text that is
+// matched, and the line is still printed whole.
 //
-// Exit status as in grep: 0 when a line matched, 1 when none did, 2 when an error occurred
-// (a bad option or pattern, or a file that could not be read; the other files are still
-// searched).
+// Under the C locale patterns and output are the files' own Shift-JIS bytes, byte for byte;
+// under a UTF-8 locale (or --encoding=utf-8) patterns are UTF-8 converted to CP932 and the
+// output is converted to UTF-8 (Encoding.h).
+//
+// Exit status as in grep: 0 when a line was selected, 1 when none was, 2 when an error
+// occurred (a bad option or pattern, a file that could not be read, a line too long to hold,
+// a write error; the other files are still searched), except that -q exits 0 at its first hit.
 #pragma once
 
 #include <cstdio>
@@ -17,23 +22,12 @@
 
 namespace sjisgrep {
 
-enum class FileNames { kAuto, kWith, kWithout };
-
-struct Options {
-  bool fuzzy = false;                      // -i: fuzzy-character dictionary on
-  bool lineNumbers = false;                // -n
-  bool countOnly = false;                  // -c
-  bool onlyMatching = false;               // -o
-  FileNames fileNames = FileNames::kAuto;  // -H / -h
-  std::string pattern;
-  std::vector<std::string> files;  // empty: standard input; "-" is standard input too
-};
-
 inline constexpr int kExitMatch = 0;
 inline constexpr int kExitNoMatch = 1;
 inline constexpr int kExitError = 2;
 
 // Runs the whole program on its arguments (argv[0] excluded) and returns the exit status.
+// The locale is read from the environment (setlocale) unless --encoding says otherwise.
 int Main(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 
 }  // namespace sjisgrep

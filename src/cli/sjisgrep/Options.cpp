@@ -1,0 +1,363 @@
+// The command-line parser of sjisgrep and its --help text.
+#include "Options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdlib>
+#include <cstring>
+
+namespace sjisgrep {
+
+const char kHelpText[] =
+    "Usage: sjisgrep [OPTION]... PATTERN [FILE]...\n"
+    "Search for PATTERN in each Shift-JIS (CP932) FILE.\n"
+    "With no FILE, read standard input, or search the working folder with -r; '-' is\n"
+    "standard input. Under a UTF-8 locale patterns are UTF-8 text and lines are printed\n"
+    "as UTF-8 (bytes that do not decode as U+FFFD); under the C locale both are the\n"
+    "files' own Shift-JIS bytes.\n"
+    "\n"
+    "Patterns:\n"
+    "  -e, --regexp=PATTERN      use PATTERN; may be given more than once\n"
+    "  -f, --file=FILE           take patterns from FILE, one a line\n"
+    "  -F, --fixed-strings       PATTERNs are strings, not patterns\n"
+    "  -E, --extended-regexp     accepted for grep's sake; patterns are always the library's\n"
+    "  -i, --fuzzy               width, case, kana forms, voiced marks and numerals match\n"
+    "                            their equivalents\n"
+    "  -w, --word-regexp         match only whole words\n"
+    "  -x, --line-regexp         match only whole lines\n"
+    "      --encoding=ENC        patterns and output are ENC (sjis or utf-8), whatever\n"
+    "                            the locale says\n"
+    "\n"
+    "Selection and output:\n"
+    "  -v, --invert-match        select the lines that do not match\n"
+    "  -m, --max-count=NUM       stop after NUM selected lines\n"
+    "  -c, --count               print only a count of selected lines per file\n"
+    "  -l, --files-with-matches  print only the names of files with selected lines\n"
+    "  -L, --files-without-match print only the names of files without any\n"
+    "  -o, --only-matching       print only the matched parts of lines\n"
+    "  -q, --quiet, --silent     print nothing; exit 0 at the first match\n"
+    "  -s, --no-messages         no messages about missing or unreadable files\n"
+    "  -n, --line-number         print line numbers\n"
+    "  -b, --byte-offset         print the byte offset in the file\n"
+    "  -H, --with-filename       print file names\n"
+    "  -h, --no-filename         never print file names\n"
+    "      --label=LABEL         name standard input LABEL\n"
+    "  -Z, --null                print a zero byte after each file name\n"
+    "  -A, --after-context=NUM   print NUM lines after each selected line\n"
+    "  -B, --before-context=NUM  print NUM lines before each selected line\n"
+    "  -C, --context=NUM         print NUM lines before and after\n"
+    "      --color[=WHEN], --colour[=WHEN]\n"
+    "                            mark matches, names and numbers; WHEN is never,\n"
+    "                            always or auto (a terminal); see GREP_COLORS\n"
+    "  -a, --text                search binary files as text\n"
+    "\n"
+    "Files:\n"
+    "  -r, --recursive           search folders, not following symbolic links in them\n"
+    "  -R, --dereference-recursive  search folders, following every symbolic link\n"
+    "      --include=GLOB        search only files whose name matches GLOB\n"
+    "      --exclude=GLOB        skip files whose name matches GLOB\n"
+    "      --exclude-dir=GLOB    skip folders whose name matches GLOB\n"
+    "\n"
+    "      --help                show this help and exit\n"
+    "      --version             show the version and exit\n"
+    "\n"
+    "Lines end at LF; a CR before the LF is not matched but is printed. A zero byte ends\n"
+    "the part of a line that is matched; a file with zero bytes is binary (its matches are\n"
+    "reported as \"Binary file NAME matches\" unless -a is given). Matches start only at\n"
+    "whole characters.\n"
+    "Exit status is 0 if a line was selected, 1 if none was, 2 if an error occurred.\n";
+
+void PrintUsageHint(std::FILE* err) {
+  std::fputs(
+      "Usage: sjisgrep [OPTION]... PATTERN [FILE]...\n"
+      "Try 'sjisgrep --help' for more information.\n",
+      err);
+}
+
+namespace {
+
+constexpr char kProgram[] = "sjisgrep";
+
+enum LongOnly {
+  kColor = 256,
+  kEncoding,
+  kLabel,
+  kInclude,
+  kExclude,
+  kExcludeDir,
+  kHelp,
+  kVersion,
+};
+
+const struct option kLongOptions[] = {
+    {"regexp", required_argument, nullptr, 'e'},
+    {"file", required_argument, nullptr, 'f'},
+    {"fixed-strings", no_argument, nullptr, 'F'},
+    {"extended-regexp", no_argument, nullptr, 'E'},
+    {"fuzzy", no_argument, nullptr, 'i'},
+    {"word-regexp", no_argument, nullptr, 'w'},
+    {"line-regexp", no_argument, nullptr, 'x'},
+    {"encoding", required_argument, nullptr, kEncoding},
+    {"invert-match", no_argument, nullptr, 'v'},
+    {"max-count", required_argument, nullptr, 'm'},
+    {"count", no_argument, nullptr, 'c'},
+    {"files-with-matches", no_argument, nullptr, 'l'},
+    {"files-without-match", no_argument, nullptr, 'L'},
+    {"only-matching", no_argument, nullptr, 'o'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"silent", no_argument, nullptr, 'q'},
+    {"no-messages", no_argument, nullptr, 's'},
+    {"line-number", no_argument, nullptr, 'n'},
+    {"byte-offset", no_argument, nullptr, 'b'},
+    {"with-filename", no_argument, nullptr, 'H'},
+    {"no-filename", no_argument, nullptr, 'h'},
+    {"label", required_argument, nullptr, kLabel},
+    {"null", no_argument, nullptr, 'Z'},
+    {"after-context", required_argument, nullptr, 'A'},
+    {"before-context", required_argument, nullptr, 'B'},
+    {"context", required_argument, nullptr, 'C'},
+    {"color", optional_argument, nullptr, kColor},
+    {"colour", optional_argument, nullptr, kColor},
+    {"text", no_argument, nullptr, 'a'},
+    {"recursive", no_argument, nullptr, 'r'},
+    {"dereference-recursive", no_argument, nullptr, 'R'},
+    {"include", required_argument, nullptr, kInclude},
+    {"exclude", required_argument, nullptr, kExclude},
+    {"exclude-dir", required_argument, nullptr, kExcludeDir},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// "+" would stop at the first operand; GNU grep permutes, and so do we.
+constexpr char kShortOptions[] = "e:f:FEiwxvm:clLoqsnbHhZA:B:C:arR0123456789";
+
+void Complain(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
+  PrintUsageHint(err);
+}
+
+// A decimal count; false for anything else (negative numbers included).
+bool ParseCount(const char* text, std::uintmax_t& value) {
+  if (text == nullptr || *text < '0' || *text > '9') return false;
+  errno = 0;
+  char* end = nullptr;
+  const std::uintmax_t parsed = std::strtoumax(text, &end, 10);
+  if (*end != '\0') return false;
+  // A count too large to store is as good as no limit.
+  value = errno == ERANGE ? UINTMAX_MAX : parsed;
+  return true;
+}
+
+}  // namespace
+
+ParseResult ParseArguments(const std::vector<std::string>& args, Options& options, std::FILE* err) {
+  std::vector<std::string> storage;
+  storage.reserve(args.size() + 1);
+  storage.push_back(kProgram);
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : storage) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(storage.size());
+
+  bool patternGiven = false;
+  opterr = 0;
+  optind = 0;  // a full restart of getopt's scan
+  // -NUM is -C NUM, as in grep: the digits of one argument ("-12") make one number.
+  int digitsArgument = -1;
+  std::uintmax_t digits = 0;
+  for (;;) {
+    const int argument = optind == 0 ? 1 : optind;
+    const int c = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
+    if (c == -1) break;
+    if (c >= '0' && c <= '9') {
+      if (argument != digitsArgument) digits = 0;
+      digitsArgument = optind == argument ? argument : -1;  // the argument goes on after it
+      digits = digits > (UINTMAX_MAX - 9) / 10 ? UINTMAX_MAX : digits * 10 + (c - '0');
+      options.after = options.before = digits;
+      continue;
+    }
+    digitsArgument = -1;
+    switch (c) {
+      case 'e':
+        options.patterns.push_back({false, optarg});
+        patternGiven = true;
+        break;
+      case 'f':
+        options.patterns.push_back({true, optarg});
+        patternGiven = true;
+        break;
+      case 'F':
+        options.fixedStrings = true;
+        break;
+      case 'E':
+        break;
+      case 'i':
+        options.fuzzy = true;
+        break;
+      case 'w':
+        options.wordRegexp = true;
+        break;
+      case 'x':
+        options.lineRegexp = true;
+        break;
+      case 'v':
+        options.invert = true;
+        break;
+      case 'm': {
+        std::uintmax_t count = 0;
+        if (!ParseCount(optarg, count)) {
+          Complain(err, "invalid max count");
+          return ParseResult::kError;
+        }
+        options.maxCount = count;
+        break;
+      }
+      case 'c':
+        options.countOnly = true;
+        break;
+      case 'l':
+        options.listMatching = true;
+        options.listNonMatching = false;
+        break;
+      case 'L':
+        options.listNonMatching = true;
+        options.listMatching = false;
+        break;
+      case 'o':
+        options.onlyMatching = true;
+        break;
+      case 'q':
+        options.quiet = true;
+        break;
+      case 's':
+        options.noMessages = true;
+        break;
+      case 'n':
+        options.lineNumbers = true;
+        break;
+      case 'b':
+        options.byteOffset = true;
+        break;
+      case 'H':
+        options.fileNames = FileNames::kWith;
+        break;
+      case 'h':
+        options.fileNames = FileNames::kWithout;
+        break;
+      case 'Z':
+        options.nullAfterName = true;
+        break;
+      case 'A':
+      case 'B':
+      case 'C': {
+        std::uintmax_t lines = 0;
+        if (!ParseCount(optarg, lines)) {
+          std::fprintf(err, "%s: %s: invalid context length argument\n", kProgram, optarg);
+          return ParseResult::kError;
+        }
+        if (c != 'B') options.after = lines;
+        if (c != 'A') options.before = lines;
+        break;
+      }
+      case 'a':
+        options.text = true;
+        break;
+      case 'r':
+        options.recursive = true;
+        options.followLinks = false;
+        break;
+      case 'R':
+        options.recursive = true;
+        options.followLinks = true;
+        break;
+      case kColor: {
+        const std::string when = optarg != nullptr ? optarg : "auto";
+        if (when == "always" || when == "yes" || when == "force") {
+          options.color = ColorWhen::kAlways;
+        } else if (when == "never" || when == "no" || when == "none") {
+          options.color = ColorWhen::kNever;
+        } else if (when == "auto" || when == "tty" || when == "if-tty") {
+          options.color = ColorWhen::kAuto;
+        } else {
+          Complain(err, "invalid argument '" + when + "' for '--color'");
+          return ParseResult::kError;
+        }
+        break;
+      }
+      case kEncoding: {
+        std::string name = optarg;
+        for (char& ch : name) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
+        if (name == "sjis" || name == "shift_jis" || name == "shift-jis" || name == "cp932") {
+          options.encoding = TextEncoding::kSjis;
+        } else if (name == "utf-8" || name == "utf8") {
+          options.encoding = TextEncoding::kUtf8;
+        } else {
+          Complain(err, std::string("invalid argument '") + optarg +
+                            "' for '--encoding' (sjis or utf-8)");
+          return ParseResult::kError;
+        }
+        break;
+      }
+      case kLabel:
+        options.label = optarg;
+        break;
+      case kInclude:
+        options.include.push_back(optarg);
+        break;
+      case kExclude:
+        options.exclude.push_back(optarg);
+        break;
+      case kExcludeDir:
+        options.excludeDir.push_back(optarg);
+        break;
+      case kHelp:
+        return ParseResult::kHelp;
+      case kVersion:
+        return ParseResult::kVersion;
+      default: {
+        // '?': an unknown option, or one without its argument.
+        const std::string arg =
+            optind > 0 && optind <= argc ? argv[static_cast<std::size_t>(optind - 1)] : "";
+        if (arg.rfind("--", 0) == 0) {
+          const std::string name = arg.substr(0, arg.find('='));
+          bool needsArgument = false;
+          for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+            // Abbreviations count: getopt_long takes any unambiguous prefix.
+            if (o->has_arg == required_argument && name.size() > 2 &&
+                std::string("--").append(o->name).rfind(name, 0) == 0 &&
+                arg.find('=') == std::string::npos) {
+              needsArgument = true;
+            }
+          }
+          Complain(err, needsArgument ? "option '" + name + "' requires an argument"
+                                      : "unrecognized option '" + arg + "'");
+        } else if (optopt > 0 && optopt < 128 && std::strchr(kShortOptions, optopt) != nullptr) {
+          Complain(err, std::string("option requires an argument -- '") +
+                            static_cast<char>(optopt) + "'");
+        } else if (optopt > 0 && optopt < 128) {
+          Complain(err, std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
+        } else {
+          Complain(err, "unrecognized option '" + arg + "'");
+        }
+        return ParseResult::kError;
+      }
+    }
+  }
+  int k = optind;
+  if (!patternGiven) {
+    if (k >= argc) {
+      Complain(err, "no pattern given");
+      return ParseResult::kError;
+    }
+    options.patterns.push_back({false, argv[static_cast<std::size_t>(k++)]});
+  }
+  // getopt_long has moved the operands behind the options in argv (not in storage).
+  for (; k < argc; ++k) options.files.push_back(argv[static_cast<std::size_t>(k)]);
+  return ParseResult::kRun;
+}
+
+}  // namespace sjisgrep

@@ -1,0 +1,66 @@
+// Printer: everything sjisgrep writes to standard output goes through here, in GNU grep's
+// formats: "NAME:LINE:OFFSET:TEXT" for selected lines, "-" in place of ":" for context lines,
+// "--" between context groups, a zero byte after names with -Z, and colours with --color.
+//
+// Colours follow GREP_COLORS (ms, mc, sl, cx, fn, ln, bn, se and the flag ne; GREP_COLOR as
+// the older form of mt), default "ms=01;31:mc=01;31:sl=:cx=:fn=35:ln=32:bn=32:se=36". A part
+// with an empty colour is printed without escapes.
+//
+// Line text is Shift-JIS from the file; it is converted to UTF-8 when the output encoding is
+// UTF-8, and written as it is otherwise. File names are written as the file system gives them.
+// Output is buffered; Failed() tells whether any write has failed.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "Encoding.h"
+
+namespace sjisgrep {
+
+struct Colors {
+  std::string ms = "01;31", mc = "01;31", sl, cx, fn = "35", ln = "32", bn = "32", se = "36";
+  bool eraseLine = true;  // "\33[K" after each start and end; off with "ne"
+};
+
+// The colours of the environment (GREP_COLOR, then GREP_COLORS).
+Colors ColorsFromEnvironment();
+
+class Printer {
+ public:
+  // colors null: no colours.
+  Printer(std::FILE* out, TextEncoding encoding, const Colors* colors, bool nullAfterName);
+
+  // The prefix of a line: the name, line number and byte offset that are wanted, each followed
+  // by the separator (':' for a selected line, '-' for context).
+  void Prefix(const std::string* name, const std::uintmax_t* lineNumber,
+              const std::uintmax_t* offset, char separator);
+  // Line text; `match` marks matched text (selected: ms, context: mc), else the line's colour.
+  void Text(const char* begin, const char* end, bool selected, bool match);
+  void EndLine() { Put("\n"); }
+  // "--" between context groups.
+  void GroupSeparator();
+  // A name on its own (-l, -L): followed by a newline, or a zero byte with -Z.
+  void NameLine(const std::string& name);
+  // "NAME:" (or "NAME\0" with -Z) before a count.
+  void CountPrefix(const std::string& name);
+  void Put(std::string_view bytes);
+
+  bool HasColors() const { return colors_ != nullptr; }
+  bool Flush();
+  bool Failed() const { return std::ferror(out_) != 0; }
+
+ private:
+  void Colored(const std::string& color, std::string_view bytes);
+
+  std::FILE* out_;
+  TextEncoding encoding_;
+  const Colors* colors_;
+  bool nullAfterName_;
+  SjisToUtf8 toUtf8_;
+  std::string scratch_;
+};
+
+}  // namespace sjisgrep
