@@ -138,7 +138,39 @@ TEST(Tekuri2svf, ReadAndSaveErrorsExitWithOne) {
   std::filesystem::create_symlink("/dev/full", out.Path("svfgeneral.log"));
   const auto full = RunProgram({kProgram, "-o", out.Folder(), in.Path("general.log")});
   EXPECT_EQ(full.status, 1);
-  EXPECT_EQ(full.err, "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
+  // The save error's own text, after a line that names the file and what is wrong with it.
+  EXPECT_EQ(full.err,
+            "tekuri2svf: cannot write " + out.Folder() +
+                "/svfgeneral.log: not a regular file\n"
+                "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
+}
+
+// A full disk under a real run: a 64 KiB tmpfs, mounted in a mount namespace of the child's
+// own (unshare), holds an earlier output; the new one does not fit. Skipped where mounting is
+// not allowed.
+TEST(Tekuri2svf, FullDiskKeepsTheOldOutputUnderItsBackupNameAndSaysWhy) {
+  TempDir in, out;
+  std::string big;
+  while (big.size() < (1 << 20)) big += kLog;
+  WriteFile(in.Path("general.log"), big);
+  const std::string script =
+      "mount -t tmpfs -o size=64k tmpfs \"$1\" 2>/dev/null || exit 77\n"
+      "printf previous > \"$1/svfgeneral.log\"\n"
+      "touch -d '2001-09-09 01:46:40' \"$1/svfgeneral.log\"\n"
+      "\"$2\" -o \"$1\" \"$3\"\n"
+      "echo \"status $?\"\n"
+      "ls -A \"$1\"\n"
+      "cat \"$1/svfgeneral.010909014640\"\n";
+  const auto run =
+      RunProgram({"/usr/bin/env", "TZ=UTC", "unshare", "-m", "--propagation", "private", "sh", "-c",
+                  script, "sh", out.path(), kProgram, in.Path("general.log")});
+  if (run.status == 77 || run.status == 1)
+    GTEST_SKIP() << "no tmpfs mount allowed here: " << run.err;
+  EXPECT_EQ(run.out, "status 1\nsvfgeneral.010909014640\nprevious");
+  EXPECT_EQ(run.err,
+            "tekuri2svf: cannot write " + out.path() +
+                "/svfgeneral.log: No space left on device\n"
+                "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ProgramFile.h"
+#include "platform/services/ProgramFile.h"
 
 namespace sorbit::platform {
 namespace {

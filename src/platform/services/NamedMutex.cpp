@@ -1,4 +1,4 @@
-#include "platform/NamedMutex.h"
+#include "platform/services/NamedMutex.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
