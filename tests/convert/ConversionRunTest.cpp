@@ -255,17 +255,9 @@ TEST_F(ConversionRunTest, UnreadableInputIsReportedAndEndsTheRun) {
 
 // A file system whose writes fail after the backup has been made: the previous output
 // must survive under its backup name.
-class FailingWrites final : public FileSystem {
+class FailingWrites final : public testing::ForwardingFileSystem {
  public:
-  explicit FailingWrites(FileSystem& real) : real_(real) {}
-  bool IsRegularFile(const std::string& p) override { return real_.IsRegularFile(p); }
-  bool IsDirectory(const std::string& p) override { return real_.IsDirectory(p); }
-  LocalTime ModificationTime(const std::string& p) override { return real_.ModificationTime(p); }
-  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
-  bool RenameNoReplace(const std::string& f, const std::string& t) override {
-    return real_.RenameNoReplace(f, t);
-  }
-  std::unique_ptr<InputFile> OpenInput(const std::string& p) override { return real_.OpenInput(p); }
+  using ForwardingFileSystem::ForwardingFileSystem;
   std::unique_ptr<OutputFile> CreateOutput(const std::string&) override {
     class NoSpace final : public OutputFile {
      public:
@@ -274,9 +266,6 @@ class FailingWrites final : public FileSystem {
     };
     return std::make_unique<NoSpace>();
   }
-
- private:
-  FileSystem& real_;
 };
 
 TEST_F(ConversionRunTest, FailedWriteKeepsThePreviousOutputAsBackup) {
@@ -364,19 +353,10 @@ TEST_F(ConversionRunTest, SaveErrorNamesTheFileAndTheReason) {
 // The real file system with one fault put in: a write or the final commit fails. Whatever
 // fails, the previous output stays under its backup name, nothing is under the output's name
 // and no temporary file is left.
-class FaultyOutputs final : public FileSystem {
+class FaultyOutputs final : public testing::ForwardingFileSystem {
  public:
   enum class Fault { FirstWrite, SecondWrite, Close };
-  FaultyOutputs(FileSystem& real, Fault fault) : real_(real), fault_(fault) {}
-  bool IsRegularFile(const std::string& p) override { return real_.IsRegularFile(p); }
-  bool IsDirectory(const std::string& p) override { return real_.IsDirectory(p); }
-  bool Exists(const std::string& p) override { return real_.Exists(p); }
-  LocalTime ModificationTime(const std::string& p) override { return real_.ModificationTime(p); }
-  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
-  bool RenameNoReplace(const std::string& f, const std::string& t) override {
-    return real_.RenameNoReplace(f, t);
-  }
-  std::unique_ptr<InputFile> OpenInput(const std::string& p) override { return real_.OpenInput(p); }
+  FaultyOutputs(FileSystem& real, Fault fault) : ForwardingFileSystem(real), fault_(fault) {}
   std::unique_ptr<OutputFile> CreateOutput(const std::string& p) override {
     class Faulty final : public OutputFile {
      public:
@@ -405,7 +385,6 @@ class FaultyOutputs final : public FileSystem {
   }
 
  private:
-  FileSystem& real_;
   Fault fault_;
 };
 

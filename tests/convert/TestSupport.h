@@ -79,4 +79,26 @@ class RecordingHost final : public ConversionHost {
   void ReportSaveError(std::string_view detail) override { save_errors.emplace_back(detail); }
 };
 
+// A file system that hands every call to another one; a test overrides the one call it
+// wants to fail.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& real) : real_(real) {}
+  bool IsRegularFile(const std::string& p) override { return real_.IsRegularFile(p); }
+  bool IsDirectory(const std::string& p) override { return real_.IsDirectory(p); }
+  bool Exists(const std::string& p) override { return real_.Exists(p); }
+  LocalTime ModificationTime(const std::string& p) override { return real_.ModificationTime(p); }
+  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
+  bool RenameNoReplace(const std::string& from, const std::string& to) override {
+    return real_.RenameNoReplace(from, to);
+  }
+  std::unique_ptr<InputFile> OpenInput(const std::string& p) override { return real_.OpenInput(p); }
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& p) override {
+    return real_.CreateOutput(p);
+  }
+
+ protected:
+  FileSystem& real_;
+};
+
 }  // namespace sorbit::testing

@@ -78,10 +78,15 @@ std::optional<std::string> ReadRegularFile(const std::string& path) {
   return ReadRegularFile(path, ignored);
 }
 
-int ReadFull(int fd, void* buffer, std::size_t size, std::size_t& got) {
+namespace {
+
+// The loops behind ReadFull(At) and WriteAll(At): `transfer(at, count, done)` moves up to
+// `count` bytes at `at`, `done` bytes into the job, as read/pread or write/pwrite do.
+template <typename Transfer>
+int ReadLoop(char* buffer, std::size_t size, std::size_t& got, Transfer transfer) {
   got = 0;
   while (got < size) {
-    const ssize_t n = ::read(fd, static_cast<char*>(buffer) + got, size - got);
+    const ssize_t n = transfer(buffer + got, size - got, got);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -90,48 +95,48 @@ int ReadFull(int fd, void* buffer, std::size_t size, std::size_t& got) {
     got += static_cast<std::size_t>(n);
   }
   return 0;
+}
+
+template <typename Transfer>
+int WriteLoop(std::string_view data, Transfer transfer) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t put = transfer(data.data() + done, data.size() - done, done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (put == 0) return ENOSPC;
+    done += static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ReadFull(int fd, void* buffer, std::size_t size, std::size_t& got) {
+  return ReadLoop(static_cast<char*>(buffer), size, got,
+                  [fd](char* at, std::size_t count, std::size_t) { return ::read(fd, at, count); });
 }
 
 int ReadFullAt(int fd, void* buffer, std::size_t size, long long offset, std::size_t& got) {
-  got = 0;
-  while (got < size) {
-    const ssize_t n = ::pread(fd, static_cast<char*>(buffer) + got, size - got,
-                              static_cast<off_t>(offset + static_cast<long long>(got)));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return 0;
+  return ReadLoop(static_cast<char*>(buffer), size, got,
+                  [fd, offset](char* at, std::size_t count, std::size_t done) {
+                    return ::pread(fd, at, count,
+                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+                  });
 }
 
 int WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t put = ::write(fd, data.data(), data.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (put == 0) return ENOSPC;
-    data.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return 0;
+  return WriteLoop(data, [fd](const char* at, std::size_t count, std::size_t) {
+    return ::write(fd, at, count);
+  });
 }
 
 int WriteAllAt(int fd, std::string_view data, long long offset) {
-  while (!data.empty()) {
-    const ssize_t put = ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(offset));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (put == 0) return ENOSPC;
-    data.remove_prefix(static_cast<std::size_t>(put));
-    offset += put;
-  }
-  return 0;
+  return WriteLoop(data, [fd, offset](const char* at, std::size_t count, std::size_t done) {
+    return ::pwrite(fd, at, count, static_cast<off_t>(offset) + static_cast<off_t>(done));
+  });
 }
 
 std::string FolderOfPath(const std::string& path) {
