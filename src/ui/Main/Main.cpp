@@ -38,7 +38,6 @@ static void LoadResources() { Q_INIT_RESOURCE(ui); }
 using sorbit::MessageAnswer;
 using sorbit::MessageButtons;
 using sorbit::MessageKind;
-using sorbit::ui::ToQt;
 
 namespace sorbit::ui {
 
