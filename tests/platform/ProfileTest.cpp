@@ -302,7 +302,7 @@ TEST(ProfileWriteText, AddedLineNeverPairsWithItsNeighbours) {
 // Random files over the bytes that matter to the format: after one write, the key reads back
 // as written and every other key of every section reads as before.
 TEST(ProfileWriteText, OneWriteChangesOneKeyOnly) {
-  const std::string alphabet = std::string("[]=;\r\n\r\n AkKSs\x82\xA0", 18) + std::string(1, '\0');
+  const std::string alphabet = std::string("[]=;\r\n\r\n AkKSs\x82\xA0") + std::string(1, '\0');
   const std::vector<std::string> names = {"A", "k", "K", "S", "s", "kS"};
   uint64_t state = 0x9E3779B97F4A7C15ull;
   const auto next = [&state](uint64_t bound) {
