@@ -1,6 +1,11 @@
 // Drives the real tekuri2svf binary: arguments, exit status, texts and output bytes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "RunProgram.h"
@@ -171,6 +176,45 @@ TEST(Tekuri2svf, FullDiskKeepsTheOldOutputUnderItsBackupNameAndSaysWhy) {
             "tekuri2svf: cannot write " + out.path() +
                 "/svfgeneral.log: No space left on device\n"
                 "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
+}
+
+// Killed while it writes, tekuri2svf never leaves a truncated file under the output's name:
+// the bytes go to a hidden temporary file that is renamed into place only once it is whole.
+// The kill comes as soon as anything appears in the output folder.
+TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
+  TempDir in, out;
+  std::string big;
+  while (big.size() < (16 << 20)) big += kLog;
+  WriteFile(in.Path("general.log"), big);
+  const auto whole =
+      RunProgram({kProgram, "-q", "-o", out.Path("whole"), "-y", in.Path("general.log")});
+  ASSERT_EQ(whole.status, 0);
+  const auto whole_size = std::filesystem::file_size(out.Path("whole/svfgeneral.log"));
+  for (const int signal : {SIGKILL, SIGTERM, SIGINT}) {
+    const std::string folder = out.Path("o" + std::to_string(signal));
+    std::filesystem::create_directory(folder);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execl(kProgram.c_str(), kProgram.c_str(), "-q", "-o", folder.c_str(),
+              in.Path("general.log").c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::filesystem::is_empty(folder) && std::chrono::steady_clock::now() < deadline) {
+    }
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    // Whole, or not there at all.
+    if (std::filesystem::exists(folder + "/svfgeneral.log")) {
+      EXPECT_EQ(std::filesystem::file_size(folder + "/svfgeneral.log"), whole_size)
+          << "signal " << signal;
+    }
+  }
 }
 
 }  // namespace
