@@ -184,7 +184,7 @@ TEST(Tekuri2svf, FullDiskKeepsTheOldOutputUnderItsBackupNameAndSaysWhy) {
 TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
   TempDir in, out;
   std::string big;
-  while (big.size() < (16 << 20)) big += kLog;
+  while (big.size() < (8 << 20)) big += kLog;
   WriteFile(in.Path("general.log"), big);
   const auto whole =
       RunProgram({kProgram, "-q", "-o", out.Path("whole"), "-y", in.Path("general.log")});
