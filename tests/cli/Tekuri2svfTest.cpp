@@ -29,6 +29,13 @@ std::string Svf(const std::string& board, const std::string& id, const std::stri
          ",5,0,Re: 5 one\r\n" + kLog.substr(0, kLog.size() - 3);
 }
 
+// kLog repeated until it holds at least `bytes` bytes.
+std::string LogOfAtLeast(std::size_t bytes) {
+  std::string log;
+  while (log.size() < bytes) log += kLog;
+  return log;
+}
+
 TEST(Tekuri2svf, HelpAndVersion) {
   const auto help = RunProgram({kProgram, "--help"});
   EXPECT_EQ(help.status, 0);
@@ -155,9 +162,7 @@ TEST(Tekuri2svf, ReadAndSaveErrorsExitWithOne) {
 // not allowed.
 TEST(Tekuri2svf, FullDiskKeepsTheOldOutputUnderItsBackupNameAndSaysWhy) {
   TempDir in, out;
-  std::string big;
-  while (big.size() < (1 << 20)) big += kLog;
-  WriteFile(in.Path("general.log"), big);
+  WriteFile(in.Path("general.log"), LogOfAtLeast((1 << 20)));
   const std::string script =
       "mount -t tmpfs -o size=64k tmpfs \"$1\" 2>/dev/null || exit 77\n"
       "printf previous > \"$1/svfgeneral.log\"\n"
@@ -183,9 +188,7 @@ TEST(Tekuri2svf, FullDiskKeepsTheOldOutputUnderItsBackupNameAndSaysWhy) {
 // The kill comes as soon as anything appears in the output folder.
 TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
   TempDir in, out;
-  std::string big;
-  while (big.size() < (8 << 20)) big += kLog;
-  WriteFile(in.Path("general.log"), big);
+  WriteFile(in.Path("general.log"), LogOfAtLeast((8 << 20)));
   const auto whole =
       RunProgram({kProgram, "-q", "-o", out.Path("whole"), "-y", in.Path("general.log")});
   ASSERT_EQ(whole.status, 0);
