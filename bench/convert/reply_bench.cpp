@@ -15,7 +15,7 @@
 #include "convert/ConversionRun.h"
 #include "convert/Paths.h"
 #include "convert/ReplyNo.h"
-#include "platform/PosixFileSystem.h"
+#include "platform/filesystem/PosixFileSystem.h"
 
 namespace {
 

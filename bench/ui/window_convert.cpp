@@ -17,7 +17,7 @@
 
 #include "ScriptedDialogs.h"
 #include "convert/ConversionRun.h"
-#include "platform/PosixFileSystem.h"
+#include "platform/filesystem/PosixFileSystem.h"
 #include "ui/Dialogs/QtDialogs.h"
 #include "ui/Main/Main.h"
 #include "ui/RunningDlg/RunningDlg.h"

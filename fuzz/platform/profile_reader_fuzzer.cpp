@@ -1,7 +1,9 @@
 // The profile reader and writer on arbitrary file bytes with an arbitrary section and key.
 // Input: one byte section length, one byte key length, the section, the key, the file.
 // Besides not crashing it checks the rules that must hold for any file: a read returns at
-// most 1023 bytes, and a value the writer accepted reads back as written.
+// most 1023 bytes, a value the writer accepted reads back as written (up to its first line
+// break, where a stored value ends), and a write that changes one key leaves every other
+// key of the same section reading as before.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,7 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Profile.h"
+#include "platform/posix/AsciiText.h"
+#include "platform/services/Profile.h"
 
 namespace {
 
@@ -50,9 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   // Write a value taken from the file's first bytes, then read it back.
   std::string_view value = content.substr(0, data[0] % 40);
+  std::string_view stored = value.substr(0, value.find_first_of("\r\n"));
   std::optional<std::string> updated = SetProfileStringInText(content, section, key, value);
-  if (updated && ReadsBackUnchanged(value)) {
-    if (GetProfileStringFromText(*updated, section, key, "<none>") != value) __builtin_trap();
+  if (updated && ReadsBackUnchanged(stored)) {
+    if (GetProfileStringFromText(*updated, section, key, "<none>") != stored) __builtin_trap();
+  }
+  // Another key of the section, named by the value's bytes, keeps its value.
+  std::string_view other = value.substr(0, 4);
+  if (updated && !EqualsIgnoringAsciiCase(other, key) &&
+      GetProfileStringFromText(*updated, section, other, "<none>") !=
+          GetProfileStringFromText(content, section, other, "<none>")) {
+    __builtin_trap();
   }
   return 0;
 }

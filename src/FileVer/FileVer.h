@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Version.h"
+#include "platform/services/Version.h"
 
 class TVersionInfo {
  public:

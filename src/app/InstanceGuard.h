@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/NamedMutex.h"
+#include "platform/services/NamedMutex.h"
 
 namespace sorbit::app {
 

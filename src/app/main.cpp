@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/InstanceGuard.h"
-#include "platform/ProgramFile.h"
+#include "platform/services/ProgramFile.h"
 #include "ui/RunningDlg/RunningDlg.h"
 
 namespace {

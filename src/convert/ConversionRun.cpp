@@ -1,3 +1,5 @@
+// The conversion run: the checks, the loop over the chosen files, and the save with its
+// dated backup.
 #include "convert/ConversionRun.h"
 
 #include "convert/Decimal.h"
@@ -47,6 +49,13 @@ void ConvertFile(LogReader& reader, std::string_view file_name, std::string_view
   }
 }
 
+// The save error box, after the host has been told which file failed and why.
+RunOutcome SaveFailed(ConversionHost& host, std::string_view detail) {
+  host.ReportSaveError(detail);
+  host.ShowMessage(MessageKind::Error, MessageButtons::Ok, run_text::kSaveFailed);
+  return RunOutcome::SaveFailed;
+}
+
 }  // namespace
 
 std::string ProgressText(std::string_view file_name, long long ordinal) {
@@ -74,16 +83,21 @@ std::string SaveWithBackup(FileSystem& fs, const std::string& path, const Output
   // On the original platform the input being read cannot be renamed or truncated; here it
   // can, so refuse before touching anything.
   if (open_input != nullptr && open_input->IsSameFile(path)) {
-    throw FileError{"the output file is the input file being converted"};
+    throw FileError{"cannot write " + path + ": it is the input file being converted"};
   }
   std::string backup;
   if (fs.IsRegularFile(path)) {
     const std::string dated = BackupName(path, fs.ModificationTime(path));
     backup = dated;
     for (int attempt = 1; !fs.RenameNoReplace(path, backup); ++attempt) {
-      if (attempt == kMaxBackupAttempts) throw FileError{"no free backup name for " + path};
+      if (attempt == kMaxBackupAttempts)
+        throw FileError{"cannot write " + path + ": no free backup name"};
       backup = dated + "_" + Decimal(attempt + 1);
     }
+  } else if (fs.Exists(path)) {
+    // A FIFO would block the writer and a device would take the bytes: neither is a file
+    // this run may replace.
+    throw FileError{"cannot write " + path + ": not a regular file"};
   }
   std::unique_ptr<OutputFile> file = fs.CreateOutput(path);
   for (std::string_view chunk : lines.Chunks()) file->Write(chunk.data(), chunk.size());
@@ -105,6 +119,12 @@ RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileS
     host.PrefixTurnedOn(options.Prefix);
   }
   if (!fs.IsDirectory(options.OutputFolder)) {
+    if (fs.Exists(options.OutputFolder)) {
+      // A file where the folder should be: offering to create the folder would only lead to
+      // the same save error after a pointless question.
+      return SaveFailed(
+          host, "cannot save into " + options.OutputFolder + ": it is a file, not a folder");
+    }
     if (host.ShowMessage(MessageKind::Confirmation, MessageButtons::YesNo,
                          run_text::kCreateFolder) != MessageAnswer::Yes) {
       return RunOutcome::FolderDeclined;
@@ -131,9 +151,8 @@ RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileS
     try {
       SaveWithBackup(fs, OutputPath(options.OutputFolder, options.Prefix, board, options.Extension),
                      out, reader->File());
-    } catch (const FileError&) {
-      host.ShowMessage(MessageKind::Error, MessageButtons::Ok, run_text::kSaveFailed);
-      return RunOutcome::SaveFailed;
+    } catch (const FileError& error) {
+      return SaveFailed(host, error.reason);
     }
   }
   host.ShowMessage(MessageKind::Plain, MessageButtons::Ok,

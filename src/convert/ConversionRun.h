@@ -79,6 +79,10 @@ class ConversionHost {
   virtual void CloseProgress() = 0;
   // The same-folder rule turned the prefix on and set it to `prefix`; show it at once.
   virtual void PrefixTurnedOn(std::string_view prefix) = 0;
+  // A save failed; `detail` names the file and the system's reason ("cannot write
+  // /out/svfgeneral.log: No space left on device"). Called just before the save error box,
+  // whose text stays the same whatever went wrong; a host that shows only the box ignores it.
+  virtual void ReportSaveError(std::string_view detail) { (void)detail; }
 };
 
 // Finds the reply number of a title ("Re: 12" gives "12") and stores it in `reply_no`, whose
@@ -94,11 +98,15 @@ enum class RunOutcome {
   ReadFailed,      // an input could not be opened or read; reported through ReportError
 };
 
-// Moves an existing regular file at `path` aside under its dated backup name, then creates
-// `path` and writes `lines`. Refuses (FileError) when `path` names `open_input`, the input
-// being converted, which then stays unchanged. When the backup name is taken, the first free
-// name of "<backup>_2", "<backup>_3", ... is used, so an existing file is never replaced.
-// Returns the backup name used, or empty when there was no file to back up.
+// Moves an existing regular file at `path` aside under its dated backup name, then writes
+// `lines` into a new file that appears at `path` only once it is whole. Refuses (FileError)
+// when `path` names `open_input`, the input being converted, which then stays unchanged, and
+// when anything but a regular file stands at `path` (a FIFO, a device, a folder), which is
+// found without opening it. When the backup name is taken, the first free name of
+// "<backup>_2", "<backup>_3", ... is used, so an existing file is never replaced. On a
+// failure after the backup (a full disk), the previous output stays under its backup name
+// and nothing is left at `path`. Returns the backup name used, or empty when there was no
+// file to back up. Every FileError names the path and the reason.
 std::string SaveWithBackup(FileSystem& fs, const std::string& path, const OutputLines& lines,
                            const InputFile* open_input);
 

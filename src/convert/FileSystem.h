@@ -1,6 +1,6 @@
 // The file-system services a conversion run needs, as an interface so that the engine stays
-// free of platform calls. src/platform/PosixFileSystem implements it; tests may inject
-// faults through their own implementation.
+// free of platform calls. src/platform/filesystem/PosixFileSystem implements it; tests may
+// inject faults through their own implementation.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +20,8 @@ struct LocalTime {
   int second = 0;  // already rounded down to an even value
 };
 
-// A failure of a file-system operation: the reason in words (UTF-8).
+// A failure of a file-system operation: the reason in words (UTF-8), naming what failed, the
+// path and the system's reason ("cannot write /out/svfgeneral.log: No space left on device").
 struct FileError {
   std::string reason;
 };
@@ -37,7 +38,10 @@ class InputFile {
   virtual bool IsSameFile(const std::string& path) const = 0;
 };
 
-// A byte sink for the output file: bytes are handed over in pieces, then Close commits.
+// A byte sink for a new output file: bytes are handed over in pieces, then Close commits.
+// Nothing appears under the output's name before Close has succeeded, and Close never
+// replaces a file that stands there by then; an OutputFile destroyed without a successful
+// Close leaves nothing behind.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
@@ -55,6 +59,9 @@ class FileSystem {
   // A regular file (directories do not count).
   virtual bool IsRegularFile(const std::string& path) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
+  // Anything at all at `path`: a file of any kind, a folder, a symbolic link (even one that
+  // leads nowhere). Found without opening it, so a FIFO cannot block the question.
+  virtual bool Exists(const std::string& path) { return IsRegularFile(path) || IsDirectory(path); }
   // Last-modification time in local time, seconds rounded down to even. Throws FileError.
   virtual LocalTime ModificationTime(const std::string& path) = 0;
   // Creates one directory level; false when it could not be made.
@@ -64,7 +71,8 @@ class FileSystem {
   virtual bool RenameNoReplace(const std::string& from, const std::string& to) = 0;
   // Opens for reading. Throws FileError.
   virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) = 0;
-  // Creates or truncates `path` for writing. Throws FileError.
+  // Starts a new file for `path` (see OutputFile: it appears there on Close, never replacing
+  // anything). Throws FileError.
   virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
   // A platform may map the pages of the memory an output is built in with one call per block,
   // which costs less than a page fault for each page. None by default.

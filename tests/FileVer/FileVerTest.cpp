@@ -3,7 +3,7 @@
 #include <string>
 
 #include "FileVer/FileVer.h"
-#include "platform/ProgramFile.h"
+#include "platform/services/ProgramFile.h"
 
 namespace {
 

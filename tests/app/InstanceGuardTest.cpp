@@ -10,7 +10,7 @@
 
 #include "ChildProcess.h"
 #include "app/InstanceGuard.h"
-#include "platform/NamedMutex.h"
+#include "platform/services/NamedMutex.h"
 
 namespace sorbit::app {
 namespace {

@@ -1,6 +1,11 @@
 // Drives the real tekuri2svf binary: arguments, exit status, texts and output bytes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "RunProgram.h"
@@ -22,6 +27,13 @@ std::string Svf(const std::string& board, const std::string& id, const std::stri
                 const std::string& msgno) {
   return "\r\n@@@MSG,0," + board + "," + id + "," + handle + ",98/12/31,12:34\r\n@@@" + msgno +
          ",5,0,Re: 5 one\r\n" + kLog.substr(0, kLog.size() - 3);
+}
+
+// kLog repeated until it holds at least `bytes` bytes.
+std::string LogOfAtLeast(std::size_t bytes) {
+  std::string log;
+  while (log.size() < bytes) log += kLog;
+  return log;
 }
 
 TEST(Tekuri2svf, HelpAndVersion) {
@@ -138,7 +150,74 @@ TEST(Tekuri2svf, ReadAndSaveErrorsExitWithOne) {
   std::filesystem::create_symlink("/dev/full", out.Path("svfgeneral.log"));
   const auto full = RunProgram({kProgram, "-o", out.Folder(), in.Path("general.log")});
   EXPECT_EQ(full.status, 1);
-  EXPECT_EQ(full.err, "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
+  // The save error's own text, after a line that names the file and what is wrong with it.
+  EXPECT_EQ(full.err,
+            "tekuri2svf: cannot write " + out.Folder() +
+                "/svfgeneral.log: not a regular file\n"
+                "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
+}
+
+// A full disk under a real run: a 64 KiB tmpfs, mounted in a mount namespace of the child's
+// own (unshare), holds an earlier output; the new one does not fit. Skipped where mounting is
+// not allowed.
+TEST(Tekuri2svf, FullDiskKeepsTheOldOutputUnderItsBackupNameAndSaysWhy) {
+  TempDir in, out;
+  WriteFile(in.Path("general.log"), LogOfAtLeast((1 << 20)));
+  const std::string script =
+      "mount -t tmpfs -o size=64k tmpfs \"$1\" 2>/dev/null || exit 77\n"
+      "printf previous > \"$1/svfgeneral.log\"\n"
+      "touch -d '2001-09-09 01:46:40' \"$1/svfgeneral.log\"\n"
+      "\"$2\" -o \"$1\" \"$3\"\n"
+      "echo \"status $?\"\n"
+      "ls -A \"$1\"\n"
+      "cat \"$1/svfgeneral.010909014640\"\n";
+  const auto run =
+      RunProgram({"/usr/bin/env", "TZ=UTC", "unshare", "-m", "--propagation", "private", "sh", "-c",
+                  script, "sh", out.path(), kProgram, in.Path("general.log")});
+  if (run.status == 77 || run.status == 1)
+    GTEST_SKIP() << "no tmpfs mount allowed here: " << run.err;
+  EXPECT_EQ(run.out, "status 1\nsvfgeneral.010909014640\nprevious");
+  EXPECT_EQ(run.err,
+            "tekuri2svf: cannot write " + out.path() +
+                "/svfgeneral.log: No space left on device\n"
+                "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
+}
+
+// Killed while it writes, tekuri2svf never leaves a truncated file under the output's name:
+// the bytes go to a hidden temporary file that is renamed into place only once it is whole.
+// The kill comes as soon as anything appears in the output folder.
+TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
+  TempDir in, out;
+  WriteFile(in.Path("general.log"), LogOfAtLeast((8 << 20)));
+  const auto whole =
+      RunProgram({kProgram, "-q", "-o", out.Path("whole"), "-y", in.Path("general.log")});
+  ASSERT_EQ(whole.status, 0);
+  const auto whole_size = std::filesystem::file_size(out.Path("whole/svfgeneral.log"));
+  for (const int signal : {SIGKILL, SIGTERM, SIGINT}) {
+    const std::string folder = out.Path("o" + std::to_string(signal));
+    std::filesystem::create_directory(folder);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execl(kProgram.c_str(), kProgram.c_str(), "-q", "-o", folder.c_str(),
+              in.Path("general.log").c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::filesystem::is_empty(folder) && std::chrono::steady_clock::now() < deadline) {
+    }
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    // Whole, or not there at all.
+    if (std::filesystem::exists(folder + "/svfgeneral.log")) {
+      EXPECT_EQ(std::filesystem::file_size(folder + "/svfgeneral.log"), whole_size)
+          << "signal " << signal;
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,7 +11,7 @@
 #include "TestSupport.h"
 #include "convert/ConversionRun.h"
 #include "convert/Paths.h"
-#include "platform/PosixFileSystem.h"
+#include "platform/filesystem/PosixFileSystem.h"
 
 namespace sorbit {
 namespace {
@@ -252,17 +255,9 @@ TEST_F(ConversionRunTest, UnreadableInputIsReportedAndEndsTheRun) {
 
 // A file system whose writes fail after the backup has been made: the previous output
 // must survive under its backup name.
-class FailingWrites final : public FileSystem {
+class FailingWrites final : public testing::ForwardingFileSystem {
  public:
-  explicit FailingWrites(FileSystem& real) : real_(real) {}
-  bool IsRegularFile(const std::string& p) override { return real_.IsRegularFile(p); }
-  bool IsDirectory(const std::string& p) override { return real_.IsDirectory(p); }
-  LocalTime ModificationTime(const std::string& p) override { return real_.ModificationTime(p); }
-  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
-  bool RenameNoReplace(const std::string& f, const std::string& t) override {
-    return real_.RenameNoReplace(f, t);
-  }
-  std::unique_ptr<InputFile> OpenInput(const std::string& p) override { return real_.OpenInput(p); }
+  using ForwardingFileSystem::ForwardingFileSystem;
   std::unique_ptr<OutputFile> CreateOutput(const std::string&) override {
     class NoSpace final : public OutputFile {
      public:
@@ -271,9 +266,6 @@ class FailingWrites final : public FileSystem {
     };
     return std::make_unique<NoSpace>();
   }
-
- private:
-  FileSystem& real_;
 };
 
 TEST_F(ConversionRunTest, FailedWriteKeepsThePreviousOutputAsBackup) {
@@ -294,6 +286,7 @@ TEST_F(ConversionRunTest, EmptyOutputFolderAsksAndWritesBelowTheRoot) {
     std::vector<std::string> created;
     bool IsRegularFile(const std::string&) override { return false; }
     bool IsDirectory(const std::string& p) override { return !p.empty(); }
+    bool Exists(const std::string&) override { return false; }
     LocalTime ModificationTime(const std::string&) override { return {}; }
     bool CreateDirectory(const std::string&) override { return false; }
     bool RenameNoReplace(const std::string&, const std::string&) override { return true; }
@@ -310,6 +303,154 @@ TEST_F(ConversionRunTest, EmptyOutputFolderAsksAndWritesBelowTheRoot) {
   EXPECT_EQ(RunConversion(o, host, recorder), RunOutcome::SaveFailed);
   EXPECT_EQ(host.messages.front().kind, MessageKind::Confirmation);
   EXPECT_EQ(recorder.created, (std::vector<std::string>{"/svfgeneral.log"}));
+}
+
+// ---- Save errors: which file and why; nothing truncated under an output's name ----
+
+TEST_F(ConversionRunTest, FifoAtTheOutputPathIsASaveErrorFoundWithoutBlocking) {
+  ConversionOptions o = Options({Input("general.log")});
+  ASSERT_EQ(::mkfifo(out.Path("svfgeneral.log").c_str(), 0600), 0);
+  // No reader or writer ever comes: opening the FIFO would wait for ever.
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
+  EXPECT_EQ(host.save_errors, std::vector<std::string>{"cannot write " + out.Folder() +
+                                                       "/svfgeneral.log: not a regular file"});
+  EXPECT_EQ(host.messages, (std::vector<ShownMessage>{{MessageKind::Error, MessageButtons::Ok,
+                                                       std::string(run_text::kSaveFailed)}}));
+  EXPECT_EQ(OutNames(), std::vector<std::string>{"svfgeneral.log"});  // the FIFO, untouched
+}
+
+TEST_F(ConversionRunTest, DeviceAtTheOutputPathIsASaveError) {
+  ConversionOptions o = Options({Input("general.log")});
+  std::filesystem::create_symlink("/dev/null", out.Path("svfgeneral.log"));
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
+  ASSERT_EQ(host.save_errors.size(), 1u);
+  EXPECT_NE(host.save_errors[0].find("not a regular file"), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, OutputFolderThatIsAFileIsSaidToBeOne) {
+  const std::string file = out.Path("not-a-folder");
+  WriteFile(file, "x");
+  ConversionOptions o = Options({Input("general.log")});
+  o.OutputFolder = file;
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
+  // No offer to create it: the save error at once, with what is wrong.
+  EXPECT_EQ(host.messages, (std::vector<ShownMessage>{{MessageKind::Error, MessageButtons::Ok,
+                                                       std::string(run_text::kSaveFailed)}}));
+  EXPECT_EQ(host.save_errors,
+            std::vector<std::string>{"cannot save into " + file + ": it is a file, not a folder"});
+  EXPECT_EQ(ReadFile(file), "x");
+}
+
+TEST_F(ConversionRunTest, SaveErrorNamesTheFileAndTheReason) {
+  ConversionOptions o = Options({Input("general.log")});
+  o.OutputFolder = out.Path("missing/deeper");
+  EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
+  EXPECT_EQ(host.save_errors,
+            std::vector<std::string>{"cannot create " + o.OutputFolder +
+                                     "/svfgeneral.log: No such file or directory"});
+}
+
+// The real file system with one fault put in: a write or the final commit fails. Whatever
+// fails, the previous output stays under its backup name, nothing is under the output's name
+// and no temporary file is left.
+class FaultyOutputs final : public testing::ForwardingFileSystem {
+ public:
+  enum class Fault { FirstWrite, SecondWrite, Close };
+  FaultyOutputs(FileSystem& real, Fault fault) : ForwardingFileSystem(real), fault_(fault) {}
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& p) override {
+    class Faulty final : public OutputFile {
+     public:
+      Faulty(std::unique_ptr<OutputFile> real, Fault fault)
+          : real_(std::move(real)), fault_(fault) {}
+      void Write(const char* data, std::size_t size) override {
+        ++writes_;
+        if ((fault_ == Fault::FirstWrite && writes_ == 1) ||
+            (fault_ == Fault::SecondWrite && writes_ == 2))
+          throw FileError{"cannot write: No space left on device"};
+        // Half of the bytes reach the temporary file first, as on a disk that fills up.
+        real_->Write(data, size / 2);
+        real_->Write(data + size / 2, size - size / 2);
+      }
+      void Close() override {
+        if (fault_ == Fault::Close) throw FileError{"cannot write: Input/output error"};
+        real_->Close();
+      }
+
+     private:
+      std::unique_ptr<OutputFile> real_;
+      Fault fault_;
+      int writes_ = 0;
+    };
+    return std::make_unique<Faulty>(real_.CreateOutput(p), fault_);
+  }
+
+ private:
+  Fault fault_;
+};
+
+TEST_F(ConversionRunTest, EveryFailedSaveLeavesTheOldOutputUnderItsBackupNameOnly) {
+  // Enough messages for the output to be handed over in more than one piece.
+  std::string big;
+  while (big.size() < (3 << 20)) big += kLog;
+  for (const auto fault : {FaultyOutputs::Fault::FirstWrite, FaultyOutputs::Fault::SecondWrite,
+                           FaultyOutputs::Fault::Close}) {
+    TempDir folder;
+    ConversionOptions o = Options({Input("general.log", big)});
+    o.OutputFolder = folder.Folder();
+    WriteFile(folder.Path("svfgeneral.log"), "previous");
+    SetMtime(folder.Path("svfgeneral.log"), 1000000000);
+    const std::string backup = BackupName(folder.Path("svfgeneral.log"),
+                                          fs.ModificationTime(folder.Path("svfgeneral.log")));
+    RecordingHost faulty_host;
+    FaultyOutputs faulty(fs, fault);
+    EXPECT_EQ(RunConversion(o, faulty_host, faulty), RunOutcome::SaveFailed);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder.path()))
+      names.push_back(e.path().string());
+    EXPECT_EQ(names, std::vector<std::string>{backup}) << "fault " << static_cast<int>(fault);
+    EXPECT_EQ(ReadFile(backup), "previous");
+    EXPECT_EQ(faulty_host.save_errors.size(), 1u);
+    EXPECT_EQ(faulty_host.messages.back().text, run_text::kSaveFailed);
+  }
+}
+
+// A real full disk: a small tmpfs, mounted in a mount namespace of a child process of its
+// own, so that nothing of it outlives the test. Where mounting is not allowed, skipped.
+TEST_F(ConversionRunTest, FullDiskLeavesTheOldOutputUnderItsBackupNameAndNothingElse) {
+  std::string big;
+  while (big.size() < (1 << 20)) big += kLog;
+  const std::string input = Input("general.log", big);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", out.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+      ::_exit(77);
+    WriteFile(out.Path("svfgeneral.log"), "previous");
+    const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    if (::utimensat(AT_FDCWD, out.Path("svfgeneral.log").c_str(), times, 0) != 0) ::_exit(2);
+    const std::string backup =
+        BackupName(out.Path("svfgeneral.log"), fs.ModificationTime(out.Path("svfgeneral.log")));
+    ConversionOptions o = Options({input});
+    RecordingHost child_host;
+    if (RunConversion(o, child_host, fs) != RunOutcome::SaveFailed) ::_exit(3);
+    if (child_host.save_errors !=
+        std::vector<std::string>{"cannot write " + out.Folder() +
+                                 "/svfgeneral.log: No space left on device"})
+      ::_exit(4);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(out.path()))
+      names.push_back(e.path().string());
+    if (names != std::vector<std::string>{backup}) ::_exit(5);
+    if (ReadFile(backup) != "previous") ::_exit(6);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no tmpfs mount allowed here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "see the exit codes in the child";
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "convert/ReplyNo.h"
-#include "platform/PosixFileSystem.h"
+#include "platform/filesystem/PosixFileSystem.h"
 
 namespace sorbit {
 namespace {

@@ -17,6 +17,7 @@ class MemoryFileSystem final : public FileSystem {
   explicit MemoryFileSystem(std::string log) : log_(std::move(log)) {}
   bool IsRegularFile(const std::string&) override { return false; }
   bool IsDirectory(const std::string&) override { return true; }
+  bool Exists(const std::string&) override { return false; }  // no output is there yet
   LocalTime ModificationTime(const std::string&) override { return {}; }
   bool CreateDirectory(const std::string&) override { return true; }
   bool RenameNoReplace(const std::string&, const std::string&) override { return true; }

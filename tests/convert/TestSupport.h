@@ -1,16 +1,12 @@
-// Shared helpers of the engine tests: an in-memory input, a host that records what the run
-// shows and answers its question, and a temporary folder.
+// Shared helpers of the engine tests: an in-memory input and a host that records what the
+// run shows and answers its question (the scratch folder is tests/support/TempDir.h).
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "../support/TempDir.h"
 #include "convert/ConversionRun.h"
 #include "convert/LogReader.h"
 
@@ -64,7 +60,8 @@ class RecordingHost final : public ConversionHost {
   MessageAnswer answer = MessageAnswer::Yes;  // to the folder question
   std::vector<ShownMessage> messages;
   std::vector<std::string> errors;
-  std::vector<std::string> progress;  // label texts in order
+  std::vector<std::string> save_errors;  // what ReportSaveError was told
+  std::vector<std::string> progress;     // label texts in order
   std::vector<std::string> prefix_changes;
   int shows = 0, closes = 0, event_passes = 0;
 
@@ -79,40 +76,29 @@ class RecordingHost final : public ConversionHost {
   void SetProgress(const ProgressInfo& p) override { progress.emplace_back(p.Text()); }
   void CloseProgress() override { ++closes; }
   void PrefixTurnedOn(std::string_view prefix) override { prefix_changes.emplace_back(prefix); }
+  void ReportSaveError(std::string_view detail) override { save_errors.emplace_back(detail); }
 };
 
-class TempDir {
+// A file system that hands every call to another one; a test overrides the one call it
+// wants to fail.
+class ForwardingFileSystem : public FileSystem {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sorbit-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+  explicit ForwardingFileSystem(FileSystem& real) : real_(real) {}
+  bool IsRegularFile(const std::string& p) override { return real_.IsRegularFile(p); }
+  bool IsDirectory(const std::string& p) override { return real_.IsDirectory(p); }
+  bool Exists(const std::string& p) override { return real_.Exists(p); }
+  LocalTime ModificationTime(const std::string& p) override { return real_.ModificationTime(p); }
+  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
+  bool RenameNoReplace(const std::string& from, const std::string& to) override {
+    return real_.RenameNoReplace(from, to);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
+  std::unique_ptr<InputFile> OpenInput(const std::string& p) override { return real_.OpenInput(p); }
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& p) override {
+    return real_.CreateOutput(p);
   }
-  // The folder with its final "/", as the window gives folders.
-  std::string Folder() const { return path_.string() + "/"; }
-  std::string Path(std::string_view name) const { return (path_ / name).string(); }
 
- private:
-  std::filesystem::path path_;
+ protected:
+  FileSystem& real_;
 };
-
-inline void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 }  // namespace sorbit::testing

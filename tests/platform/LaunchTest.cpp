@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "TempDir.h"
-#include "platform/Launch.h"
+#include "../support/TempDir.h"
+#include "platform/services/Launch.h"
 
 namespace sorbit::platform {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "TempDir.h"
-#include "platform/NamedMutex.h"
+#include "../support/TempDir.h"
+#include "platform/services/NamedMutex.h"
 
 namespace sorbit::platform {
 namespace {

@@ -1,14 +1,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "../convert/TestSupport.h"
-#include "platform/PosixFileSystem.h"
+#include "../support/TempDir.h"
+#include "platform/filesystem/PosixFileSystem.h"
 
 namespace sorbit::platform {
 namespace {
@@ -126,25 +131,139 @@ TEST(PosixFileSystem, ReadsAndKnowsItsOwnFile) {
   EXPECT_THROW(fs.OpenInput(dir.Folder()), FileError);
 }
 
-TEST(PosixFileSystem, WriteErrorsAreReported) {
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(PosixFileSystem, OutputAppearsUnderItsNameOnlyWhenClosed) {
+  TempDir dir;
+  PosixFileSystem fs;
+  auto out = fs.CreateOutput(dir.Path("out.log"));
+  out->Write("abc", 3);
+  out->Write("de", 2);
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("out.log")));
+  const std::vector<std::string> during = NamesIn(dir.path());
+  ASSERT_EQ(during.size(), 1u);
+  EXPECT_EQ(during[0].rfind(".out.log.", 0), 0u) << during[0];  // hidden, beside the output
+  EXPECT_EQ(ReadFile(dir.Path(during[0])), "abcde");
+  out->Close();
+  EXPECT_EQ(ReadFile(dir.Path("out.log")), "abcde");
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out.log"});
+}
+
+TEST(PosixFileSystem, OutputTakesTheUsualMode) {
+  TempDir dir;
+  PosixFileSystem fs;
+  const mode_t mask = ::umask(022);
+  auto out = fs.CreateOutput(dir.Path("out"));
+  out->Close();
+  ::umask(mask);
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.Path("out").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST(PosixFileSystem, OutputNeverReplacesWhatAppearedMeanwhile) {
   TempDir dir;
   PosixFileSystem fs;
   auto out = fs.CreateOutput(dir.Path("out"));
-  out->Write("abc", 3);
-  out->Close();
-  EXPECT_EQ(ReadFile(dir.Path("out")), "abc");
-  auto again = fs.CreateOutput(dir.Path("out"));  // truncates
-  again->Close();
-  EXPECT_EQ(ReadFile(dir.Path("out")), "");
-  EXPECT_THROW(fs.CreateOutput(dir.Path("no/such/out")), FileError);
-  EXPECT_THROW(fs.CreateOutput(dir.Folder()), FileError);
-  auto full = fs.CreateOutput("/dev/full");
+  out->Write("new", 3);
+  WriteFile(dir.Path("out"), "someone else's");
   try {
-    full->Write("x", 1);
-    FAIL() << "a write to /dev/full succeeded";
+    out->Close();
+    FAIL() << "Close replaced a file";
   } catch (const FileError& e) {
-    EXPECT_NE(e.reason.find("No space"), std::string::npos) << e.reason;
+    EXPECT_NE(e.reason.find(dir.Path("out")), std::string::npos) << e.reason;
+    EXPECT_NE(e.reason.find("File exists"), std::string::npos) << e.reason;
   }
+  out.reset();
+  EXPECT_EQ(ReadFile(dir.Path("out")), "someone else's");
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out"});
+}
+
+TEST(PosixFileSystem, AbandonedOutputLeavesNothing) {
+  TempDir dir;
+  PosixFileSystem fs;
+  fs.CreateOutput(dir.Path("out"))->Write("abc", 3);
+  EXPECT_TRUE(NamesIn(dir.path()).empty());
+}
+
+TEST(PosixFileSystem, CreateErrorsNameThePathAndTheReason) {
+  TempDir dir;
+  PosixFileSystem fs;
+  try {
+    fs.CreateOutput(dir.Path("no/such/out"));
+    FAIL() << "created in a missing folder";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.reason, "cannot create " + dir.Path("no/such/out") + ": No such file or directory");
+  }
+  // A folder's own name: nothing can be put in its place.
+  EXPECT_THROW(fs.CreateOutput(dir.Folder())->Close(), FileError);
+  EXPECT_TRUE(NamesIn(dir.path()).empty());
+}
+
+// A real write failure: a file-size limit makes the kernel refuse the write (EFBIG), as a full
+// disk does with ENOSPC. In a child, so that the limit stays there.
+TEST(PosixFileSystem, FailedWriteThrowsAndRemovesTheTemporaryFile) {
+  TempDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+    PosixFileSystem fs;
+    const std::string bytes(10000, 'x');
+    try {
+      auto out = fs.CreateOutput(dir.Path("out"));
+      out->Write(bytes.data(), bytes.size());
+      ::_exit(4);
+    } catch (const FileError& e) {
+      if (e.reason != "cannot write " + dir.Path("out") + ": File too large") ::_exit(5);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(NamesIn(dir.path()).empty());
+}
+
+TEST(PosixFileSystem, ExistsSeesEveryKindWithoutOpening) {
+  TempDir dir;
+  PosixFileSystem fs;
+  WriteFile(dir.Path("file"), "x");
+  ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink(dir.Path("nowhere"), dir.Path("dangling"));
+  EXPECT_TRUE(fs.Exists(dir.Path("file")));
+  EXPECT_TRUE(fs.Exists(dir.path()));
+  EXPECT_TRUE(fs.Exists(dir.Path("fifo")));  // no writer: an open would block
+  EXPECT_TRUE(fs.Exists(dir.Path("dangling")));
+  EXPECT_TRUE(fs.Exists("/dev/null"));
+  EXPECT_FALSE(fs.Exists(dir.Path("missing")));
+  EXPECT_FALSE(fs.IsRegularFile(dir.Path("fifo")));
+  EXPECT_FALSE(fs.IsDirectory(dir.Path("fifo")));
+}
+
+// The kernel reads a path only up to its first NUL: "out\0x" would write "out".
+TEST(PosixFileSystem, PathWithNulNamesNothing) {
+  TempDir dir;
+  PosixFileSystem fs;
+  WriteFile(dir.Path("out"), "old");
+  const std::string with_nul = dir.Path("out") + std::string("\0x", 2);
+  EXPECT_FALSE(fs.IsRegularFile(with_nul));
+  EXPECT_FALSE(fs.Exists(with_nul));
+  EXPECT_FALSE(fs.CreateDirectory(with_nul));
+  EXPECT_THROW(fs.CreateOutput(with_nul), FileError);
+  EXPECT_THROW(fs.OpenInput(with_nul), FileError);
+  EXPECT_THROW(fs.RenameNoReplace(dir.Path("out"), with_nul), FileError);
+  EXPECT_EQ(ReadFile(dir.Path("out")), "old");
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out"});
 }
 
 }  // namespace

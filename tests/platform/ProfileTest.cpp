@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "platform/Profile.h"
+#include "../support/TempDir.h"
+#include "../support/Unprivileged.h"
+#include "platform/posix/AsciiText.h"
+#include "platform/services/Profile.h"
 
 namespace sorbit::platform {
 namespace {
@@ -222,10 +224,120 @@ TEST(ProfileWriteText, ValueWrittenAsGivenAndReadBack) {
   }
 }
 
-TEST(ProfileWriteText, RefusesWhatWouldBreakTheFile) {
-  EXPECT_FALSE(SetProfileStringInText("", "S", "k", "a\nb=c"));
-  EXPECT_FALSE(SetProfileStringInText("", "S", "k", "a\rb"));
-  EXPECT_FALSE(SetProfileStringInText("", "S", "k", std::string("a\0b", 3)));
+TEST(ProfileWriteText, ValueEndsAtItsFirstLineBreakAndKeepsNul) {
+  struct Case {
+    std::string value, stored;
+  };
+  const std::vector<Case> cases = {
+      {"a\nb=c", "a"},
+      {"a\rb", "a"},
+      {"a\r\n[T]\r\nk=2", "a"},
+      {"\n", ""},
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+      {std::string("/usr/bin/x\0y", 12), std::string("/usr/bin/x\0y", 12)}};
+  for (const Case& c : cases) {
+    const std::optional<std::string> content =
+        SetProfileStringInText("[S]\nk=old\n", "S", "k", c.value);
+    ASSERT_TRUE(content.has_value());
+    EXPECT_EQ(*content, "[S]\nk=" + c.stored + "\n");
+    EXPECT_EQ(GetProfileStringFromText(*content, "S", "k", "<d>"), c.stored);
+  }
+}
+
+// Bytes that are not UTF-8 (Shift-JIS, a lone continuation byte, U+FFFD's own bytes) and a
+// NUL read as they stand and, written back unchanged, leave the file byte for byte.
+TEST(ProfileWriteText, UnchangedValuesAreWrittenBackByteForByte) {
+  const std::vector<std::string> values = {
+      "\x82\xA0",     "/tmp/\x82\xA0\x95\x5C",          "\x80\xFF\xFE",
+      "\xEF\xBF\xBD", std::string("/usr/bin/x\0y", 12), std::string("\0", 1)};
+  for (const std::string& value : values) {
+    const std::string file =
+        "[LogFld]\r\nsfv=" + value + "\r\n[CnvSettings]\r\nPrefix=" + value + "\r\n";
+    const std::string read = GetProfileStringFromText(file, "LogFld", "sfv", "<d>");
+    EXPECT_EQ(read, value);
+    const std::optional<std::string> written = SetProfileStringInText(file, "LogFld", "sfv", read);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(*written, file);
+    EXPECT_EQ(*SetProfileStringInText(file, "CnvSettings", "Prefix", read), file);
+  }
+}
+
+// CR alone ends a line as LF and CR LF do, in any mixture; a line the writer adds ends as the
+// file's first line does.
+TEST(ProfileReadText, EveryLineEndSplitsLines) {
+  for (const std::string eol : {"\r", "\n", "\r\n"}) {
+    const std::string file = "[A]" + eol + "k=1" + eol + "[B]" + eol + "m=2" + eol;
+    EXPECT_EQ(GetProfileStringFromText(file, "A", "k", "<d>"), "1") << "line end " << eol.size();
+    EXPECT_EQ(GetProfileStringFromText(file, "B", "m", "<d>"), "2");
+    EXPECT_EQ(GetProfileStringFromText(file, "A", "m", "<d>"), "<d>");
+  }
+  const std::string mixed = "[A]\rk=1\r\n[B]\nm=2\rn=3";
+  EXPECT_EQ(GetProfileStringFromText(mixed, "A", "k", "<d>"), "1");
+  EXPECT_EQ(GetProfileStringFromText(mixed, "B", "m", "<d>"), "2");
+  EXPECT_EQ(GetProfileStringFromText(mixed, "B", "n", "<d>"), "3");
+}
+
+TEST(ProfileWriteText, CrOnlyFileStaysCrOnly) {
+  const std::string before = "[A]\rk=1\r[B]\rm=2\r";
+  EXPECT_EQ(*SetProfileStringInText(before, "A", "k", "9"), "[A]\rk=9\r[B]\rm=2\r");
+  EXPECT_EQ(*SetProfileStringInText(before, "A", "n", "3"), "[A]\rk=1\rn=3\r[B]\rm=2\r");
+  EXPECT_EQ(*SetProfileStringInText(before, "C", "p", "4"), "[A]\rk=1\r[B]\rm=2\r[C]\rp=4\r");
+  EXPECT_EQ(*SetProfileStringInText("[A]\rk=1", "C", "p", "4"), "[A]\rk=1\r[C]\rp=4\r");
+  // Every key written on its own, as a close does, into a CR-only file that holds none.
+  std::string content = "; mine\r";
+  for (const char* key : {"tekuri", "sfv"})
+    content = *SetProfileStringInText(content, "LogFld", key, "x");
+  content = *SetProfileStringInText(content, "Tool", "Path", "");
+  EXPECT_EQ(content, "; mine\r[LogFld]\rtekuri=x\rsfv=x\r[Tool]\rPath=\r");
+}
+
+// A key added in a CR-only file after a line that ends in LF, with an empty LF line after it,
+// must not end in CR: that CR would pair with the next LF and swallow the empty line.
+TEST(ProfileWriteText, AddedLineNeverPairsWithItsNeighbours) {
+  EXPECT_EQ(*SetProfileStringInText("[A]\rk=1\n\n[B]\r", "A", "n", "2"), "[A]\rk=1\nn=2\n\n[B]\r");
+  EXPECT_EQ(*SetProfileStringInText("[A]\nk=1\r\n[B]\n", "A", "n", "2"),
+            "[A]\nk=1\r\nn=2\r\n[B]\n");
+}
+
+// Random files over the bytes that matter to the format: after one write, the key reads back
+// as written and every other key of every section reads as before.
+TEST(ProfileWriteText, OneWriteChangesOneKeyOnly) {
+  const std::string alphabet = std::string("[]=;\r\n\r\n AkKSs\x82\xA0") + std::string(1, '\0');
+  const std::vector<std::string> names = {"A", "k", "K", "S", "s", "kS"};
+  uint64_t state = 0x9E3779B97F4A7C15ull;
+  const auto next = [&state](uint64_t bound) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state % bound;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string content;
+    for (uint64_t i = next(40); i > 0; --i) content.push_back(alphabet[next(alphabet.size())]);
+    const std::string& section = names[next(names.size())];
+    const std::string& key = names[next(names.size())];
+    std::string value;
+    for (uint64_t i = next(6); i > 0; --i) value.push_back("ak\x82\xA0=;"[next(6)]);
+    const std::optional<std::string> updated = SetProfileStringInText(content, section, key, value);
+    ASSERT_TRUE(updated.has_value());
+    ASSERT_EQ(GetProfileStringFromText(*updated, section, key, "<none>"), value)
+        << "content " << ::testing::PrintToString(content);
+    for (const std::string& other_section : names) {
+      for (const std::string& other_key : names) {
+        if (EqualsIgnoringAsciiCase(other_section, section) &&
+            EqualsIgnoringAsciiCase(other_key, key))
+          continue;
+        ASSERT_EQ(GetProfileStringFromText(*updated, other_section, other_key, "<none>"),
+                  GetProfileStringFromText(content, other_section, other_key, "<none>"))
+            << "content " << ::testing::PrintToString(content) << " set " << section << "/" << key;
+      }
+    }
+  }
+}
+
+TEST(ProfileWriteText, RefusesNamesThatReadingWouldNotFindAgain) {
+  EXPECT_FALSE(SetProfileStringInText("", "S", std::string("k\0", 2), "v"));
+  EXPECT_FALSE(SetProfileStringInText("", "S\rT", "k", "v"));
   EXPECT_FALSE(SetProfileStringInText("", "S]", "k", "v"));
   EXPECT_FALSE(SetProfileStringInText("", "S\n[T", "k", "v"));
   EXPECT_FALSE(SetProfileStringInText("", "S", "", "v"));
@@ -293,12 +405,20 @@ TEST(ProfileWriteFile, MissingFolderFails) {
   EXPECT_FALSE(std::filesystem::exists(dir / "no"));
 }
 
-TEST(ProfileWriteFile, RefusedValueLeavesFileIntact) {
+TEST(ProfileWriteFile, RefusedKeyLeavesFileIntact) {
   TempDir dir;
   std::string path = dir / "s.ini";
   WriteFile(path, "[S]\nk=1\n");
-  EXPECT_FALSE(WritePrivateProfileString("S", "k", "a\n[T]", path));
+  EXPECT_FALSE(WritePrivateProfileString("S", "k\n[T]", "v", path));
   EXPECT_EQ(ReadFile(path), "[S]\nk=1\n");
+}
+
+TEST(ProfileWriteFile, ValueWithALineBreakCannotAddLines) {
+  TempDir dir;
+  std::string path = dir / "s.ini";
+  WriteFile(path, "[S]\nk=1\n");
+  EXPECT_TRUE(WritePrivateProfileString("S", "k", "a\n[T]", path));
+  EXPECT_EQ(ReadFile(path), "[S]\nk=a\n");
 }
 
 TEST(ProfileWriteFile, ReadOnlyFileFailsAndStaysIntact) {

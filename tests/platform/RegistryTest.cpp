@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "TempDir.h"
-#include "platform/Registry.h"
+#include "../support/TempDir.h"
+#include "platform/services/Registry.h"
 
 namespace sorbit::platform {
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "platform/ProgramFile.h"
-#include "platform/Version.h"
-#include "platform/VersionBlock.h"
+#include "../support/TempDir.h"
+#include "platform/services/ProgramFile.h"
+#include "platform/services/Version.h"
+#include "platform/services/VersionBlock.h"
 
 namespace sorbit::platform {
 namespace {

@@ -569,6 +569,51 @@ TEST_F(MainFormTest, AFailingWriteKeepsTheWindowOpenAndCanBeRetried) {
   EXPECT_NE(ReadFile(dir.Path("folder.ini")).find("[Tool]"), std::string::npos);
 }
 
+// ---- Settings values are bytes ------------------------------------------------------------
+
+// A NUL in a value is a byte like any other: it is loaded, and the close writes it back.
+TEST_F(MainFormTest, ANulInAValueNeverTrapsTheClose) {
+  const std::string path_line = std::string("Path=/usr/bin/x\0y\n", 18);
+  const std::string prefix_line = std::string("Prefix=a\0b\n", 11);
+  WriteIni("[Tool]\n" + path_line + "[CnvSettings]\n" + prefix_line);
+  auto form = OpenShown();
+  EXPECT_EQ(form->ToolPath, std::string("/usr/bin/x\0y", 12));
+  ASSERT_TRUE(form->close());
+  EXPECT_TRUE(dialogs.boxes.empty());
+  const std::string written = ReadFile(Ini());
+  EXPECT_NE(written.find(path_line), std::string::npos);
+  EXPECT_NE(written.find(prefix_line), std::string::npos);
+}
+
+TEST_F(MainFormTest, ANulTypedIntoThePrefixIsWrittenAndTheCloseSucceeds) {
+  auto form = OpenShown();
+  form->PrefixEdt->setText(QStringLiteral("p") + QChar(u'\0') + QStringLiteral("q"));
+  ASSERT_TRUE(form->close());
+  EXPECT_NE(ReadFile(Ini()).find(std::string("Prefix=p\0q\n", 11)), std::string::npos);
+}
+
+// Shift-JIS bytes (an old settings file, a folder named in Shift-JIS), invalid UTF-8 and the
+// bytes of U+FFFD itself: a close that changes nothing leaves the file byte for byte.
+TEST_F(MainFormTest, ValuesTheUserDidNotChangeAreWrittenBackByteForByte) {
+  const std::string file =
+      "[LogFld]\r\ntekuri=/logs/\x82\xA0\x95\x5C/\r\nsfv=/tmp/\x82\xA0\x95\x5C\r\n"
+      "[CnvSettings]\r\nAddMsgNo=1\r\nDivEMail=1\r\nUseEMail4ID=0\r\nUsePrefix=1\r\n"
+      "ChgExt=1\r\nPrefix=\x82\xA0\xFF\r\nExtension=.\xEF\xBF\xBD\x80\r\n"
+      "[Tool]\r\nPath=/opt/\x83\x41/viewer\r\n";
+  WriteIni(file);
+  auto form = OpenShown();
+  ASSERT_TRUE(form->close());
+  EXPECT_EQ(ReadFile(Ini()), file);
+}
+
+TEST_F(MainFormTest, AValueTheUserChangedIsWrittenInUtf8) {
+  WriteIni("[CnvSettings]\nPrefix=\x82\xA0\n");
+  auto form = OpenShown();
+  form->PrefixEdt->setText(QStringLiteral("新"));
+  ASSERT_TRUE(form->close());
+  EXPECT_NE(ReadFile(Ini()).find("Prefix=\xE6\x96\xB0\n"), std::string::npos);
+}
+
 // ---- The viewer's registry entry ---------------------------------------------------------
 
 class RegistryTest : public MainFormTest {
@@ -814,6 +859,20 @@ TEST_F(RunTest, TheProgressDialogIsShownPerFileAndTheWindowActivatedAfter) {
 }
 
 // The window writes what the command-line converter writes for the same log and options.
+// The run works in the folder the settings name, whatever bytes its name is made of.
+TEST_F(RunTest, AFolderNamedInShiftJisIsTheFolderTheOutputsGoTo) {
+  const std::string folder = dir.Path("\x82\xA0\x95\x5C");
+  std::filesystem::create_directory(folder);
+  WriteIni("[LogFld]\nsfv=" + folder + "\n");
+  auto shiftjis_form = OpenShown();
+  dialogs.open_results.push_back(ScriptedDialogs::Chosen({In("general.log")}));
+  shiftjis_form->OpnFileBtnClick();
+  shiftjis_form->ExecBtnClick();
+  EXPECT_TRUE(std::filesystem::exists(folder + "/svfgeneral.log"));
+  ASSERT_FALSE(dialogs.boxes.empty());
+  EXPECT_NE(dialogs.boxes.back().text.find(folder), std::string::npos);
+}
+
 TEST_F(RunTest, WritesTheSameBytesAsTekuri2svf) {
   std::string log;
   for (int i = 1; i <= 40; ++i) {

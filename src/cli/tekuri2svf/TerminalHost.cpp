@@ -61,6 +61,8 @@ void TerminalHost::ReportError(std::string_view text) {
   std::fprintf(err_, "%s: %s\n", program_.c_str(), PlainLines(text).c_str());
 }
 
+void TerminalHost::ReportSaveError(std::string_view detail) { ReportError(detail); }
+
 void TerminalHost::ShowProgress() { last_draw_ = {}; }
 
 void TerminalHost::SetProgress(const ProgressInfo& progress) {

@@ -30,6 +30,8 @@ class TerminalHost final : public ConversionHost {
   void SetProgress(const ProgressInfo& progress) override;
   void CloseProgress() override;
   void PrefixTurnedOn(std::string_view prefix) override;
+  // One line on stderr naming the file and the reason, before the save error's own line.
+  void ReportSaveError(std::string_view detail) override;
 
  private:
   void ClearProgressLine();

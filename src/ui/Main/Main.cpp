@@ -1,3 +1,5 @@
+// The converter window's behaviour: creation and settings, the control rules, the file
+// dialogs, the conversion run, and the picture's version message and viewer launch.
 #include "ui/Main/Main.h"
 
 #include <QApplication>
@@ -17,11 +19,11 @@
 
 #include "convert/Paths.h"
 #include "convert/ReplyNo.h"
-#include "platform/Launch.h"
-#include "platform/PosixFileSystem.h"
-#include "platform/Profile.h"
-#include "platform/ProgramFile.h"
-#include "platform/Registry.h"
+#include "platform/filesystem/PosixFileSystem.h"
+#include "platform/services/Launch.h"
+#include "platform/services/Profile.h"
+#include "platform/services/ProgramFile.h"
+#include "platform/services/Registry.h"
 #include "ui/Dialogs/QtDialogs.h"
 #include "ui/RunningDlg/RunningDlg.h"
 #include "ui/Widgets/Fonts.h"
@@ -36,9 +38,6 @@ static void LoadResources() { Q_INIT_RESOURCE(ui); }
 using sorbit::MessageAnswer;
 using sorbit::MessageButtons;
 using sorbit::MessageKind;
-using sorbit::ui::FileNameFromQt;
-using sorbit::ui::FileNameToQt;
-using sorbit::ui::ToQt;
 
 namespace sorbit::ui {
 
@@ -91,8 +90,6 @@ constexpr char kViewerValue[] = "SHOWPC";
 constexpr char kCredit[] = "Linux 版: Sorbit 開発チーム (Qt 6 Widgets)";
 
 std::string AppTitle() { return QApplication::applicationDisplayName().toStdString(); }
-
-std::string TextOf(const QLineEdit* edit) { return FileNameFromQt(edit->text()); }
 
 // The folder of a path, with its final "/"; empty when the path has none.
 std::string FolderOf(const std::string& path) { return std::string(sorbit::FolderPart(path)); }
@@ -155,7 +152,7 @@ class TMainForm::RunHost : public sorbit::ConversionHost {
   }
   void PrefixTurnedOn(std::string_view prefix) override {
     form_.UsePrefixChkBox->setChecked(true);
-    form_.PrefixEdt->setText(ToQt(prefix));
+    form_.SetTextOf(form_.PrefixEdt, std::string(prefix));
   }
 
  private:
@@ -273,7 +270,9 @@ void TMainForm::FormCreate() {
   SaveFileBtn->setToolTip(sorbit::ui::MessageToQt(kSaveFileBtnHint));
   // A failing step skips the ones after it; the window still opens and works.
   Guarded([this] {
-    SettingsPath = platform::SettingsPathFor(program_path_, arguments_);
+    const platform::SettingsPlace place = platform::SettingsPlaceFor(program_path_, arguments_);
+    SettingsPath = place.path;
+    settings_folder_to_make_ = place.folder_to_make;
     LoadSettings();
     FindToolPath();
     SetImage1Hint();
@@ -284,7 +283,7 @@ void TMainForm::LoadSettings() {
   const std::string& path = SettingsPath;
   tekuri_folder_ = platform::GetPrivateProfileString("LogFld", "tekuri", "", path);
   OpenDialog1.start_folder = tekuri_folder_;
-  SaveDirEdt->setText(FileNameToQt(platform::GetPrivateProfileString("LogFld", "sfv", "", path)));
+  SetTextOf(SaveDirEdt, platform::GetPrivateProfileString("LogFld", "sfv", "", path));
   // Each box starts unchecked, so a true value runs the box's click rule; the order makes
   // DivEMail decide before UseEMail4ID, and UsePrefix before the prefix text.
   AddMsgNumChkBox->setChecked(platform::ReadProfileBool("CnvSettings", "AddMsgNo", true, path));
@@ -292,10 +291,8 @@ void TMainForm::LoadSettings() {
   EAddrIDChkBox->setChecked(platform::ReadProfileBool("CnvSettings", "UseEMail4ID", false, path));
   UsePrefixChkBox->setChecked(platform::ReadProfileBool("CnvSettings", "UsePrefix", true, path));
   ChgExtChkBox->setChecked(platform::ReadProfileBool("CnvSettings", "ChgExt", false, path));
-  PrefixEdt->setText(
-      FileNameToQt(platform::GetPrivateProfileString("CnvSettings", "Prefix", "svf", path)));
-  ExtEdt->setText(
-      FileNameToQt(platform::GetPrivateProfileString("CnvSettings", "Extension", ".log", path)));
+  SetTextOf(PrefixEdt, platform::GetPrivateProfileString("CnvSettings", "Prefix", "svf", path));
+  SetTextOf(ExtEdt, platform::GetPrivateProfileString("CnvSettings", "Extension", ".log", path));
   ToolPath = platform::GetPrivateProfileString("Tool", "Path", "", path);
 }
 
@@ -323,6 +320,8 @@ void TMainForm::SetImage1Hint() {
 
 void TMainForm::FormClose() {
   const std::string& path = SettingsPath;
+  // A missing user settings folder is made here; if that fails, the first write says so.
+  if (!settings_folder_to_make_.empty()) platform::MakeSettingsFolder(settings_folder_to_make_);
   // Every key on its own, in this order; the first that fails stops the save.
   const auto write = [&path](const char* section, const char* key, const std::string& value) {
     if (!platform::WritePrivateProfileString(section, key, value, path))
@@ -416,7 +415,7 @@ void TMainForm::OpnFileBtnClick() {
       OpenDialog1FileName = result.paths.front();
       tekuri_folder_ = FolderOf(OpenDialog1FileName);
       OpenDialog1.start_folder = tekuri_folder_;
-      if (SaveDirEdt->text().isEmpty()) SaveDirEdt->setText(FileNameToQt(tekuri_folder_));
+      if (SaveDirEdt->text().isEmpty()) SetTextOf(SaveDirEdt, tekuri_folder_);
     } else if (result.error_code == sorbit::ui::kOpenDialogBufferTooSmall) {
       Message(MessageKind::Error, MessageButtons::Ok, kTooManyFiles);
     }
@@ -427,8 +426,7 @@ void TMainForm::SaveFileBtnClick() {
   Guarded([this] {
     SaveDialog1.file_name = "svfDummy.log";
     const sorbit::ui::SaveFileResult result = dialogs_->SaveFile(SaveDialog1);
-    SaveDirEdt->setText(
-        FileNameToQt(result.accepted ? FolderOf(result.path) : SaveDialog1.start_folder));
+    SetTextOf(SaveDirEdt, result.accepted ? FolderOf(result.path) : SaveDialog1.start_folder);
   });
 }
 

@@ -1,7 +1,8 @@
 // The converter window: the program's only working window.
 //
 // It gathers what a conversion needs (log files, output folder, file-name prefix and
-// extension, three message options), keeps them in the settings file beside the program,
+// extension, three message options), keeps them in the settings file (beside the program,
+// or in the user's settings folder when the program's folder cannot be written),
 // hands them to the conversion run when the convert button is pressed, and carries the
 // picture that starts the SHOWPC viewer (left button) or shows the version (right button).
 //
@@ -20,6 +21,7 @@
 #include "SjisRegExp/SjisRegExp.h"
 #include "convert/ConversionRun.h"
 #include "ui/Dialogs/Dialogs.h"
+#include "ui/Main/ByteTexts.h"
 
 namespace Ui {
 class TMainForm;
@@ -139,6 +141,9 @@ class TMainForm : public QWidget {
   sorbit::MessageAnswer Message(sorbit::MessageKind kind, sorbit::MessageButtons buttons,
                                 std::string_view text);
   void Error(std::string_view text);
+  // The value of a line edit as bytes; what the window set is given back byte for byte.
+  std::string TextOf(const QLineEdit* edit) const { return byte_texts_.Get(edit); }
+  void SetTextOf(QLineEdit* edit, std::string bytes) { byte_texts_.Set(edit, std::move(bytes)); }
   // Runs a handler body; an exception it lets through goes to the standard error box.
   template <typename Body>
   void Guarded(Body&& body);
@@ -149,6 +154,9 @@ class TMainForm : public QWidget {
   std::vector<std::string> arguments_;
   std::string program_path_;
   std::string tekuri_folder_;  // LogFld/tekuri: loaded, then the folder of the last choice
+  // The user's settings folder when SettingsPath lies in it, made before the first write.
+  std::string settings_folder_to_make_;
+  sorbit::ui::ByteTexts byte_texts_;
   TRunningDlgFrm* running_dialog_ = nullptr;
   std::unique_ptr<sorbit::ui::RunInputBlocker> input_blocker_;
   bool running_ = false;

@@ -4,11 +4,18 @@
 // A profile file is a text file of section lines ("[name]") each followed by key lines
 // ("key=value"). Sections and keys are found without regard to ASCII letter case; the
 // first section and the first key of a name count. Lines that begin with ";" are comments.
-// Text is bytes: nothing is converted, only ASCII letters are folded for matching.
+// Text is bytes: nothing is converted, only ASCII letters are folded for matching. A line
+// ends at CR LF, LF or a lone CR (platform/posix/TextLines.h).
 //
 // Reading never fails: a missing or unreadable file, section or key gives the default.
 // Writing changes one key and keeps every other byte of the file, the places of existing
-// keys and the file's own line ends (CR LF stays CR LF; a new file gets LF).
+// keys and the file's own line ends: lines it adds end as the file's first line does
+// (CR LF, LF or CR); a new file gets LF.
+//
+// Values are bytes, whatever their encoding (Shift-JIS from an old settings file, invalid
+// UTF-8), and a NUL is a byte like any other: a value read and written back unchanged is
+// written byte for byte. Only a line break cannot be part of a value's line, so a value is
+// stored up to its first CR or LF, which is exactly what reading that line gives back.
 #pragma once
 
 #include <cstddef>
@@ -29,10 +36,11 @@ inline constexpr std::size_t kProfileValueLimit = 1023;
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view default_value, const std::string& path);
 
-// Sets `key` of `section` in the file at `path` to `value`, creating the file, section or
-// key as needed. Returns false on any failure: the folder or file cannot be written, the
-// path names a directory, or section, key or value hold a line break or NUL (they would
-// break the file's structure). A failed write leaves the existing file as it was.
+// Sets `key` of `section` in the file at `path` to `value` (up to its first line break),
+// creating the file, section or key as needed. Returns false on any failure: the folder or
+// file cannot be written, the path names a directory, or section or key hold a line break
+// or NUL (reading would not find them again). A failed write leaves the existing file as it
+// was. Whatever the value holds, it never makes the write fail.
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path);
 
@@ -53,7 +61,7 @@ bool ReadProfileBool(std::string_view section, std::string_view key, bool defaul
 // for the fuzzer.
 std::string GetProfileStringFromText(std::string_view content, std::string_view section,
                                      std::string_view key, std::string_view default_value);
-// Returns the new content, or nullopt when section, key or value cannot be stored.
+// Returns the new content, or nullopt when section or key cannot be stored.
 std::optional<std::string> SetProfileStringInText(std::string_view content,
                                                   std::string_view section, std::string_view key,
                                                   std::string_view value);

@@ -1,4 +1,6 @@
-#include "platform/Profile.h"
+// Profile files by hand: finding sections and keys in a file's lines, and changing one key
+// while every other byte stays.
+#include "platform/services/Profile.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -9,7 +11,9 @@
 #include <climits>
 #include <vector>
 
-#include "platform/AsciiText.h"
+#include "platform/posix/AsciiText.h"
+#include "platform/posix/PosixFile.h"
+#include "platform/posix/TextLines.h"
 
 namespace sorbit::platform {
 namespace {
@@ -24,33 +28,6 @@ std::string_view TrimBlanks(std::string_view text) {
 
 std::string CutToLimit(std::string_view text) {
   return std::string(text.substr(0, kProfileValueLimit));
-}
-
-// One line of a profile file. `text` excludes the line end; `end` is the offset just past
-// the line end (LF or CR LF), or the end of the content for a last line without one.
-struct Line {
-  std::size_t begin = 0;
-  std::string_view text;
-  std::size_t end = 0;
-  bool has_line_end = false;
-};
-
-std::vector<Line> SplitLines(std::string_view content) {
-  std::vector<Line> lines;
-  std::size_t pos = 0;
-  while (pos < content.size()) {
-    Line line;
-    line.begin = pos;
-    std::size_t lf = content.find('\n', pos);
-    std::size_t text_end = (lf == std::string_view::npos) ? content.size() : lf;
-    line.end = (lf == std::string_view::npos) ? content.size() : lf + 1;
-    line.has_line_end = lf != std::string_view::npos;
-    if (line.has_line_end && text_end > pos && content[text_end - 1] == '\r') --text_end;
-    line.text = content.substr(pos, text_end - pos);
-    lines.push_back(line);
-    pos = line.end;
-  }
-  return lines;
 }
 
 // The section name of a section line, or nullopt for any other line.
@@ -82,7 +59,7 @@ struct SectionPlace {
   std::size_t end = 0;
 };
 
-std::optional<SectionPlace> FindSection(const std::vector<Line>& lines, std::string_view name) {
+std::optional<SectionPlace> FindSection(const std::vector<TextLine>& lines, std::string_view name) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::optional<std::string_view> found = SectionName(lines[i].text);
     if (!found || !EqualsIgnoringAsciiCase(*found, name)) continue;
@@ -93,7 +70,7 @@ std::optional<SectionPlace> FindSection(const std::vector<Line>& lines, std::str
   return std::nullopt;
 }
 
-std::optional<std::size_t> FindKey(const std::vector<Line>& lines, const SectionPlace& section,
+std::optional<std::size_t> FindKey(const std::vector<TextLine>& lines, const SectionPlace& section,
                                    std::string_view key) {
   for (std::size_t i = section.header + 1; i < section.end; ++i) {
     std::optional<KeyLine> parsed = ParseKeyLine(lines[i].text);
@@ -115,95 +92,17 @@ bool HoldsLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// The line end an edit adds: the file's own (that of its first line), LF for a new file.
-std::string_view LineEndOf(std::string_view content) {
-  std::size_t lf = content.find('\n');
-  if (lf != std::string_view::npos && lf > 0 && content[lf - 1] == '\r') return "\r\n";
-  return "\n";
-}
-
-// ---- file handling ----
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { Reset(); }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void Reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  // Closes and reports whether the close itself succeeded (a late write error shows here).
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool ReadAll(int fd, std::string& out) {
-  out.clear();
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (got == 0) return true;
-    out.append(buffer, static_cast<std::size_t>(got));
-  }
-}
-
-bool WriteAllAt(int fd, std::string_view data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t put = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (put == 0) return false;
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
-// Reads a regular file whole. A FIFO or device is not a profile file and is never read
-// (opening it non-blocking keeps a FIFO without writer from hanging us).
-std::optional<std::string> ReadRegularFile(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.valid()) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  std::string content;
-  if (!ReadAll(fd.get(), content)) return std::nullopt;
-  return content;
-}
-
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string FileNameOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+// What a key line can hold of a value: everything up to its first line break, which is also
+// what reading the line gives back. A NUL is a byte like any other.
+std::string_view StorablePart(std::string_view value) {
+  return value.substr(0, value.find_first_of("\r\n"));
 }
 
 // Creates a file that did not exist. A half-written file is removed again.
 bool WriteNewFile(const std::string& path, std::string_view content) {
-  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd.valid()) return false;
-  if (!WriteAllAt(fd.get(), content) || !fd.Close()) {
+  if (WriteAll(fd.get(), content) != 0 || fd.Close() != 0) {
     ::unlink(path.c_str());
     return false;
   }
@@ -216,25 +115,27 @@ bool WriteNewFile(const std::string& path, std::string_view content) {
 // not let us create the temporary file, the content is written into it in place instead.
 bool ReplaceFile(const std::string& path, const struct stat& old_stat, int writable,
                  std::string_view content) {
-  std::string temp = FolderOf(path) + "/." + FileNameOf(path) + ".XXXXXX";
-  Fd tmp(::mkostemp(temp.data(), O_CLOEXEC));
-  if (!tmp.valid()) {
-    if (errno != EACCES && errno != EPERM) return false;
+  int error = 0;
+  std::optional<TemporaryFile> temporary = CreateTemporaryBeside(path, error);
+  if (!temporary) {
+    if (error != EACCES && error != EPERM) return false;
     // In place: the only way left. Write first, then cut, so that a shorter write
     // failure leaves at worst the old tail behind rather than an empty file.
-    if (!WriteAllAt(writable, content)) return false;
+    if (WriteAllAt(writable, content, 0) != 0) return false;
     if (::ftruncate(writable, static_cast<off_t>(content.size())) != 0) return false;
     return ::fsync(writable) == 0;
   }
-  bool ok = ::fchmod(tmp.get(), old_stat.st_mode & 07777) == 0;
+  const int fd = temporary->fd.get();
+  bool ok = ::fchmod(fd, old_stat.st_mode & 07777) == 0;
   if (ok && (old_stat.st_uid != ::geteuid() || old_stat.st_gid != ::getegid())) {
     // Keeping another owner needs privileges; a failure here is not worth refusing for.
-    [[maybe_unused]] int ignored = ::fchown(tmp.get(), old_stat.st_uid, old_stat.st_gid);
+    [[maybe_unused]] int ignored = ::fchown(fd, old_stat.st_uid, old_stat.st_gid);
   }
-  ok = ok && WriteAllAt(tmp.get(), content) && ::fsync(tmp.get()) == 0;
-  ok = tmp.Close() && ok;
-  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
+  ok = ok && WriteAll(fd, content) == 0 && ::fsync(fd) == 0;
+  ok = temporary->fd.Close() == 0 && ok;
+  // Replacing is the point here: the new content takes the settings file's place at once.
+  ok = ok && ::rename(temporary->path.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temporary->path.c_str());
   return ok;
 }
 
@@ -242,7 +143,7 @@ bool ReplaceFile(const std::string& path, const struct stat& old_stat, int writa
 
 std::string GetProfileStringFromText(std::string_view content, std::string_view section,
                                      std::string_view key, std::string_view default_value) {
-  std::vector<Line> lines = SplitLines(content);
+  std::vector<TextLine> lines = SplitLines(content);
   std::optional<SectionPlace> place = FindSection(lines, section);
   if (!place) return CutToLimit(default_value);
   std::optional<std::size_t> index = FindKey(lines, *place, key);
@@ -255,11 +156,9 @@ std::string GetProfileStringFromText(std::string_view content, std::string_view 
 std::optional<std::string> SetProfileStringInText(std::string_view content,
                                                   std::string_view section, std::string_view key,
                                                   std::string_view value) {
-  // A name that reading would not find again, or a line break that would make new lines
-  // out of a value, cannot be stored.
-  if (HoldsLineBreakOrNul(section) || HoldsLineBreakOrNul(key) || HoldsLineBreakOrNul(value)) {
-    return std::nullopt;
-  }
+  // A name that reading would not find again cannot be stored.
+  if (HoldsLineBreakOrNul(section) || HoldsLineBreakOrNul(key)) return std::nullopt;
+  value = StorablePart(value);
   if (section.find(']') != std::string_view::npos || TrimBlanks(section) != section) {
     return std::nullopt;
   }
@@ -268,15 +167,15 @@ std::optional<std::string> SetProfileStringInText(std::string_view content,
     return std::nullopt;
   }
 
-  const std::string_view eol = LineEndOf(content);
-  std::vector<Line> lines = SplitLines(content);
+  const std::string_view eol = FirstLineEnd(content, "\n");
+  std::vector<TextLine> lines = SplitLines(content);
   std::string out;
   out.reserve(content.size() + section.size() + key.size() + value.size() + 8);
 
   std::optional<SectionPlace> place = FindSection(lines, section);
   if (!place) {
     out.append(content);
-    if (!content.empty() && content.back() != '\n') out.append(eol);
+    if (!lines.empty() && lines.back().line_end.empty()) out.append(eol);
     out.append("[").append(section).append("]").append(eol);
     out.append(key).append("=").append(value).append(eol);
     return out;
@@ -285,7 +184,7 @@ std::optional<std::string> SetProfileStringInText(std::string_view content,
   std::optional<std::size_t> index = FindKey(lines, *place, key);
   if (index) {
     // Keep the key as it is spelt and spaced, and the blanks after "=".
-    const Line& line = lines[*index];
+    const TextLine& line = lines[*index];
     std::size_t value_begin = ParseKeyLine(line.text)->equals + 1;
     while (value_begin < line.text.size() && IsBlank(line.text[value_begin])) ++value_begin;
     out.append(content.substr(0, line.begin + value_begin));
@@ -300,10 +199,13 @@ std::optional<std::string> SetProfileStringInText(std::string_view content,
   for (std::size_t i = place->header + 1; i < place->end; ++i) {
     if (!TrimBlanks(lines[i].text).empty()) after = i;
   }
-  const Line& last = lines[after];
+  // The new line ends as the line before it does: after a lone CR, an LF of ours could pair
+  // with the CR of the next line, or a CR of ours with its LF, and change the lines around.
+  const TextLine& last = lines[after];
+  const std::string_view key_eol = last.line_end.empty() ? eol : last.line_end;
   out.append(content.substr(0, last.end));
-  if (!last.has_line_end) out.append(eol);
-  out.append(key).append("=").append(value).append(eol);
+  if (last.line_end.empty()) out.append(eol);
+  out.append(key).append("=").append(value).append(key_eol);
   out.append(content.substr(last.end));
   return out;
 }
@@ -339,14 +241,14 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
 
   // The file must be writable itself: replacing a read-only file through its folder would
   // overrule the protection the user gave it.
-  Fd writable(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+  FileDescriptor writable(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
   if (!writable.valid()) return false;
   std::optional<std::string> old = ReadRegularFile(target);
   if (!old) return false;
   std::optional<std::string> updated = SetProfileStringInText(*old, section, key, value);
   if (!updated) return false;
   if (!ReplaceFile(target, st, writable.get(), *updated)) return false;
-  return writable.Close();
+  return writable.Close() == 0;
 }
 
 std::optional<int32_t> ParseProfileInteger(std::string_view text) {

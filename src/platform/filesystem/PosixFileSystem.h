@@ -1,6 +1,9 @@
-// The file-system services of a conversion run on POSIX: regular-file and directory tests,
-// modification time in local time at two-second resolution, one-level directory creation,
-// a rename that never replaces its target, and reading and writing with every error reported.
+// The engine's file-system adapter: FileSystem (convert/FileSystem.h) on POSIX. Regular-file
+// and directory tests, modification time in local time at two-second resolution, one-level
+// directory creation, a rename that never replaces its target, reading with every error
+// reported, and outputs written into a temporary file beside their name that a rename which
+// never replaces puts in place once they are whole (so a kill or a full disk never leaves a
+// truncated file under an output's name). A path holding a NUL byte names nothing here.
 #pragma once
 
 #include "convert/FileSystem.h"
@@ -11,6 +14,7 @@ class PosixFileSystem final : public FileSystem {
  public:
   bool IsRegularFile(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
+  bool Exists(const std::string& path) override;
   LocalTime ModificationTime(const std::string& path) override;
   bool CreateDirectory(const std::string& path) override;
   bool RenameNoReplace(const std::string& from, const std::string& to) override;

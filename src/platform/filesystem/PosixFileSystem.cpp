@@ -1,16 +1,18 @@
-#include "platform/PosixFileSystem.h"
+// The engine's file system on POSIX: stat-based tests, the backup rename, and outputs that
+// appear under their names only once they are whole.
+#include "platform/filesystem/PosixFileSystem.h"
 
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+
+#include "platform/posix/PosixFile.h"
 
 namespace sorbit::platform {
 
@@ -22,32 +24,13 @@ FileError Errno(std::string_view what, const std::string& path, int error) {
   return FileError{std::move(reason)};
 }
 
-// Closes a descriptor exactly once, on every path.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd& operator=(Fd&&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now and returns the error of close(2), 0 when it succeeded.
-  int Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
+// A path the kernel would read only up to its first NUL names another file than the one
+// asked for: such a path names nothing.
+bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
 class PosixInputFile final : public InputFile {
  public:
-  PosixInputFile(Fd fd, std::string path, const struct stat& st)
+  PosixInputFile(FileDescriptor fd, std::string path, const struct stat& st)
       : fd_(std::move(fd)),
         path_(std::move(path)),
         size_(st.st_size),
@@ -64,39 +47,48 @@ class PosixInputFile final : public InputFile {
   long long Size() const override { return size_; }
   bool IsSameFile(const std::string& path) const override {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
+    return !HoldsNul(path) && ::stat(path.c_str(), &st) == 0 && st.st_dev == dev_ &&
+           st.st_ino == ino_;
   }
 
  private:
-  Fd fd_;
+  FileDescriptor fd_;
   std::string path_;
   long long size_;
   dev_t dev_;
   ino_t ino_;
 };
 
+// An output written into a temporary file beside its final name. Close puts it in place with
+// a rename that never replaces; until then, and after any failure, the final name is
+// untouched and the temporary file is removed when the object goes.
 class PosixOutputFile final : public OutputFile {
  public:
-  PosixOutputFile(Fd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+  PosixOutputFile(TemporaryFile temporary, std::string path)
+      : temporary_(std::move(temporary)), path_(std::move(path)) {}
+  PosixOutputFile(const PosixOutputFile&) = delete;
+  PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+  ~PosixOutputFile() override {
+    if (!committed_) ::unlink(temporary_.path.c_str());
+  }
 
   void Write(const char* data, std::size_t size) override {
-    while (size > 0) {
-      const ssize_t put = ::write(fd_.get(), data, size);
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        throw Errno("cannot write", path_, errno);
-      }
-      data += put;
-      size -= static_cast<std::size_t>(put);
-    }
+    if (const int error = WriteAll(temporary_.fd.get(), std::string_view(data, size)); error != 0)
+      throw Errno("cannot write", path_, error);
   }
   void Close() override {
-    if (const int error = fd_.Close(); error != 0) throw Errno("cannot close", path_, error);
+    if (committed_) return;
+    if (const int error = temporary_.fd.Close(); error != 0)
+      throw Errno("cannot write", path_, error);
+    if (const int error = RenameNoReplace(temporary_.path, path_); error != 0)
+      throw Errno("cannot write", path_, error);
+    committed_ = true;
   }
 
  private:
-  Fd fd_;
+  TemporaryFile temporary_;
   std::string path_;
+  bool committed_ = false;
 };
 
 }  // namespace
@@ -110,48 +102,42 @@ LocalTime ToLocalTime(long long seconds) {
 
 bool PosixFileSystem::IsRegularFile(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return !HoldsNul(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool PosixFileSystem::IsDirectory(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !HoldsNul(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PosixFileSystem::Exists(const std::string& path) {
+  struct stat st;
+  return !HoldsNul(path) && ::lstat(path.c_str(), &st) == 0;
 }
 
 LocalTime PosixFileSystem::ModificationTime(const std::string& path) {
   struct stat st;
+  if (HoldsNul(path)) throw Errno("cannot read the time of", path, EINVAL);
   if (::stat(path.c_str(), &st) != 0) throw Errno("cannot read the time of", path, errno);
   return ToLocalTime(st.st_mtim.tv_sec);
 }
 
 bool PosixFileSystem::CreateDirectory(const std::string& path) {
-  return ::mkdir(path.c_str(), 0777) == 0;
+  return !HoldsNul(path) && ::mkdir(path.c_str(), 0777) == 0;
 }
 
 bool PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
-  // renameat2 with RENAME_NOREPLACE is atomic; where the file system refuses it, link and
-  // unlink give the same guarantee: link fails when the new name exists.
-  if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-      0) {
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  if (errno != EINVAL && errno != ENOSYS) throw Errno("cannot rename", from, errno);
-  if (::link(from.c_str(), to.c_str()) != 0) {
-    if (errno == EEXIST) return false;
-    throw Errno("cannot rename", from, errno);
-  }
-  if (::unlink(from.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(to.c_str());  // the original name still holds the data
-    throw Errno("cannot rename", from, error);
-  }
+  if (HoldsNul(from) || HoldsNul(to)) throw Errno("cannot rename", from, EINVAL);
+  const int error = platform::RenameNoReplace(from, to);
+  if (error == EEXIST) return false;
+  if (error != 0) throw Errno("cannot rename", from, error);
   return true;
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenInput(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) throw Errno("cannot open", path, errno);
+  if (HoldsNul(path)) throw Errno("cannot open", path, EINVAL);
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) throw Errno("cannot open", path, errno);
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) throw Errno("cannot open", path, errno);
   if (S_ISDIR(st.st_mode)) throw Errno("cannot open", path, EISDIR);
@@ -159,9 +145,11 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenInput(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::CreateOutput(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (fd.get() < 0) throw Errno("cannot create", path, errno);
-  return std::make_unique<PosixOutputFile>(std::move(fd), path);
+  if (HoldsNul(path)) throw Errno("cannot create", path, EINVAL);
+  int error = 0;
+  std::optional<TemporaryFile> temporary = CreateTemporaryBeside(path, error);
+  if (!temporary) throw Errno("cannot create", path, error);
+  return std::make_unique<PosixOutputFile>(std::move(*temporary), path);
 }
 
 void PopulateForWriting(char* bytes, std::size_t size) {

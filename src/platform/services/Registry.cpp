@@ -1,17 +1,17 @@
-#include "platform/Registry.h"
+// The registry lookup: Wine's user.reg read as text, one key block and one value line found.
+#include "platform/services/Registry.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <vector>
 
-#include "platform/AsciiText.h"
+#include "platform/posix/AsciiText.h"
+#include "platform/posix/PosixFile.h"
+#include "platform/posix/TextLines.h"
 
 namespace sorbit::platform {
 namespace {
@@ -163,23 +163,8 @@ std::string_view TrimLeft(std::string_view text) {
   return text;
 }
 
-// The lines of the file without their line ends.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t lf = text.find('\n', pos);
-    std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-    std::string_view line = text.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    pos = lf == std::string_view::npos ? text.size() : lf + 1;
-  }
-  return lines;
-}
-
 // Bytes of a "hex:" or "hex(N):" value, which may go on over lines ending in "\".
-std::optional<std::vector<uint8_t>> ParseHexBytes(const std::vector<std::string_view>& lines,
+std::optional<std::vector<uint8_t>> ParseHexBytes(const std::vector<TextLine>& lines,
                                                   std::size_t line_index, std::string_view rest) {
   std::vector<uint8_t> bytes;
   for (;;) {
@@ -201,7 +186,7 @@ std::optional<std::vector<uint8_t>> ParseHexBytes(const std::vector<std::string_
     }
     if (!continues) return bytes;
     if (++line_index >= lines.size()) return std::nullopt;
-    rest = lines[line_index];
+    rest = lines[line_index].text;
   }
 }
 
@@ -216,7 +201,7 @@ std::string TextFromUtf16Le(const std::vector<uint8_t>& bytes) {
 // The registry types that count as text (REG_SZ, REG_EXPAND_SZ).
 bool IsTextType(unsigned long type) { return type == 1 || type == 2; }
 
-RegistryValue ParseValueData(const std::vector<std::string_view>& lines, std::size_t line_index,
+RegistryValue ParseValueData(const std::vector<TextLine>& lines, std::size_t line_index,
                              std::string_view data) {
   RegistryValue other{RegistryValue::Type::Other, {}};
   std::size_t pos = 0;
@@ -256,10 +241,10 @@ RegistryValue ParseValueData(const std::vector<std::string_view>& lines, std::si
 RegistryValue FindRegistryValueInText(std::string_view reg_text, std::string_view key_path,
                                       std::string_view value_name) {
   const bool want_default = value_name.empty() || value_name == "@";
-  std::vector<std::string_view> lines = SplitLines(reg_text);
+  std::vector<TextLine> lines = SplitLines(reg_text);
   bool in_key = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    std::string_view line = TrimLeft(lines[i]);
+    std::string_view line = TrimLeft(lines[i].text);
     if (line.starts_with("[")) {
       std::size_t pos = 1;
       std::optional<std::string> name = ParseEscaped(line, pos, ']');
@@ -301,25 +286,10 @@ std::string UserRegistryPath() {
 RegistryValue QueryUserRegistryValue(std::string_view key_path, std::string_view value_name) {
   std::string path = UserRegistryPath();
   if (path.empty()) return {};
-  // Non-blocking open and a regular-file check: a FIFO in its place must not hang us.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  std::string text;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  char buffer[65536];
-  while (ok) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      ok = got == 0;
-      break;
-    }
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  if (!ok) return {};
-  return FindRegistryValueInText(text, key_path, value_name);
+  // A FIFO or device in the file's place must not hang us: it reads as no file.
+  std::optional<std::string> text = ReadRegularFile(path);
+  if (!text) return {};
+  return FindRegistryValueInText(*text, key_path, value_name);
 }
 
 }  // namespace sorbit::platform

@@ -1,12 +1,12 @@
-#include "platform/Version.h"
+// Reading the version block back: the ELF section that holds it, then its nodes, each length
+// and offset checked against the bytes read.
+#include "platform/services/Version.h"
 
 #include <elf.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
+
+#include "platform/posix/PosixFile.h"
 
 namespace sorbit::platform {
 namespace {
@@ -16,41 +16,28 @@ constexpr uint64_t kMaxBlockSize = 64 * 1024;
 // Section tables beyond this are not read (real programs have a few dozen sections).
 constexpr uint64_t kMaxSections = 65536;
 
+// A regular file opened for reading at offsets, its size known.
 class File {
  public:
-  explicit File(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-    struct stat st {};
-    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
-      size_ = static_cast<uint64_t>(st.st_size);
-    } else if (fd_ >= 0) {
-      ::close(fd_);
-      fd_ = -1;
+  explicit File(const std::string& path) {
+    int error = 0;
+    if (std::optional<OpenedFile> opened = OpenRegularFile(path, error)) {
+      size_ = static_cast<uint64_t>(opened->status.st_size);
+      fd_ = std::move(opened->fd);
     }
   }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  ~File() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool ok() const { return fd_ >= 0; }
+  bool ok() const { return fd_.valid(); }
 
   // Reads exactly `length` bytes at `offset`; false when they are not all in the file.
   bool ReadAt(uint64_t offset, void* out, uint64_t length) const {
     if (offset > size_ || length > size_ - offset) return false;
-    uint64_t done = 0;
-    while (done < length) {
-      ssize_t got = ::pread(fd_, static_cast<char*>(out) + done, length - done,
-                            static_cast<off_t>(offset + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      done += static_cast<uint64_t>(got);
-    }
-    return true;
+    std::size_t got = 0;
+    return ReadFullAt(fd_.get(), out, length, static_cast<long long>(offset), got) == 0 &&
+           got == length;
   }
 
  private:
-  int fd_;
+  FileDescriptor fd_;
   uint64_t size_ = 0;
 };
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/PosixFile.h"
+
 namespace sorbit::platform {
 
 class NamedMutex {
@@ -49,7 +51,7 @@ class NamedMutex {
   static std::string LockPathFor(std::string_view name);
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;  // the lock file, once Create succeeded
   bool held_ = false;
 };
 

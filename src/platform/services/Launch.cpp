@@ -1,4 +1,5 @@
-#include "platform/Launch.h"
+// Starting another program detached, directly or through Wine, and finding it on PATH.
+#include "platform/services/Launch.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,7 +13,8 @@
 
 extern char** environ;
 
-#include "platform/AsciiText.h"
+#include "platform/posix/AsciiText.h"
+#include "platform/posix/PosixFile.h"
 
 namespace sorbit::platform {
 namespace {
@@ -22,18 +24,6 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 bool IsExecutableFile(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
-
-bool ReadFull(int fd, void* buffer, std::size_t size, std::size_t& got) {
-  got = 0;
-  while (got < size) {
-    ssize_t n = ::read(fd, static_cast<char*>(buffer) + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // Starts argv[0] (a path) detached, by a double fork: the middle process ends at once and
@@ -79,14 +69,13 @@ bool SpawnDetached(const std::string& path, const std::vector<std::string>& argu
   }
 
   ::close(pipe_fds[1]);
+  const FileDescriptor read_end(pipe_fds[0]);
   int status = 0;
   while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
   int error = 0;
   std::size_t got = 0;
-  bool read_ok = ReadFull(pipe_fds[0], &error, sizeof error, got);
-  ::close(pipe_fds[0]);
-  return read_ok && got == 0;
+  return ReadFull(read_end.get(), &error, sizeof error, got) == 0 && got == 0;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-#include "platform/NamedMutex.h"
+// The single-instance lock: a flock on a lock file of our own in the runtime folder.
+#include "platform/services/NamedMutex.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace sorbit::platform {
 namespace {
@@ -25,14 +27,13 @@ bool IsUsableRuntimeFolder(const char* folder) {
 
 // Opens the lock file without following a symbolic link in its place and only when it is
 // ours: in the shared /tmp another user could otherwise prepare the file for us.
-int OpenLockFile(const std::string& path, bool create) {
+FileDescriptor OpenLockFile(const std::string& path, bool create) {
   int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
-  int fd = ::open(path.c_str(), flags, 0600);
-  if (fd < 0) return -1;
+  FileDescriptor fd(::open(path.c_str(), flags, 0600));
+  if (!fd.valid()) return fd;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-    ::close(fd);
-    return -1;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    return FileDescriptor();
   }
   return fd;
 }
@@ -74,39 +75,33 @@ std::string NamedMutex::LockPathFor(std::string_view name) {
 bool NamedMutex::OpenExisting(std::string_view name) {
   std::string path = LockPathFor(name);
   if (path.empty()) return false;
-  int fd = OpenLockFile(path, false);
-  if (fd < 0) return false;
-  bool held_elsewhere = Flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  // Closing drops the shared lock if we got it.
-  ::close(fd);
-  return held_elsewhere;
+  FileDescriptor fd = OpenLockFile(path, false);
+  if (!fd.valid()) return false;
+  // Closing (at the end of this scope) drops the shared lock if we got it.
+  return Flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-NamedMutex::~NamedMutex() {
-  Release();
-  if (fd_ >= 0) ::close(fd_);
-}
+NamedMutex::~NamedMutex() { Release(); }
 
 bool NamedMutex::Create(std::string_view name) {
   std::string path = LockPathFor(name);
   if (path.empty()) return false;
-  int fd = OpenLockFile(path, true);
-  if (fd < 0) return false;
+  FileDescriptor fd = OpenLockFile(path, true);
+  if (!fd.valid()) return false;
   Release();
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
+  fd_ = std::move(fd);
   return true;
 }
 
 NamedMutex::WaitResult NamedMutex::Wait(int milliseconds) {
-  if (fd_ < 0) return WaitResult::Failed;
+  if (!fd_.valid()) return WaitResult::Failed;
   if (held_) return WaitResult::Acquired;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
-    if (Flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+    if (Flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
       held_ = true;
-      bool abandoned = HoldsStaleOwnerMark(fd_);
-      WriteOwnerMark(fd_);
+      bool abandoned = HoldsStaleOwnerMark(fd_.get());
+      WriteOwnerMark(fd_.get());
       return abandoned ? WaitResult::Abandoned : WaitResult::Acquired;
     }
     if (errno != EWOULDBLOCK) return WaitResult::Failed;
@@ -124,8 +119,8 @@ NamedMutex::WaitResult NamedMutex::Wait(int milliseconds) {
 
 void NamedMutex::Release() {
   if (!held_) return;
-  [[maybe_unused]] int ignored = ::ftruncate(fd_, 0);
-  Flock(fd_, LOCK_UN);
+  [[maybe_unused]] int ignored = ::ftruncate(fd_.get(), 0);
+  Flock(fd_.get(), LOCK_UN);
   held_ = false;
 }
 

@@ -1,0 +1,169 @@
+// The platform layer's file helpers and its line splitter.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../support/TempDir.h"
+#include "platform/posix/PosixFile.h"
+#include "platform/posix/TextLines.h"
+
+namespace sorbit::platform {
+namespace {
+
+using sorbit::testing::ReadFile;
+using sorbit::testing::TempDir;
+using sorbit::testing::WriteFile;
+
+// ---- lines ----
+
+struct LinesCase {
+  std::string text;
+  std::vector<std::string> lines;  // each with its line end
+};
+
+TEST(SplitLines, EveryLineEndEndsALine) {
+  const std::vector<LinesCase> cases = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\n", {"a\n"}},
+      {"a\r\nb", {"a\r\n", "b"}},
+      {"a\rb\r", {"a\r", "b\r"}},
+      {"\r\r\n\n\r", {"\r", "\r\n", "\n", "\r"}},
+      {"a\n\rb", {"a\n", "\r", "b"}},
+      {std::string("a\0b\rc", 5), {std::string("a\0b\r", 4), "c"}},
+  };
+  for (const LinesCase& c : cases) {
+    std::vector<std::string> got;
+    for (const TextLine& line : SplitLines(c.text))
+      got.push_back(std::string(line.text) + std::string(line.line_end));
+    EXPECT_EQ(got, c.lines) << ::testing::PrintToString(c.text);
+  }
+}
+
+// Random texts over the bytes that matter: the lines cover the text exactly, no line's text
+// holds a line end, and only the last line may lack one.
+TEST(SplitLines, LinesCoverTheTextAndHoldNoLineEnd) {
+  uint64_t state = 88172645463325252ull;
+  for (int round = 0; round < 5000; ++round) {
+    std::string text;
+    for (int i = static_cast<int>(state % 30); i > 0; --i) {
+      state ^= state << 13;
+      state ^= state >> 7;
+      state ^= state << 17;
+      text.push_back("\r\nab\0"[state % 5]);
+    }
+    state += 0x9E3779B97F4A7C15ull;
+    const std::vector<TextLine> lines = SplitLines(text);
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const TextLine& line = lines[i];
+      ASSERT_EQ(line.begin, pos);
+      ASSERT_EQ(line.text.find_first_of("\r\n"), std::string_view::npos);
+      ASSERT_EQ(std::string(line.text) + std::string(line.line_end),
+                text.substr(line.begin, line.end - line.begin));
+      ASSERT_TRUE(!line.line_end.empty() || i + 1 == lines.size());
+      // A CR that ends a line is never the first half of a CR LF.
+      if (line.line_end == "\r") {
+        ASSERT_TRUE(line.end == text.size() || text[line.end] != '\n');
+      }
+      pos = line.end;
+    }
+    ASSERT_EQ(pos, text.size());
+  }
+}
+
+TEST(SplitLines, FirstLineEndIsTheFilesOwn) {
+  EXPECT_EQ(FirstLineEnd("a\rb\r\n", "\n"), "\r");
+  EXPECT_EQ(FirstLineEnd("a\r\nb\r", "\n"), "\r\n");
+  EXPECT_EQ(FirstLineEnd("a\nb\r", "\r"), "\n");
+  EXPECT_EQ(FirstLineEnd("ab", "\n"), "\n");
+}
+
+// ---- files ----
+
+TEST(ReadRegularFile, ReadsEveryByte) {
+  TempDir dir;
+  std::string bytes(200000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  WriteFile(dir.Path("f"), bytes);
+  int error = -1;
+  EXPECT_EQ(ReadRegularFile(dir.Path("f"), error), bytes);
+  EXPECT_EQ(ReadRegularFile(dir.Path("empty-missing"), error), std::nullopt);
+  EXPECT_EQ(error, ENOENT);
+}
+
+TEST(ReadRegularFile, RefusesFifoDirectoryAndDeviceWithoutBlocking) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+  int error = 0;
+  EXPECT_EQ(ReadRegularFile(dir.Path("fifo"), error), std::nullopt);  // no writer ever comes
+  EXPECT_EQ(error, EINVAL);
+  EXPECT_EQ(ReadRegularFile(dir.path(), error), std::nullopt);
+  EXPECT_EQ(error, EISDIR);
+  EXPECT_EQ(ReadRegularFile("/dev/zero", error), std::nullopt);  // would never end
+  EXPECT_EQ(error, EINVAL);
+}
+
+TEST(WriteAll, ReportsAFullDevice) {
+  FileDescriptor full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+  ASSERT_TRUE(full.valid());
+  EXPECT_EQ(WriteAll(full.get(), "x"), ENOSPC);
+  EXPECT_EQ(WriteAll(full.get(), ""), 0);
+}
+
+TEST(FileDescriptor, ClosesOnceAndMovesOwnership) {
+  TempDir dir;
+  WriteFile(dir.Path("f"), "x");
+  FileDescriptor a(::open(dir.Path("f").c_str(), O_RDONLY | O_CLOEXEC));
+  const int fd = a.get();
+  FileDescriptor b(std::move(a));
+  EXPECT_FALSE(a.valid());
+  EXPECT_EQ(b.get(), fd);
+  EXPECT_EQ(b.Close(), 0);
+  EXPECT_EQ(b.Close(), 0);  // nothing left to close
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+}
+
+TEST(CreateTemporaryBeside, MakesFreshHiddenFilesInTheSameFolder) {
+  TempDir dir;
+  int error = 0;
+  std::optional<TemporaryFile> one = CreateTemporaryBeside(dir.Path("out.log"), error);
+  std::optional<TemporaryFile> two = CreateTemporaryBeside(dir.Path("out.log"), error);
+  ASSERT_TRUE(one && two);
+  EXPECT_NE(one->path, two->path);
+  EXPECT_EQ(one->path.rfind(dir.Path(".out.log."), 0), 0u) << one->path;
+  EXPECT_EQ(WriteAll(one->fd.get(), "abc"), 0);
+  EXPECT_EQ(ReadFile(one->path), "abc");
+  EXPECT_FALSE(CreateTemporaryBeside(dir.Path("missing/out.log"), error));
+  EXPECT_EQ(error, ENOENT);
+}
+
+TEST(RenameNoReplace, NeverReplacesAndSaysWhy) {
+  TempDir dir;
+  WriteFile(dir.Path("a"), "a");
+  WriteFile(dir.Path("b"), "b");
+  EXPECT_EQ(RenameNoReplace(dir.Path("a"), dir.Path("b")), EEXIST);
+  EXPECT_EQ(ReadFile(dir.Path("b")), "b");
+  EXPECT_EQ(RenameNoReplace(dir.Path("a"), dir.Path("c")), 0);
+  EXPECT_EQ(ReadFile(dir.Path("c")), "a");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("a")));
+  EXPECT_EQ(RenameNoReplace(dir.Path("a"), dir.Path("d")), ENOENT);
+}
+
+TEST(PathParts, FolderAndName) {
+  EXPECT_EQ(FolderOfPath("/a/b"), "/a");
+  EXPECT_EQ(FolderOfPath("/b"), "/");
+  EXPECT_EQ(FolderOfPath("b"), ".");
+  EXPECT_EQ(NameOfPath("/a/b"), "b");
+  EXPECT_EQ(NameOfPath("b"), "b");
+  EXPECT_EQ(NameOfPath("/a/"), "");
+}
+
+}  // namespace
+}  // namespace sorbit::platform
