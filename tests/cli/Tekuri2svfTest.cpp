@@ -1,5 +1,6 @@
 // Drives the real tekuri2svf binary: arguments, exit status, texts and output bytes.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 
@@ -48,6 +49,89 @@ TEST(Tekuri2svf, UsageErrorsExitWithTwo) {
     EXPECT_NE(r.err.find("--help"), std::string::npos);
     EXPECT_EQ(r.out, "");
   }
+}
+
+TEST(Tekuri2svf, OptionErrorsNameTheArgumentAtFault) {
+  const struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"-o", "../o7", "-dash.log"}, "invalid option -- 'd'"},
+      {{"x.log", "-zq"}, "invalid option -- 'z'"},
+      {{"-qz", "x.log"}, "invalid option -- 'z'"},
+      {{"--bogus", "x.log"}, "unrecognized option '--bogus'"},
+      {{"--bogus=1", "x.log"}, "unrecognized option '--bogus=1'"},
+      {{"--e", "x", "x.log"}, "option '--e' is ambiguous"},
+      {{"--yes=1", "x.log"}, "option '--yes' doesn't allow an argument"},
+      {{"-qo"}, "option requires an argument -- 'o'"},
+      {{"x.log", "--output-dir"}, "option '--output-dir' requires an argument"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{kProgram};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = RunProgram(args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.err,
+              "tekuri2svf: " + c.message + "\nTry 'tekuri2svf --help' for more information.\n");
+  }
+}
+
+TEST(Tekuri2svf, EmptyOutputFolderIsAUsageError) {
+  TempDir in;
+  // A name of its own, so that a run that did write below the root is noticed and undone.
+  const std::string board = "h13-empty-o-" + std::to_string(::getpid());
+  WriteFile(in.Path(board + ".log"), kLog);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{kProgram, "-y", "-o", "", in.Path(board + ".log")},
+        {kProgram, "-y", "--output-dir=", in.Path(board + ".log")}}) {
+    const auto r = RunProgram(args);
+    const bool written = std::filesystem::remove("/svf" + board + ".log");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "tekuri2svf: the output folder is empty (-o . names the current one)\n"
+              "Try 'tekuri2svf --help' for more information.\n");
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(Tekuri2svf, UnwritableStandardOutputIsAnError) {
+  TempDir in, out;
+  WriteFile(in.Path("general.log"), kLog);
+  const auto r =
+      RunProgram({kProgram, "-o", out.Folder(), in.Path("general.log")}, "", "", "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tekuri2svf: write error: No space left on device\n");
+  // The conversion itself was done.
+  EXPECT_EQ(ReadFile(out.Path("svfgeneral.log")), Svf("general", " ", "guest", "1"));
+
+  for (const char* option : {"--help", "--version"}) {
+    const auto info = RunProgram({kProgram, option}, "", "", "/dev/full");
+    EXPECT_EQ(info.status, 1) << option;
+    EXPECT_EQ(info.err, "tekuri2svf: write error: No space left on device\n") << option;
+  }
+}
+
+TEST(Tekuri2svf, RemovedWorkingFolderIsReportedNotLoopedOn) {
+  TempDir gone, io;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int err = ::open(io.Path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (err < 0 || ::dup2(err, 2) < 0 || ::chdir(gone.Folder().c_str()) != 0 ||
+        ::rmdir(gone.Folder().c_str()) != 0) {
+      ::_exit(126);
+    }
+    ::alarm(10);  // a program that never gives up is stopped here, and the test fails
+    ::execl(kProgram.c_str(), kProgram.c_str(), "general.log", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int wstatus = 0;
+  ASSERT_EQ(::waitpid(pid, &wstatus, 0), pid);
+  ASSERT_TRUE(WIFEXITED(wstatus)) << "ended by signal " << WTERMSIG(wstatus);
+  EXPECT_EQ(WEXITSTATUS(wstatus), 1);
+  EXPECT_EQ(ReadFile(io.Path("stderr")).rfind("tekuri2svf: cannot find the current folder: ", 0),
+            0u)
+      << ReadFile(io.Path("stderr"));
 }
 
 TEST(Tekuri2svf, ConvertsIntoTheOutputFolder) {

@@ -3,8 +3,12 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "TerminalHost.h"
@@ -51,13 +55,55 @@ int UsageError(const char* message) {
   return kExitUsage;
 }
 
-std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
+// The current folder with its final "/"; nullopt, with errno set, when it cannot be found
+// (it may have been removed while we stood in it).
+std::optional<std::string> CurrentFolder() {
   std::vector<char> cwd(4096);
-  while (::getcwd(cwd.data(), cwd.size()) == nullptr) cwd.resize(cwd.size() * 2);
-  std::string absolute(cwd.data());
-  if (absolute != "/") absolute.push_back('/');
-  return absolute + path;
+  while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
+    if (errno != ERANGE) return std::nullopt;
+    cwd.resize(cwd.size() * 2);
+  }
+  std::string folder(cwd.data());
+  if (folder != "/") folder.push_back('/');
+  return folder;
+}
+
+// Writes out what is still buffered for standard output; false, after a message, when it
+// could not be written (a full disk, a closed pipe): the user would otherwise take a lost
+// summary for a finished run.
+bool FlushStandardOutput() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  const int error = errno != 0 ? errno : EIO;
+  std::fprintf(stderr, "%s: write error: %s\n", kProgram, std::strerror(error));
+  return false;
+}
+
+// The text of an option error. getopt_long leaves the offending argument in different places
+// for each kind of error, so each is named from what getopt tells about it: a short option by
+// its letter (its cluster may still be being read), a long one by the argument it came in.
+std::string OptionError(int result, const option* options, char** argv) {
+  const std::string element = argv[optind - 1];
+  const std::string name = element.substr(0, element.find('='));
+  const bool long_form = element.rfind("--", 0) == 0;
+  if (result == ':') {
+    if (long_form) return "option '" + name + "' requires an argument";
+    return std::string("option requires an argument -- '") + static_cast<char>(optopt) + "'";
+  }
+  if (optopt == 0) {
+    // An unknown long option, or an abbreviation of more than one.
+    int matches = 0;
+    for (const option* o = options; o->name != nullptr; ++o) {
+      if (std::string_view(o->name).starts_with(std::string_view(name).substr(2))) ++matches;
+    }
+    if (matches > 1) return "option '" + name + "' is ambiguous";
+    return "unrecognized option '" + element + "'";
+  }
+  for (const option* o = options; o->name != nullptr; ++o) {
+    if (o->val == optopt && o->has_arg == no_argument && long_form) {
+      return "option '--" + std::string(o->name) + "' doesn't allow an argument";
+    }
+  }
+  return std::string("invalid option -- '") + static_cast<char>(optopt) + "'";
 }
 
 }  // namespace
@@ -86,6 +132,9 @@ int main(int argc, char** argv) {
   for (int c; (c = getopt_long(argc, argv, ":o:p:e:yq", kOptions, nullptr)) != -1;) {
     switch (c) {
       case 'o':
+        // An empty folder would put the outputs below the root.
+        if (*optarg == '\0')
+          return UsageError("the output folder is empty (-o . names the current one)");
         options.OutputFolder = optarg;
         output_dir_given = true;
         break;
@@ -113,23 +162,28 @@ int main(int argc, char** argv) {
         break;
       case kHelp:
         PrintUsage(stdout);
-        return kExitOk;
+        return FlushStandardOutput() ? kExitOk : kExitEarlyEnd;
       case kVersionOpt:
         std::printf("%s (Sorbit) %s\n", kProgram, kVersion);
-        return kExitOk;
-      case ':': {
-        const std::string message =
-            "option requires an argument -- '" + std::string(argv[optind - 1]) + "'";
-        return UsageError(message.c_str());
-      }
-      default: {
-        const std::string message = "unrecognized option '" + std::string(argv[optind - 1]) + "'";
-        return UsageError(message.c_str());
-      }
+        return FlushStandardOutput() ? kExitOk : kExitEarlyEnd;
+      default:
+        return UsageError(OptionError(c, kOptions, argv).c_str());
     }
   }
   if (optind >= argc) return UsageError("no LOGFILE given");
-  for (int i = optind; i < argc; ++i) options.InputFiles.push_back(Absolute(argv[i]));
+  const std::optional<std::string> cwd = CurrentFolder();
+  const int cwd_error = errno;
+  for (int i = optind; i < argc; ++i) {
+    if (argv[i][0] == '/') {
+      options.InputFiles.emplace_back(argv[i]);
+    } else if (cwd) {
+      options.InputFiles.push_back(*cwd + argv[i]);
+    } else {
+      std::fprintf(stderr, "%s: cannot find the current folder: %s\n", kProgram,
+                   std::strerror(cwd_error));
+      return kExitEarlyEnd;
+    }
+  }
   options.InputFolder = std::string(sorbit::FolderPart(options.InputFiles.front()));
   if (!output_dir_given) options.OutputFolder = options.InputFolder;
 
@@ -147,5 +201,6 @@ int main(int argc, char** argv) {
     sorbit::ExtractReplyNo(matcher, title, reply_no);
   };
   const sorbit::RunOutcome outcome = sorbit::RunConversion(options, host, fs, reply_numbers);
-  return outcome == sorbit::RunOutcome::Finished ? kExitOk : kExitEarlyEnd;
+  const bool written = FlushStandardOutput();
+  return outcome == sorbit::RunOutcome::Finished && written ? kExitOk : kExitEarlyEnd;
 }
