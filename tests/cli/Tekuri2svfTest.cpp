@@ -30,7 +30,7 @@ TEST(Tekuri2svf, HelpAndVersion) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: tekuri2svf [OPTIONS] LOGFILE...\n", 0), 0u);
   for (const char* option : {"--output-dir", "--prefix", "--extension", "--no-msgno",
-                             "--keep-email", "--email-id", "--yes", "--quiet"}) {
+                             "--keep-email", "--email-id", "--yes", "--quiet", "--jobs"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
   const auto version = RunProgram({kProgram, "--version"});
@@ -65,6 +65,10 @@ TEST(Tekuri2svf, OptionErrorsNameTheArgumentAtFault) {
       {{"--yes=1", "x.log"}, "option '--yes' doesn't allow an argument"},
       {{"-qo"}, "option requires an argument -- 'o'"},
       {{"x.log", "--output-dir"}, "option '--output-dir' requires an argument"},
+      {{"-j", "0", "x.log"}, "invalid number of jobs: '0'"},
+      {{"--jobs=2x", "x.log"}, "invalid number of jobs: '2x'"},
+      {{"-j", "", "x.log"}, "invalid number of jobs: ''"},
+      {{"-j", "1025", "x.log"}, "invalid number of jobs: '1025'"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args{kProgram};
@@ -209,6 +213,46 @@ TEST(Tekuri2svf, YesCreatesTheMissingFolder) {
   const auto r = RunProgram({kProgram, "-y", "-o", in.Path("new"), in.Path("general.log")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(in.Path("new/svfgeneral.log")), Svf("general", " ", "guest", "1"));
+}
+
+TEST(Tekuri2svf, AFolderStandsForItsLogsInNameOrder) {
+  TempDir in, out;
+  // "a.Log" sorts before "a.log" ("L" is 0x4C, "l" 0x6C); both are board "a", so the second
+  // one's output wins and the first one's becomes its backup.
+  WriteFile(in.Path("a.Log"), "Title : first\r\n.\r\n");
+  WriteFile(in.Path("a.log"), "Title : second\r\n.\r\n");
+  WriteFile(in.Path("b.LOG"), kLog);
+  WriteFile(in.Path("c.txt"), kLog);
+  std::filesystem::create_directory(in.Path("d.log"));
+  for (const char* jobs : {"1", "4"}) {
+    const auto r = RunProgram({kProgram, "-j", jobs, "-o", out.Folder(), in.Folder()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 個のファイルを SHOWPC Virtual Format に変換し \n" + out.Folder() +
+                         " に保存しました\n");
+    EXPECT_NE(ReadFile(out.Path("svfa.log")).find("Title : second"), std::string::npos);
+    EXPECT_EQ(ReadFile(out.Path("svfb.log")), Svf("b", " ", "guest", "1"));
+    EXPECT_FALSE(std::filesystem::exists(out.Path("svfc.log")));
+    EXPECT_FALSE(std::filesystem::exists(out.Path("svfd.log")));
+    std::size_t backups = 0;
+    for (const auto& e : std::filesystem::directory_iterator(out.Folder())) {
+      if (e.path().filename().string().starts_with("svfa.")) ++backups;
+    }
+    EXPECT_GE(backups, 2u) << "-j " << jobs;  // svfa.log and the first one's backup
+    std::filesystem::remove_all(out.Folder());
+    std::filesystem::create_directory(out.Folder());
+  }
+}
+
+TEST(Tekuri2svf, AFolderWithoutLogsIsNoInput) {
+  TempDir in;
+  WriteFile(in.Path("notes.txt"), kLog);
+  const auto r = RunProgram({kProgram, in.Folder()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tekuri2svf: no file whose name ends in \".log\" in " + in.Folder() + "\n");
+  EXPECT_EQ(r.out, "");
+  const auto two = RunProgram({kProgram, in.Folder(), in.Folder()});
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(two.err, "tekuri2svf: no file whose name ends in \".log\" in the folders given\n");
 }
 
 TEST(Tekuri2svf, ReadAndSaveErrorsExitWithOne) {

@@ -226,9 +226,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.reason.c_str());
     return kExitEarlyEnd;
   }
-  if (!options.InputFiles.empty()) {
-    options.InputFolder = std::string(sorbit::FolderPart(options.InputFiles.front()));
+  if (options.InputFiles.empty()) {
+    // Only folders were given, and none holds a log.
+    std::fprintf(stderr, "%s: no file whose name ends in \".log\" in %s\n", kProgram,
+                 arguments.size() == 1 ? arguments.front().c_str() : "the folders given");
+    return kExitEarlyEnd;
   }
+  options.InputFolder = std::string(sorbit::FolderPart(options.InputFiles.front()));
   if (!output_dir_given) options.OutputFolder = options.InputFolder;
 
   const bool err_is_tty = ::isatty(STDERR_FILENO) != 0;
