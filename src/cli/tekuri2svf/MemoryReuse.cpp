@@ -1,6 +1,8 @@
 // Keeping freed memory in the process, through glibc's malloc settings.
 #include "MemoryReuse.h"
 
+#include <cstdlib>  // defines __GLIBC__ on glibc
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
