@@ -1,6 +1,7 @@
 #include "convert/LogReader.h"
 
 #include <algorithm>
+#include <cassert>
 #include <bit>
 #include <cstring>
 
@@ -105,6 +106,8 @@ bool LogReader::Fill() {
   buffer_ = nullptr;
   cr_bits_ = nullptr;
   const InputBlock& block = blocks_->Next();
+  assert(block.size <= block.capacity && block.first_nul <= block.size);
+  assert((block.cr_bits[block.size / 64] >> (block.size % 64) & 1) != 0);
   buffer_ = block.bytes.get();
   cr_bits_ = block.cr_bits.get();
   end_ = block.size;
