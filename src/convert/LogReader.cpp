@@ -1,8 +1,8 @@
 #include "convert/LogReader.h"
 
 #include <algorithm>
-#include <cassert>
 #include <bit>
+#include <cassert>
 #include <cstring>
 
 namespace sorbit {

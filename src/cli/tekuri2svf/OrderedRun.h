@@ -19,7 +19,10 @@
 //   converted or being saved), so memory stays near `jobs` outputs.
 //
 // The engine does no threading of its own: each worker drives the engine's steps with its
-// own host (which only records progress) and its own reply-number matcher.
+// own host (which only records progress) and its own reply-number matcher. Of the file
+// system, the workers call OpenInput and OutputMemoryPreparer (at the same time as each other
+// and as the calling thread's saves); an implementation passed here must allow that.
+// Everything else is called on the calling thread only.
 #pragma once
 
 #include <functional>

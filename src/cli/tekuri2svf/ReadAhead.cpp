@@ -25,6 +25,7 @@ void ReadAheadBlocks::LoadAhead() {
       std::unique_lock lock(mutex_);
       changed_.wait(lock, [&] { return stop_ || (loaded_ == kNone && held_ != next); });
       if (stop_) return;
+      assert(next != held_ && next != loaded_);
     }
     // The block is neither waiting nor held: the reader cannot look at it until it is loaded.
     std::optional<FileError> error;
