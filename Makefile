@@ -1,13 +1,15 @@
 # make run   installs what is missing, builds, runs the main job
-# make test  installs what is missing, builds, runs every test (also under ASan + UBSan)
+# make test  installs what is missing, builds, runs every test (also under ASan + UBSan, and
+#            the tests of code with threads under ThreadSanitizer)
 # make package  builds the Debian package $(BUILD)/sorbit_VERSION_ARCH.deb
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build asan test run bench fuzz format check-format clean package
+.PHONY: all deps build asan tsan test run bench fuzz format check-format clean package
 
 all: build
 
@@ -22,9 +24,17 @@ asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORBIT_SANITIZE=ON -DSORBIT_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
-test: build asan check-format
+# The tests of code with threads (label "threads"), built and run under ThreadSanitizer; only
+# their targets are built, so this tree costs a couple of minutes.
+TSAN_TARGETS = tekuri2svf_test tekuri2svf_parts_test
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORBIT_SANITIZE_THREAD=ON -DSORBIT_BENCH=OFF -DSORBIT_UI=OFF
+	cmake --build $(TSAN_BUILD) -j$(JOBS) --target $(TSAN_TARGETS)
+
+test: build asan tsan check-format
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -j$(JOBS) -L threads
 
 package: build
 	cmake --build $(BUILD) --target package
@@ -47,4 +57,4 @@ format:
 	git ls-files '*.h' '*.cpp' | xargs -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) out

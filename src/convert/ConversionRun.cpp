@@ -1,5 +1,5 @@
-// The conversion run: the checks, the loop over the chosen files, and the save with its
-// dated backup.
+// The conversion run: the checks before the files, converting each file into memory, saving
+// it behind a dated backup, and the summary.
 #include "convert/ConversionRun.h"
 
 #include "convert/Decimal.h"
@@ -22,31 +22,6 @@ bool IsLogExtension(std::string_view extension) {
     if (c != kLog[i]) return false;
   }
   return true;
-}
-
-std::string ReadErrorText(std::string_view path, const FileError& error) {
-  std::string text(path);
-  text.append(" を読み込めませんでした。\r\n").append(error.reason);
-  return text;
-}
-
-// Converts one input file into `out`. Throws FileError when the input cannot be read.
-void ConvertFile(LogReader& reader, std::string_view file_name, std::string_view board,
-                 const ConversionOptions& options, ConversionHost& host,
-                 const ReplyNumberFinder& reply_numbers, OutputLines& out) {
-  const RecordOptions record_options{options.AddMsgNo, options.DivEMail, options.UseEMail4ID};
-  LogMessage message;
-  long long message_count = 0;
-  std::string reply_no;
-  const long long file_size = reader.FileSize();
-  while (!reader.AtEnd()) {
-    host.ProcessEvents();
-    host.SetProgress({file_name, message_count + 1, reader.BytesConsumed(), file_size});
-    if (!reader.ReadMessage(message)) break;
-    ++message_count;
-    if (reply_numbers) reply_numbers(message.Title(), reply_no);
-    out.AppendRecord(message, message_count, board, reply_no, record_options);
-  }
 }
 
 // The save error box, after the host has been told which file failed and why.
@@ -105,8 +80,34 @@ std::string SaveWithBackup(FileSystem& fs, const std::string& path, const Output
   return backup;
 }
 
-RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
-                         const ReplyNumberFinder& reply_numbers) {
+std::string ReadErrorText(std::string_view input_path, const FileError& error) {
+  std::string text(input_path);
+  text.append(" を読み込めませんでした。\r\n").append(error.reason);
+  return text;
+}
+
+void ConvertMessages(LogReader& reader, std::string_view input_path,
+                     const ConversionOptions& options, ConversionHost& host,
+                     const ReplyNumberFinder& reply_numbers, OutputLines& out) {
+  const std::string board = BoardName(input_path);
+  const std::string_view file_name = FileNamePart(input_path);
+  const RecordOptions record_options{options.AddMsgNo, options.DivEMail, options.UseEMail4ID};
+  LogMessage message;
+  long long message_count = 0;
+  std::string reply_no;
+  const long long file_size = reader.FileSize();
+  while (!reader.AtEnd()) {
+    host.ProcessEvents();
+    host.SetProgress({file_name, message_count + 1, reader.BytesConsumed(), file_size});
+    if (!reader.ReadMessage(message)) break;
+    ++message_count;
+    if (reply_numbers) reply_numbers(message.Title(), reply_no);
+    out.AppendRecord(message, message_count, board, reply_no, record_options);
+  }
+}
+
+std::optional<RunOutcome> CheckChoices(ConversionOptions& options, ConversionHost& host,
+                                       FileSystem& fs) {
   if (options.InputFiles.empty()) {
     host.ShowMessage(MessageKind::Plain, MessageButtons::Ok, run_text::kNoInputFiles);
     return RunOutcome::NoInputFiles;
@@ -132,31 +133,48 @@ RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileS
     // A folder that cannot be made shows up as a failed save.
     fs.CreateDirectory(options.OutputFolder);
   }
+  return std::nullopt;
+}
 
+bool SaveOutput(const ConversionOptions& options, const std::string& input_path,
+                const OutputLines& lines, const InputFile* open_input, ConversionHost& host,
+                FileSystem& fs) {
+  try {
+    SaveWithBackup(
+        fs,
+        OutputPath(options.OutputFolder, options.Prefix, BoardName(input_path), options.Extension),
+        lines, open_input);
+  } catch (const FileError& error) {
+    SaveFailed(host, error.reason);
+    return false;
+  }
+  return true;
+}
+
+void ShowSummary(const ConversionOptions& options, ConversionHost& host) {
+  host.ShowMessage(MessageKind::Plain, MessageButtons::Ok,
+                   SummaryText(options.InputFiles.size(), options.OutputFolder));
+}
+
+RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
+                         const ReplyNumberFinder& reply_numbers) {
+  if (const std::optional<RunOutcome> end = CheckChoices(options, host, fs)) return *end;
   for (const std::string& path : options.InputFiles) {
-    const std::string board = BoardName(path);
-    const std::string_view file_name = FileNamePart(path);
     OutputLines out(fs.OutputMemoryPreparer());
     std::unique_ptr<LogReader> reader;
     try {
       reader = OpenLogReader(fs, path);
       host.ShowProgress();
-      ConvertFile(*reader, file_name, board, options, host, reply_numbers, out);
+      ConvertMessages(*reader, path, options, host, reply_numbers, out);
     } catch (const FileError& error) {
       host.CloseProgress();
       host.ReportError(ReadErrorText(path, error));
       return RunOutcome::ReadFailed;
     }
     host.CloseProgress();
-    try {
-      SaveWithBackup(fs, OutputPath(options.OutputFolder, options.Prefix, board, options.Extension),
-                     out, reader->File());
-    } catch (const FileError& error) {
-      return SaveFailed(host, error.reason);
-    }
+    if (!SaveOutput(options, path, out, reader->File(), host, fs)) return RunOutcome::SaveFailed;
   }
-  host.ShowMessage(MessageKind::Plain, MessageButtons::Ok,
-                   SummaryText(options.InputFiles.size(), options.OutputFolder));
+  ShowSummary(options, host);
   return RunOutcome::Finished;
 }
 

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "convert/FileSystem.h"
+#include "convert/LogReader.h"
 #include "convert/SvfRecord.h"
 
 namespace sorbit {
@@ -114,5 +116,32 @@ std::string SaveWithBackup(FileSystem& fs, const std::string& path, const Output
 // Prefix "svf"), which is also reported through host.PrefixTurnedOn.
 RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
                          const ReplyNumberFinder& reply_numbers = {});
+
+// The steps of RunConversion, for a front end that drives the files itself (tekuri2svf
+// converts several at once and saves them in list order). RunConversion is exactly:
+// CheckChoices; for each input, in order: open a reader, ShowProgress, ConvertMessages,
+// CloseProgress (on a FileError: CloseProgress, ReportError(ReadErrorText), ReadFailed),
+// then SaveOutput with the input still open (false: SaveFailed); last ShowSummary.
+
+// The checks before any file is read: no input, the same-folder rule, the missing output
+// folder (a file standing in its place is a save error). Returns how the run ended when it ended there, nothing when the files are next.
+std::optional<RunOutcome> CheckChoices(ConversionOptions& options, ConversionHost& host,
+                                       FileSystem& fs);
+// Reads every message of `reader` and appends its records to `out`, telling `host` of each
+// message before it is read (ProcessEvents, SetProgress). Throws FileError when the input
+// cannot be read; `out` then holds the records of the messages before the failure.
+void ConvertMessages(LogReader& reader, std::string_view input_path,
+                     const ConversionOptions& options, ConversionHost& host,
+                     const ReplyNumberFinder& reply_numbers, OutputLines& out);
+// The report of an input that could not be opened or read.
+std::string ReadErrorText(std::string_view input_path, const FileError& error);
+// Saves `lines` as the output of `input_path` with SaveWithBackup, `open_input` being that
+// input, still open. When the save fails, tells the host which file and why
+// (ReportSaveError), shows the save error box and returns false.
+bool SaveOutput(const ConversionOptions& options, const std::string& input_path,
+                const OutputLines& lines, const InputFile* open_input, ConversionHost& host,
+                FileSystem& fs);
+// The summary box that ends a run.
+void ShowSummary(const ConversionOptions& options, ConversionHost& host);
 
 }  // namespace sorbit

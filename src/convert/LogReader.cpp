@@ -2,85 +2,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
 
 namespace sorbit {
 
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
-constexpr char kCtrlZ = '\x1a';
-
-namespace detail {
-
-#if defined(__SSE2__)
-// Sets the words of `bits` for the whole 64-byte blocks of data[0, size); returns how many.
-std::size_t MarkWholeWordsSse2(const char* data, std::size_t size, std::uint64_t* bits) {
-  const __m128i cr = _mm_set1_epi8(kCR);
-  const auto mask16 = [cr](const char* p) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    return static_cast<std::uint64_t>(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr))));
-  };
-  std::size_t w = 0;
-  for (; (w + 1) * 64 <= size; ++w) {
-    const char* p = data + w * 64;
-    bits[w] = mask16(p) | mask16(p + 16) << 16 | mask16(p + 32) << 32 | mask16(p + 48) << 48;
-  }
-  return w;
-}
-#endif
-
-#if SORBIT_HAVE_AVX2_PATH
-bool HaveAvx2() { return __builtin_cpu_supports("avx2"); }
-
-// The same with 32 bytes a compare, for processors that have AVX2 (chosen at run time).
-[[gnu::target("avx2")]] std::size_t MarkWholeWordsAvx2(const char* data, std::size_t size,
-                                                       std::uint64_t* bits) {
-  const __m256i cr = _mm256_set1_epi8(kCR);
-  std::size_t w = 0;
-  for (; (w + 1) * 64 <= size; ++w) {
-    const char* p = data + w * 64;
-    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    const auto low_bits = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, cr)));
-    const auto high_bits = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, cr)));
-    bits[w] = std::uint64_t{low_bits} | std::uint64_t{high_bits} << 32;
-  }
-  return w;
-}
-#endif
-
-}  // namespace detail
-
-namespace {
-
-// Sets bit i of `bits` (64 to a word) for every CR at data[i]; the bits of the last word
-// past `size` are cleared.
-void MarkCarriageReturns(const char* data, std::size_t size, std::uint64_t* bits) {
-  std::size_t w = 0;
-#if SORBIT_HAVE_AVX2_PATH
-  static const bool avx2 = detail::HaveAvx2();
-  w = avx2 ? detail::MarkWholeWordsAvx2(data, size, bits)
-           : detail::MarkWholeWordsSse2(data, size, bits);
-#elif defined(__SSE2__)
-  w = detail::MarkWholeWordsSse2(data, size, bits);
-#endif
-  for (; w * 64 < size; ++w) {
-    const std::size_t n = std::min<std::size_t>(64, size - w * 64);
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      word |= static_cast<std::uint64_t>(data[w * 64 + i] == kCR) << i;
-    }
-    bits[w] = word;
-  }
-  if (size % 64 == 0) bits[size / 64] = 0;
-}
-
-}  // namespace
 
 LogMessage::LogMessage(const LogMessage& other) : lines_(other.lines_) { Detach(); }
 
@@ -151,15 +79,18 @@ void LogMessage::Detach() {
 }
 
 LogReader::LogReader(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
-    : file_(std::move(file)),
-      buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(buffer_bytes, 1))),
-      buffer_size_(std::max<std::size_t>(buffer_bytes, 1)),
-      cr_bits_(std::make_unique_for_overwrite<std::uint64_t[]>(buffer_size_ / 64 + 1)) {}
+    : LogReader(std::make_unique<SequentialBlocks>(std::move(file), buffer_bytes)) {}
 
-long long LogReader::FileSize() const { return file_ ? file_->Size() : 0; }
+LogReader::LogReader(std::unique_ptr<InputBlockSource> blocks) : blocks_(std::move(blocks)) {}
+
+long long LogReader::FileSize() const { return blocks_ ? blocks_->File().Size() : 0; }
+
+const InputFile* LogReader::File() const { return blocks_ ? &blocks_->File() : nullptr; }
 
 void LogReader::Close() {
-  file_.reset();
+  blocks_.reset();
+  buffer_ = nullptr;
+  cr_bits_ = nullptr;
   text_ended_ = true;
   consumed_ += static_cast<long long>(pos_);
   pos_ = end_ = 0;
@@ -167,27 +98,21 @@ void LogReader::Close() {
 
 bool LogReader::Fill() {
   if (pos_ < end_) return true;
-  if (text_ended_ || !file_) return false;
-  // The buffer is about to be overwritten: the block being read keeps copies of its lines.
+  if (text_ended_ || !blocks_) return false;
+  // The buffer is about to be given back: the block being read keeps copies of its lines.
   if (filling_ != nullptr) filling_->Detach();
   consumed_ += static_cast<long long>(end_);
   pos_ = end_ = 0;
-  std::size_t got = file_->Read(buffer_.get(), buffer_size_);
-  if (got == 0) {
-    text_ended_ = true;
-    return false;
-  }
-  // Nothing after a Ctrl-Z is ever read: cut the buffer there and stop reading the file.
-  const char* stop = static_cast<const char*>(std::memchr(buffer_.get(), kCtrlZ, got));
-  if (stop != nullptr) {
-    got = static_cast<std::size_t>(stop - buffer_.get());
-    text_ended_ = true;
-  }
-  end_ = got;
-  const char* nul = static_cast<const char*>(std::memchr(buffer_.get(), '\0', end_));
-  next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.get()) : end_;
-  MarkCarriageReturns(buffer_.get(), end_, cr_bits_.get());
-  cr_bits_[end_ / 64] |= std::uint64_t{1} << (end_ % 64);
+  buffer_ = nullptr;
+  cr_bits_ = nullptr;
+  const InputBlock& block = blocks_->Next();
+  assert(block.size <= block.capacity && block.first_nul <= block.size);
+  assert((block.cr_bits[block.size / 64] >> (block.size % 64) & 1) != 0);
+  buffer_ = block.bytes.get();
+  cr_bits_ = block.cr_bits.get();
+  end_ = block.size;
+  next_nul_ = block.first_nul;
+  text_ended_ = block.text_ended;
   return end_ > 0;
 }
 
@@ -227,12 +152,11 @@ bool LogReader::ReadLine(std::string_view& line) {
   if (cr < end_) {
     const std::size_t length = cr - pos_;
     if (next_nul_ < cr) {
-      const char* nul =
-          static_cast<const char*>(std::memchr(buffer_.get() + pos_, '\0', end_ - pos_));
-      next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_.get()) : end_;
+      const char* nul = static_cast<const char*>(std::memchr(buffer_ + pos_, '\0', end_ - pos_));
+      next_nul_ = nul ? static_cast<std::size_t>(nul - buffer_) : end_;
     }
     if (length <= kMaxLineBytes && next_nul_ >= cr) {
-      line = std::string_view(buffer_.get() + pos_, length);
+      line = std::string_view(buffer_ + pos_, length);
       pos_ = cr;
       ConsumeLineEnd();
       return true;
@@ -245,7 +169,7 @@ bool LogReader::ReadLongLine(std::string_view& line) {
   line_.clear();
   bool keep = true;  // false once a NUL byte or the length limit has been met
   for (;;) {
-    const char* begin = buffer_.get() + pos_;
+    const char* begin = buffer_ + pos_;
     const std::size_t cr = NextCr(pos_);
     const std::size_t piece = cr - pos_;
     if (keep) {
@@ -283,8 +207,8 @@ bool LogReader::ReadMessage(LogMessage& message) {
     // be the reader's own fields for all the compiler knows; every other line goes through
     // ReadLine below.
     if (!skip_lf_ && pos_ < end_) {
-      const char* const buffer = buffer_.get();
-      const std::uint64_t* const bits = cr_bits_.get();
+      const char* const buffer = buffer_;
+      const std::uint64_t* const bits = cr_bits_;
       // A line is taken here only when its CR ends before `limit`: an LF can follow it in the
       // buffer, and no NUL (next_nul_ is at or after pos_) lies before it.
       const std::size_t limit = std::min(end_ - 1, next_nul_ + 1);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "convert/FileSystem.h"
+#include "convert/InputBlocks.h"
 
 namespace sorbit {
 
@@ -95,6 +96,8 @@ class LogReader {
   // same messages; a large one lets most lines be handed out without copying.
   explicit LogReader(std::unique_ptr<InputFile> file,
                      std::size_t buffer_bytes = kDefaultBufferBytes);
+  // Reads the blocks `blocks` hands out; they give the same messages as the file read directly.
+  explicit LogReader(std::unique_ptr<InputBlockSource> blocks);
   LogReader(const LogReader&) = delete;
   LogReader& operator=(const LogReader&) = delete;
 
@@ -111,7 +114,7 @@ class LogReader {
   long long BytesConsumed() const { return consumed_ + static_cast<long long>(pos_); }
   long long FileSize() const;
   // The open file, for the check that an output path does not name it.
-  const InputFile* File() const { return file_.get(); }
+  const InputFile* File() const;
 
  private:
   // Reads one line, keeping at most kMaxLineBytes bytes and nothing from a NUL byte on.
@@ -126,12 +129,11 @@ class LogReader {
   // The position of the first CR at or after `from` in the buffer, or end_ when there is none.
   std::size_t NextCr(std::size_t from) const;
 
-  std::unique_ptr<InputFile> file_;
-  std::unique_ptr<char[]> buffer_;
-  std::size_t buffer_size_;
-  // Bit i (of word i / 64) set for a CR at buffer_[i], and for position end_: the line ends of
-  // the whole buffer are found in one pass rather than one search per line.
-  std::unique_ptr<std::uint64_t[]> cr_bits_;
+  std::unique_ptr<InputBlockSource> blocks_;  // null once closed
+  // The current block's bytes and CR bitmap (InputBlock), null before the first and after
+  // the last.
+  const char* buffer_ = nullptr;
+  const std::uint64_t* cr_bits_ = nullptr;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool text_ended_ = false;  // physical end or Ctrl-Z reached: nothing more is read
@@ -143,21 +145,5 @@ class LogReader {
 };
 
 std::unique_ptr<LogReader> OpenLogReader(FileSystem& fs, const std::string& path);
-
-// The reader's scans for CR bytes, one per instruction set, open to tests: each sets word w
-// of `bits` to the CR bits of data[64w, 64w + 64) for every whole 64-byte block of
-// data[0, size) and returns how many words it set.
-namespace detail {
-#if defined(__SSE2__)
-std::size_t MarkWholeWordsSse2(const char* data, std::size_t size, std::uint64_t* bits);
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#define SORBIT_HAVE_AVX2_PATH 1
-bool HaveAvx2();
-std::size_t MarkWholeWordsAvx2(const char* data, std::size_t size, std::uint64_t* bits);
-#else
-#define SORBIT_HAVE_AVX2_PATH 0
-#endif
-}  // namespace detail
 
 }  // namespace sorbit

@@ -8,7 +8,7 @@ namespace sorbit {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = 1 << 20;
+constexpr std::size_t kChunkBytes = OutputLines::kChunkBytes;
 constexpr std::string_view kLineEnd = "\r\n";
 
 struct Writer {
@@ -190,8 +190,12 @@ SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
 }
 
 void OutputLines::AddChunk() {
-  chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
   used_in_last_ = 0;
+  if (chunk_source_ != nullptr) {
+    chunks_.push_back(chunk_source_->TakeChunk());
+    return;
+  }
+  chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
   if (prepare_ != nullptr) prepare_(chunks_.back().get(), kChunkBytes);
 }
 

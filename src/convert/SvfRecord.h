@@ -45,12 +45,25 @@ SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
                          const RecordOptions& options);
 
+// Where an OutputLines gets the fresh chunks it fills, each of OutputLines::kChunkBytes
+// bytes. A front end may hand out chunks whose pages it had mapped ahead of time, on a helper
+// thread, so that filling them takes no page faults; the bytes written are the same.
+class OutputChunkSource {
+ public:
+  virtual ~OutputChunkSource() = default;
+  virtual std::unique_ptr<char[]> TakeChunk() = 0;
+};
+
 // The SVF bytes of one output file as they are built: every line followed by CR LF. Held in
 // fixed-size chunks so that a large file never needs a doubled buffer.
 class OutputLines {
  public:
   // `prepare`, when given, is called with every chunk before it is filled.
+  static constexpr std::size_t kChunkBytes = 1 << 20;
+
   explicit OutputLines(MemoryPreparer prepare = nullptr) : prepare_(prepare) {}
+  // Takes every chunk from `chunks`, which must outlive the filling.
+  explicit OutputLines(OutputChunkSource& chunks) : chunk_source_(&chunks) {}
 
   void AppendLine(std::string_view line);
   void AppendRecord(const LogMessage& message, long long message_count, std::string_view board_name,
@@ -67,7 +80,8 @@ class OutputLines {
   void AddChunk();
 
   std::vector<std::unique_ptr<char[]>> chunks_;
-  MemoryPreparer prepare_;
+  MemoryPreparer prepare_ = nullptr;
+  OutputChunkSource* chunk_source_ = nullptr;
   SvfHeader header_;               // scratch of AppendRecord
   DecimalCounter message_number_;  // AppendRecord's message_count
   std::size_t used_in_last_ = 0;

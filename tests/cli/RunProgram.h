@@ -20,10 +20,14 @@ struct ProgramResult {
   std::string err;
 };
 
+// `stdout_path`, when given, receives the standard output instead (such as "/dev/full"); the
+// result's `out` is then empty.
 inline ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd = "",
-                                const std::string& input = "") {
+                                const std::string& input = "",
+                                const std::string& stdout_path = "") {
   TempDir io;
-  const std::string in_path = io.Path("stdin"), out_path = io.Path("stdout"),
+  const std::string in_path = io.Path("stdin"),
+                    out_path = stdout_path.empty() ? io.Path("stdout") : stdout_path,
                     err_path = io.Path("stderr");
   WriteFile(in_path, input);
   const pid_t pid = ::fork();
@@ -47,7 +51,7 @@ inline ProgramResult RunProgram(const std::vector<std::string>& argv, const std:
   if (pid > 0 && ::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
     result.status = WEXITSTATUS(wstatus);
   }
-  result.out = ReadFile(out_path);
+  if (stdout_path.empty()) result.out = ReadFile(out_path);
   result.err = ReadFile(err_path);
   return result;
 }

@@ -41,7 +41,7 @@ TEST(Tekuri2svf, HelpAndVersion) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: tekuri2svf [OPTIONS] LOGFILE...\n", 0), 0u);
   for (const char* option : {"--output-dir", "--prefix", "--extension", "--no-msgno",
-                             "--keep-email", "--email-id", "--yes", "--quiet"}) {
+                             "--keep-email", "--email-id", "--yes", "--quiet", "--jobs"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
   const auto version = RunProgram({kProgram, "--version"});
@@ -60,6 +60,93 @@ TEST(Tekuri2svf, UsageErrorsExitWithTwo) {
     EXPECT_NE(r.err.find("--help"), std::string::npos);
     EXPECT_EQ(r.out, "");
   }
+}
+
+TEST(Tekuri2svf, OptionErrorsNameTheArgumentAtFault) {
+  const struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"-o", "../o7", "-dash.log"}, "invalid option -- 'd'"},
+      {{"x.log", "-zq"}, "invalid option -- 'z'"},
+      {{"-qz", "x.log"}, "invalid option -- 'z'"},
+      {{"--bogus", "x.log"}, "unrecognized option '--bogus'"},
+      {{"--bogus=1", "x.log"}, "unrecognized option '--bogus=1'"},
+      {{"--e", "x", "x.log"}, "option '--e' is ambiguous"},
+      {{"--yes=1", "x.log"}, "option '--yes' doesn't allow an argument"},
+      {{"-qo"}, "option requires an argument -- 'o'"},
+      {{"x.log", "--output-dir"}, "option '--output-dir' requires an argument"},
+      {{"-j", "0", "x.log"}, "invalid number of jobs: '0'"},
+      {{"--jobs=2x", "x.log"}, "invalid number of jobs: '2x'"},
+      {{"-j", "", "x.log"}, "invalid number of jobs: ''"},
+      {{"-j", "1025", "x.log"}, "invalid number of jobs: '1025'"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{kProgram};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = RunProgram(args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.err,
+              "tekuri2svf: " + c.message + "\nTry 'tekuri2svf --help' for more information.\n");
+  }
+}
+
+TEST(Tekuri2svf, EmptyOutputFolderIsAUsageError) {
+  TempDir in;
+  // A name of its own, so that a run that did write below the root is noticed and undone.
+  const std::string board = "h13-empty-o-" + std::to_string(::getpid());
+  WriteFile(in.Path(board + ".log"), kLog);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{kProgram, "-y", "-o", "", in.Path(board + ".log")},
+        {kProgram, "-y", "--output-dir=", in.Path(board + ".log")}}) {
+    const auto r = RunProgram(args);
+    const bool written = std::filesystem::remove("/svf" + board + ".log");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "tekuri2svf: the output folder is empty (-o . names the current one)\n"
+              "Try 'tekuri2svf --help' for more information.\n");
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(Tekuri2svf, UnwritableStandardOutputIsAnError) {
+  TempDir in, out;
+  WriteFile(in.Path("general.log"), kLog);
+  const auto r =
+      RunProgram({kProgram, "-o", out.Folder(), in.Path("general.log")}, "", "", "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tekuri2svf: write error: No space left on device\n");
+  // The conversion itself was done.
+  EXPECT_EQ(ReadFile(out.Path("svfgeneral.log")), Svf("general", " ", "guest", "1"));
+
+  for (const char* option : {"--help", "--version"}) {
+    const auto info = RunProgram({kProgram, option}, "", "", "/dev/full");
+    EXPECT_EQ(info.status, 1) << option;
+    EXPECT_EQ(info.err, "tekuri2svf: write error: No space left on device\n") << option;
+  }
+}
+
+TEST(Tekuri2svf, RemovedWorkingFolderIsReportedNotLoopedOn) {
+  TempDir gone, io;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int err = ::open(io.Path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (err < 0 || ::dup2(err, 2) < 0 || ::chdir(gone.Folder().c_str()) != 0 ||
+        ::rmdir(gone.Folder().c_str()) != 0) {
+      ::_exit(126);
+    }
+    ::alarm(10);  // a program that never gives up is stopped here, and the test fails
+    ::execl(kProgram.c_str(), kProgram.c_str(), "general.log", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int wstatus = 0;
+  ASSERT_EQ(::waitpid(pid, &wstatus, 0), pid);
+  ASSERT_TRUE(WIFEXITED(wstatus)) << "ended by signal " << WTERMSIG(wstatus);
+  EXPECT_EQ(WEXITSTATUS(wstatus), 1);
+  EXPECT_EQ(ReadFile(io.Path("stderr")).rfind("tekuri2svf: cannot find the current folder: ", 0),
+            0u)
+      << ReadFile(io.Path("stderr"));
 }
 
 TEST(Tekuri2svf, ConvertsIntoTheOutputFolder) {
@@ -137,6 +224,46 @@ TEST(Tekuri2svf, YesCreatesTheMissingFolder) {
   const auto r = RunProgram({kProgram, "-y", "-o", in.Path("new"), in.Path("general.log")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(in.Path("new/svfgeneral.log")), Svf("general", " ", "guest", "1"));
+}
+
+TEST(Tekuri2svf, AFolderStandsForItsLogsInNameOrder) {
+  TempDir in, out;
+  // "a.Log" sorts before "a.log" ("L" is 0x4C, "l" 0x6C); both are board "a", so the second
+  // one's output wins and the first one's becomes its backup.
+  WriteFile(in.Path("a.Log"), "Title : first\r\n.\r\n");
+  WriteFile(in.Path("a.log"), "Title : second\r\n.\r\n");
+  WriteFile(in.Path("b.LOG"), kLog);
+  WriteFile(in.Path("c.txt"), kLog);
+  std::filesystem::create_directory(in.Path("d.log"));
+  for (const char* jobs : {"1", "4"}) {
+    const auto r = RunProgram({kProgram, "-j", jobs, "-o", out.Folder(), in.Folder()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 個のファイルを SHOWPC Virtual Format に変換し \n" + out.Folder() +
+                         " に保存しました\n");
+    EXPECT_NE(ReadFile(out.Path("svfa.log")).find("Title : second"), std::string::npos);
+    EXPECT_EQ(ReadFile(out.Path("svfb.log")), Svf("b", " ", "guest", "1"));
+    EXPECT_FALSE(std::filesystem::exists(out.Path("svfc.log")));
+    EXPECT_FALSE(std::filesystem::exists(out.Path("svfd.log")));
+    std::size_t backups = 0;
+    for (const auto& e : std::filesystem::directory_iterator(out.Folder())) {
+      if (e.path().filename().string().starts_with("svfa.")) ++backups;
+    }
+    EXPECT_GE(backups, 2u) << "-j " << jobs;  // svfa.log and the first one's backup
+    std::filesystem::remove_all(out.Folder());
+    std::filesystem::create_directory(out.Folder());
+  }
+}
+
+TEST(Tekuri2svf, AFolderWithoutLogsIsNoInput) {
+  TempDir in;
+  WriteFile(in.Path("notes.txt"), kLog);
+  const auto r = RunProgram({kProgram, in.Folder()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tekuri2svf: no file whose name ends in \".log\" in " + in.Folder() + "\n");
+  EXPECT_EQ(r.out, "");
+  const auto two = RunProgram({kProgram, in.Folder(), in.Folder()});
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(two.err, "tekuri2svf: no file whose name ends in \".log\" in the folders given\n");
 }
 
 TEST(Tekuri2svf, ReadAndSaveErrorsExitWithOne) {

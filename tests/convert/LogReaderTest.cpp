@@ -39,6 +39,50 @@ TEST_P(LogReaderCases, ReadsTheBlocksWithTinyBuffers) {
   }
 }
 
+// Hands out blocks from two buffers in turn, as a source that loads one block while the reader
+// cuts the other does, and spoils every block it is given back: a reader that still looked at
+// a returned block would read the spoilt bytes.
+class AlternatingBlocks final : public InputBlockSource {
+ public:
+  AlternatingBlocks(std::string text, std::size_t capacity)
+      : file_(std::move(text)), blocks_{InputBlock(capacity), InputBlock(capacity)} {}
+  const InputBlock& Next() override {
+    InputBlock& returned = blocks_[current_];
+    std::fill_n(returned.bytes.get(), returned.capacity, '.');
+    std::fill_n(returned.cr_bits.get(), returned.capacity / 64 + 1, ~std::uint64_t{0});
+    returned.size = returned.first_nul = 0;
+    current_ ^= 1;
+    LoadInputBlock(file_, blocks_[current_]);
+    return blocks_[current_];
+  }
+  const InputFile& File() const override { return file_; }
+
+ private:
+  testing::MemoryInputFile file_;
+  InputBlock blocks_[2];
+  int current_ = 0;
+};
+
+Messages ReadFromBlocks(std::string text, std::size_t capacity) {
+  LogReader reader(std::make_unique<AlternatingBlocks>(std::move(text), capacity));
+  Messages messages;
+  LogMessage m;
+  while (!reader.AtEnd() && reader.ReadMessage(m)) {
+    std::vector<std::string> lines;
+    for (std::string_view l : m.Lines()) lines.emplace_back(l);
+    messages.push_back(std::move(lines));
+  }
+  return messages;
+}
+
+TEST_P(LogReaderCases, ReadsTheBlocksOfAnAlternatingSource) {
+  const ReaderCase& c = GetParam();
+  for (std::size_t capacity :
+       {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{64}, std::size_t{1} << 20}) {
+    EXPECT_EQ(ReadFromBlocks(c.input, capacity), c.expected) << "blocks of " << capacity;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Blocks, LogReaderCases,
     ::testing::Values(
@@ -218,6 +262,31 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace sorbit {
 namespace {
+
+// Random logs with long lines, lone CRs, NULs and a Ctrl-Z now and then: blocks that alternate
+// between two buffers give the messages of one buffer read directly.
+TEST(LogReader, AlternatingBlocksGiveTheMessagesOfOneBuffer) {
+  std::uint64_t seed = 4242;
+  auto next = [&seed](std::uint64_t n) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return (seed >> 33) % n;
+  };
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    for (std::uint64_t l = next(300); l > 0; --l) {
+      const std::uint64_t kind = next(100);
+      if (kind < 10) text += ".";
+      if (kind >= 10 && kind < 12) text.append(4000 + next(200), 'L');
+      for (std::uint64_t c = next(30); c > 0; --c) {
+        const char pool[] = {'a', '\x82', '\xa0', ' ', '\r', '\0', '\n', '\x1a'};
+        text.push_back(pool[next(round % 5 == 0 ? 8 : 7)]);
+      }
+      text += next(10) < 8 ? "\r\n" : "\r";
+    }
+    const std::size_t capacity = 1 + next(round % 2 == 0 ? 5000 : 70);
+    EXPECT_EQ(ReadFromBlocks(text, capacity), ReadAll(text)) << "round " << round;
+  }
+}
 
 // Each instruction set's CR scan against the plain definition, on texts dense and sparse
 // in CRs, with every offset into the data so that no alignment is assumed.

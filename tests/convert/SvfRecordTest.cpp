@@ -171,6 +171,33 @@ TEST(OutputLines, EveryChunkIsPreparedBeforeItIsFilled) {
   EXPECT_EQ(out.ToString(), expected);
 }
 
+// Chunks from a source are filled as the default ones are, and one is taken per chunk.
+TEST(OutputLines, TakesEachChunkFromItsSource) {
+  class CountingChunks final : public OutputChunkSource {
+   public:
+    std::unique_ptr<char[]> TakeChunk() override {
+      auto chunk = std::make_unique<char[]>(OutputLines::kChunkBytes);
+      std::fill_n(chunk.get(), OutputLines::kChunkBytes, '\x7f');
+      taken.push_back(chunk.get());
+      return chunk;
+    }
+    std::vector<const char*> taken;
+  } source;
+  OutputLines from_source(source), plain;
+  LogMessage message;
+  message.AddLine("Title : Re: 4 x");
+  message.AddLine("Name:guest <g@x.jp>");
+  message.AddLine(std::string(3000, 'b'));
+  for (int i = 1; i <= 2000; ++i) {
+    from_source.AppendRecord(message, i, "board", "4", {});
+    plain.AppendRecord(message, i, "board", "4", {});
+  }
+  EXPECT_EQ(from_source.ToString(), plain.ToString());
+  const std::vector<std::string_view> chunks = from_source.Chunks();
+  ASSERT_EQ(source.taken.size(), chunks.size());
+  for (std::size_t i = 0; i < chunks.size(); ++i) EXPECT_EQ(source.taken[i], chunks[i].data());
+}
+
 TEST(OutputLines, SpansChunksWithoutLosingBytes) {
   OutputLines out;
   std::string expected;

@@ -1,0 +1,42 @@
+// Splits a tekuri log into logs of about BYTES each, every cut right after a message's
+// terminator line, so that each piece is a log of whole messages:
+//   split_log LOG FOLDER BYTES   ->   FOLDER/board-000.log, FOLDER/board-001.log, ...
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: split_log LOG FOLDER BYTES\n");
+    return 2;
+  }
+  std::ifstream in(argv[1], std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t piece = std::strtoull(argv[3], nullptr, 10);
+  if (!in.is_open() || in.bad() || piece == 0) {
+    std::fprintf(stderr, "split_log: cannot read %s\n", argv[1]);
+    return 1;
+  }
+  constexpr std::string_view kTerminator = "\r\n.\r\n";
+  std::size_t from = 0;
+  for (int n = 0; from < text.size(); ++n) {
+    std::size_t to = text.size();
+    if (text.size() - from > piece) {
+      const std::size_t at = text.find(kTerminator, from + piece);
+      if (at != std::string::npos) to = at + kTerminator.size();
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "/board-%03d.log", n);
+    std::ofstream out(std::string(argv[2]) + name, std::ios::binary);
+    out.write(text.data() + from, static_cast<std::streamsize>(to - from));
+    if (!out) {
+      std::fprintf(stderr, "split_log: cannot write %s%s\n", argv[2], name);
+      return 1;
+    }
+    from = to;
+  }
+  return 0;
+}

@@ -1,0 +1,80 @@
+// Input blocks: the log reader's input in the pieces it cuts into lines.
+//
+// A block is what one Read of the input file gave, cut at the first Ctrl-Z (0x1A), together
+// with the marks the reader's line cutting needs: a bitmap of its CR bytes and the position of
+// its first NUL. Marking a whole block in one pass costs less than a search per line.
+//
+// Invariants of a loaded block: size <= capacity; bit i of cr_bits (64 to a word) is set
+// exactly for bytes[i] == CR with i < size, and for i == size, so that a scan for the next CR
+// always stops inside the block; first_nul is the first NUL at or after 0, or size;
+// text_ended is set when the file ended or a Ctrl-Z cut the block, and then no further block
+// is loaded.
+//
+// The reader takes its blocks from an InputBlockSource. SequentialBlocks loads each block into
+// one buffer when the reader asks; a front end may supply blocks loaded ahead of time (the
+// command-line converter does, on a helper thread) without the reader knowing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "convert/FileSystem.h"
+
+namespace sorbit {
+
+struct InputBlock {
+  explicit InputBlock(std::size_t capacity_bytes);
+
+  std::size_t capacity;
+  std::unique_ptr<char[]> bytes;             // capacity bytes
+  std::unique_ptr<std::uint64_t[]> cr_bits;  // capacity / 64 + 1 words
+  std::size_t size = 0;                      // bytes of text in the block
+  std::size_t first_nul = 0;                 // position of the first NUL, or size
+  bool text_ended = false;                   // nothing follows this block
+};
+
+// Reads the next piece of `file` into `block` (one Read of up to its capacity) and marks it.
+// Throws FileError when the read fails; the block is then unchanged.
+void LoadInputBlock(InputFile& file, InputBlock& block);
+
+class InputBlockSource {
+ public:
+  virtual ~InputBlockSource() = default;
+  // The next loaded block. The block handed out before is given back by this call and may be
+  // overwritten from then on. Not called again after a block with text_ended. Throws
+  // FileError when the input cannot be read.
+  virtual const InputBlock& Next() = 0;
+  // The file being read, open for as long as the source lives.
+  virtual const InputFile& File() const = 0;
+};
+
+// Loads each block into the same buffer when it is asked for.
+class SequentialBlocks final : public InputBlockSource {
+ public:
+  SequentialBlocks(std::unique_ptr<InputFile> file, std::size_t buffer_bytes);
+  const InputBlock& Next() override;
+  const InputFile& File() const override { return *file_; }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  InputBlock block_;
+};
+
+// The block scans for CR bytes, one per instruction set, open to tests: each sets word w of
+// `bits` to the CR bits of data[64w, 64w + 64) for every whole 64-byte block of data[0, size)
+// and returns how many words it set.
+namespace detail {
+#if defined(__SSE2__)
+std::size_t MarkWholeWordsSse2(const char* data, std::size_t size, std::uint64_t* bits);
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#define SORBIT_HAVE_AVX2_PATH 1
+bool HaveAvx2();
+std::size_t MarkWholeWordsAvx2(const char* data, std::size_t size, std::uint64_t* bits);
+#else
+#define SORBIT_HAVE_AVX2_PATH 0
+#endif
+}  // namespace detail
+
+}  // namespace sorbit
