@@ -83,6 +83,8 @@ void TRE_DFA::Build() {
   for (std::size_t i = 0; i < states_.size(); ++i) {
     acceptingFlags_[i] = Accepting(static_cast<std::int32_t>(i)) ? 1 : 0;
   }
+  // Small automata get the one-pass search's memory now, so that no match allocates.
+  if (states_.size() <= kMaxDenseStates) scratch_.Prepare(states_.size());
 
   epsBegin_ = {};
   epsTargets_ = {};

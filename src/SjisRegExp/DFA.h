@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "LinearScan.h"
 #include "NFA.h"
 
 namespace SjisRegExp {
@@ -102,6 +103,10 @@ class TRE_DFA {
   // Accepting(s) as one byte a state (1 or 0), for walks that test it at every step.
   const std::uint8_t* AcceptingFlags() const { return acceptingFlags_.data(); }
 
+  // Working memory of the one-pass search (LinearScan) over this automaton. Matching is
+  // otherwise read-only; a component, and so its automata, is used by one thread at a time.
+  LinearScanScratch& Scratch() const { return scratch_; }
+
   // The walk over the sorted list: stop with none below a start code, with the
   // target at or below an end code.
   std::int32_t NextStateByWalk(std::int32_t s, CharCode code) const {
@@ -148,6 +153,7 @@ class TRE_DFA {
   std::vector<std::uint8_t> acceptingFlags_;
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
+  mutable LinearScanScratch scratch_;
 
   // Working data of Build only.
   // The NFA's transitions split by kind, each state's in its list order: empty ones

@@ -1,6 +1,7 @@
 #include "MatchCore.h"
 
 #include <array>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -31,10 +32,22 @@ constexpr std::array<ByteKind, 256> MakeByteKinds() {
 }
 constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
 
+// The restart scans below try one start after another and run a fresh DFA walk from
+// each; that is quickest when walks are short, as they nearly always are. Where they are
+// not (a run of "a" under "a+b"), the walks of successive starts overlap and the cost
+// grows with the square of the text. So every restart scan counts the bytes its walks
+// have read, and once that passes kWorkSlack plus twice the distance it has advanced, it
+// hands the rest of the text to LinearScan, which gives the same result in one pass.
+constexpr std::size_t kWorkSlack = 4096;
+
+inline bool OverBudget(std::size_t work, const char* begin, const char* p) {
+  return work > kWorkSlack + 2 * static_cast<std::size_t>(p - begin);
+}
+
 // The leftmost-longest walk from one start position p of a plain scan: the end of the
 // longest match that starts at p, or null. Every match found here starts at p, so only
-// its end is kept.
-const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end) {
+// its end is kept. Adds the bytes read to work.
+const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end, std::size_t& work) {
   const char* found = nullptr;
   std::int32_t state = 0;
   const char* cursor = p;
@@ -45,6 +58,7 @@ const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end) {
     state = dfa.NextState(state, code);
     if (state == kNoState) break;
   }
+  work += static_cast<std::size_t>(cursor - p);
   return found;
 }
 
@@ -58,9 +72,10 @@ const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end) {
 // As LongestByList, with NextChar and NextState done by hand for a DFA with dense rows:
 // a single byte (a lone lead byte at the end included) is one load from its state's row,
 // and one table look-up tells it from a lead byte and the zero byte.
-inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end) {
+inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end,
+                                    std::size_t& work) {
   const std::int32_t* dense = dfa.DenseTable();
-  if (dense == nullptr) return LongestByList(dfa, p, end);
+  if (dense == nullptr) return LongestByList(dfa, p, end, work);
   const std::uint8_t* accepting = dfa.AcceptingFlags();
   const char* found = nullptr;
   std::int32_t state = 0;
@@ -82,7 +97,17 @@ inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const cha
     ++cursor;
     if (state == kNoState) break;
   }
+  work += static_cast<std::size_t>(cursor - p);
   return found;
+}
+
+// The rules of the plain scan: no line heads, no line-tail rule (the walk of a plain scan
+// never takes an anchor transition).
+ScanRules PlainRules() {
+  ScanRules rules;
+  rules.lineHeadMark = false;
+  rules.lineTailRule = false;
+  return rules;
 }
 
 // Finds the next stop byte of a plain scan: the first byte at or after p, before end,
@@ -151,9 +176,13 @@ class StopFinder {
 // directly before it, back to the last position q known to begin a character, an even
 // count means it does (the byte before such a run ends a character, and the run pairs up
 // from there). Every byte is counted back at most once, so the scan stays linear.
+//
+// Past its work budget it goes on with LinearScan from the next start it would try.
 [[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const char* q, const char* p,
                                           const char* end) {
   const StopFinder finder(dfa, q);
+  const char* const begin = q;
+  std::size_t work = 0;
   for (;;) {
     const char* r = p;
     while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
@@ -165,8 +194,9 @@ class StopFinder {
           !dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
         q = p += 2;
       } else {
-        if (const char* e = LongestFromStart(dfa, p, end); e != nullptr) return {p, e};
+        if (const char* e = LongestFromStart(dfa, p, end, work); e != nullptr) return {p, e};
         q = p += CharStep(p, end);
+        if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, PlainRules());
       }
     }
     p = finder.Next(p, end);
@@ -178,7 +208,8 @@ class StopFinder {
 // usual scan needs few registers.
 [[gnu::noinline]] MatchSpan AtFirstPosition(const TRE_DFA& dfa, const char* begin,
                                             const char* end) {
-  return {begin, LongestFromStart(dfa, begin, end)};
+  std::size_t work = 0;
+  return {begin, LongestFromStart(dfa, begin, end, work)};
 }
 
 }  // namespace
@@ -198,7 +229,23 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   return ScanPlainFrom(dfa, begin, p, end);
 }
 
+ScanRules TMatchCORE::Rules() const {
+  ScanRules rules;
+  rules.lineHeadCode = LineHeadCode();
+  rules.lineTailCode = LineTailCode();
+  rules.separator = lineSeparator_ == mcls_CRLF ? 13 : (lineSeparator_ == mcls_LF ? 10 : 0);
+  rules.lineHeadMark = CurrentDFA().LineHeadMark();
+  rules.lineTailRule = true;
+  return rules;
+}
+
 const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t state) const {
+  std::size_t work = 0;
+  return LongestFromCounted(p, end, state, work);
+}
+
+const char* TMatchCORE::LongestFromCounted(const char* p, const char* end, std::int32_t state,
+                                           std::size_t& work) const {
   if (state == kNoState) return nullptr;
   const TRE_DFA& dfa = CurrentDFA();
   const char* result = nullptr;
@@ -211,6 +258,7 @@ const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t
     code = NextChar(cursor, end);
     state = code == 0 ? kNoState : dfa.NextState(state, code);
   } while (state != kNoState);
+  work += static_cast<std::size_t>(cursor - p);
   if ((code == 0 || IsLineSeparator(code)) && dfa.NextState(last, LineTailCode()) != kNoState) {
     return code != 0 ? cursor - 1 : cursor;
   }
@@ -219,11 +267,17 @@ const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t
 
 const char* TMatchCORE::LongestAtLineHead(const char* p, const char* end,
                                           std::int32_t state) const {
+  std::size_t work = 0;
+  return LongestAtLineHeadCounted(p, end, state, work);
+}
+
+const char* TMatchCORE::LongestAtLineHeadCounted(const char* p, const char* end, std::int32_t state,
+                                                 std::size_t& work) const {
   const TRE_DFA& dfa = CurrentDFA();
-  if (!dfa.LineHeadMark()) return LongestFrom(p, end, state);
-  const char* a = LongestFrom(p, end, dfa.NextState(state, LineHeadCode()));
+  if (!dfa.LineHeadMark()) return LongestFromCounted(p, end, state, work);
+  const char* a = LongestFromCounted(p, end, dfa.NextState(state, LineHeadCode()), work);
   if (a == nullptr) return nullptr;
-  const char* b = LongestFrom(p, end, state);
+  const char* b = LongestFromCounted(p, end, state, work);
   if (b != nullptr && b >= a) return b;
   return a;
 }
@@ -237,14 +291,47 @@ MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
 MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
   const char* p = begin;
+  std::size_t work = 0;
   while (p < end && *p != 0) {
-    if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
+    // A line head whose anchored reading failed just before is only its plain reading,
+    // which is what LinearScan tries there without the line-head flag.
+    if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, Rules());
+    if (const char* e = LongestFromCounted(p, end, 0, work); e != nullptr) return {p, e};
     if (*p == '\n' && dfa.LineHeadMark()) {
-      if (const char* e = LongestAtLineHead(p + 1, end, 0); e != nullptr) return {p + 1, e};
+      if (const char* e = LongestAtLineHeadCounted(p + 1, end, 0, work); e != nullptr) {
+        return {p + 1, e};
+      }
     }
     p += CharStep(p, end);
   }
-  if (dfa.LineTailMark() && dfa.NextState(0, LineTailCode()) != kNoState) return {p, p};
+  // The end of the text is a start too: an initial state that accepts, or that has a
+  // line-tail transition, matches there with length 0. (Only an empty text reaches here
+  // with an accepting initial state.)
+  if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
+  return {};
+}
+
+MatchSpan TMatchCORE::FindInLines(const char* begin, const char* end) const {
+  const TRE_DFA& dfa = CurrentDFA();
+  const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
+  // A plain pattern whose initial state does not accept can only match where a stop byte
+  // begins a character, so lines without a stop byte are passed over unread by the scan.
+  const bool skipLines = !anchored && !dfa.Accepting(0);
+  const char* p = begin;
+  while (p < end) {
+    if (skipLines) {
+      const char* hit = StopFinder(dfa, p).Next(p, end);
+      if (hit >= end) return {};
+      const void* lastLineFeed = memrchr(p, '\n', static_cast<std::size_t>(hit - p));
+      if (lastLineFeed != nullptr) p = static_cast<const char*>(lastLineFeed) + 1;
+    }
+    const void* lineFeed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    const char* lineEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
+    const MatchSpan m = anchored ? ScanAnchored(p, lineEnd) : ScanPlain(p, lineEnd);
+    if (m.start != nullptr) return m;
+    if (lineFeed == nullptr) break;
+    p = lineEnd + 1;
+  }
   return {};
 }
 

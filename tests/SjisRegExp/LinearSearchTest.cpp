@@ -1,0 +1,337 @@
+// The one-pass search against the restart scan it replaces: random patterns with anchors
+// and two-byte characters, texts with both line separators, the families whose restart
+// scan is quadratic, successive matches, FindInLines against its per-line definition,
+// and the empty text.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "AWKStr.h"
+#include "LinearScan.h"
+#include "PatternGen.h"
+#include "RestartScan.h"
+
+namespace SjisRegExp {
+namespace {
+
+using testing::RestartFindInLines;
+using testing::RestartMatch;
+using testing::RestartScanAnchored;
+using testing::RestartScanFrom;
+using testing::RulesOf;
+
+// Ｂ (trail byte "a"), あ, カ (trail "J"), ャ (trail "b"), and a character with trail LF.
+const std::vector<std::string> kWide = {"\x82\x61", "\x82\xA0", "\x83\x4A", "\x83\x62", "\x82\n"};
+
+std::pair<int, int> Span(const MatchSpan& m, const char* begin) {
+  if (m.start == nullptr) return {0, 0};
+  return {static_cast<int>(m.start - begin) + 1, static_cast<int>(m.end - m.start)};
+}
+
+ScanRules PlainRules() {
+  ScanRules rules;
+  rules.lineTailRule = false;
+  return rules;
+}
+
+// Every way in: Match, ScanFrom, FindInLines and LinearScan called directly (the scans
+// only hand over to it on long texts), each against the restart scan.
+int CompareAll(TAWKStr& awk, const std::string& pattern, const std::string& text) {
+  int mismatches = 0;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  const TRE_DFA& dfa = awk.CurrentDFA();
+  const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
+  const auto check = [&](const char* what, MatchSpan got, MatchSpan want) {
+    if (Span(got, b) != Span(want, b)) {
+      if (++mismatches <= 3) {
+        ADD_FAILURE() << what << " pattern \"" << pattern << "\" text \"" << text << "\" separator "
+                      << int(awk.LineSeparator()) << ": got " << Span(got, b).first << ","
+                      << Span(got, b).second << " want " << Span(want, b).first << ","
+                      << Span(want, b).second;
+      }
+    }
+  };
+  const auto rules = RulesOf(awk);
+  int start = 0;
+  int length = 0;
+  awk.Match(text, start, length);
+  const MatchSpan want = RestartMatch(dfa, b, e, rules);
+  if (std::make_pair(start, length) != Span(want, b)) {
+    check("Match", {start ? b + start - 1 : nullptr, b + start - 1 + length}, want);
+  }
+  check("ScanFrom", awk.ScanFrom(b, e), RestartScanFrom(dfa, b, e, rules));
+  check("FindInLines", awk.FindInLines(b, e), RestartFindInLines(dfa, b, e, rules));
+  check("LinearScan from", LinearScan(dfa, b, e, false, awk.Rules()),
+        RestartScanFrom(dfa, b, e, rules));
+  if (anchored) {
+    check("LinearScan anchored", LinearScan(dfa, b, e, true, awk.Rules()),
+          RestartScanAnchored(dfa, b, e, rules));
+  } else {
+    check("LinearScan plain", LinearScan(dfa, b, e, false, PlainRules()),
+          testing::ReferenceScan(dfa, b, e));
+  }
+  return mismatches;
+}
+
+TEST(LinearSearchTest, AgreesWithTheRestartScanOnRandomPatterns) {
+  testing::PatternGenOptions options;
+  options.alphabet = "ab\n\r^$";
+  options.anchors = true;
+  options.wideChars = kWide;
+  options.maxDepth = 3;
+  testing::PatternGen gen(1208, options);
+  int cases = 0;
+  int mismatches = 0;
+  int matched = 0;
+  for (int i = 0; i < 2500; ++i) {
+    std::string pattern = gen.Pattern();
+    if (gen.Pick(3) == 0) pattern = "^" + pattern;
+    if (gen.Pick(3) == 0) pattern += "$";
+    TAWKStr awk;
+    try {
+      awk.SetRegExp(pattern);
+    } catch (const ERegExpParser&) {
+      continue;  // a class such as [^...] can come out empty
+    }
+    for (int k = 0; k < 6; ++k) {
+      std::string text = gen.Text(30, "c\n\r");
+      if (gen.Pick(8) == 0) text.insert(gen.Pick(static_cast<int>(text.size()) + 1), 1, '\0');
+      for (auto separator : {mcls_CRLF, mcls_LF}) {
+        awk.SetLineSeparator(separator);
+        mismatches += CompareAll(awk, pattern, text);
+        int start = 0;
+        int length = 0;
+        matched += awk.Match(text, start, length) > 0;
+        ++cases;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(matched, cases / 4);
+  std::printf("[ linear ] %d cases, %d with a match\n", cases, matched);
+}
+
+// Patterns whose restart scan is quadratic, and others, on texts long enough that the
+// scans hand over to the one-pass search part way.
+TEST(LinearSearchTest, TheFamiliesAgreeOnLongTexts) {
+  const char* patterns[] = {"a+b",        "(a|aa)*b",          "(x+x+)+y",  "a*a*a*a*a*b",
+                            "(ab|a)*c",   "[a-z]+[0-9]",       "^a+b",      "a+$",
+                            "a+b|a",      "(a|b)*a(a|b)(a|b)", "^(a|b)*c$", "a*",
+                            "\x82\xA0+b", "a+\r|a+b$"};
+  // The restart scan reads about 180,000 bytes for a run of 600: far past the budget at
+  // which the scans hand over, and still quick for the restart scan itself.
+  const std::string runs[] = {std::string(600, 'a'), std::string(600, 'q'), std::string(600, 'x'),
+                              std::string(300, 'a') + "\n",
+                              std::string(300, 'a') + "\r\n" + std::string(300, 'a')};
+  int mismatches = 0;
+  for (const char* pattern : patterns) {
+    TAWKStr awk;
+    awk.SetRegExp(pattern);
+    for (const std::string& run : runs) {
+      for (const std::string& tail :
+           {std::string(), std::string("b"), std::string("1y"), std::string("\xA0\x82\xA0")}) {
+        for (auto separator : {mcls_CRLF, mcls_LF}) {
+          awk.SetLineSeparator(separator);
+          mismatches += CompareAll(awk, pattern, run + tail);
+          mismatches += CompareAll(awk, pattern, run + tail + run);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+// Long runs cost time in proportion to their length: a 400 kB run under "a+b" (which took
+// minutes when each start was walked afresh) ends well inside a second.
+TEST(LinearSearchTest, QuadraticFamiliesRunInLinearTime) {
+  const struct {
+    const char* pattern;
+    char fill;
+  } cases[] = {{"a+b", 'a'},      {"(a|aa)*b", 'a'},    {"(x+x+)+y", 'x'}, {"a*a*a*a*a*b", 'a'},
+               {"(ab|a)*c", 'a'}, {"[a-z]+[0-9]", 'q'}, {"^a+$", 'a'}};
+  const std::string text400k(400'000, 'a');
+  for (const auto& c : cases) {
+    const std::string text(400'000, c.fill);
+    TAWKStr awk;
+    awk.SetRegExp(c.pattern);
+    const auto t0 = std::chrono::steady_clock::now();
+    int start = 0;
+    int length = 0;
+    const int result = awk.Match(text, start, length);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(seconds, 1.0) << c.pattern;
+    if (std::string(c.pattern) == "^a+$") {
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(length, 400'000);
+    } else {
+      EXPECT_EQ(result, 0) << c.pattern;
+    }
+  }
+}
+
+TEST(LinearSearchTest, SuccessiveMatchesAgree) {
+  const char* patterns[] = {"a+b", "a|b+", "^a*", "b*$", "(ab|a)*", "x?", "\x82\xA0|a\r"};
+  testing::PatternGenOptions options;
+  options.alphabet = "ab";
+  options.wideChars = kWide;
+  testing::PatternGen gen(77, options);
+  for (const char* pattern : patterns) {
+    TAWKStr awk;
+    awk.SetRegExp(pattern);
+    for (int k = 0; k < 40; ++k) {
+      const std::string text = gen.Text(200, "\n\r");
+      const char* end = text.data() + text.size();
+      std::vector<std::pair<int, int>> got;
+      std::vector<std::pair<int, int>> want;
+      for (const char* p = text.data(); p < end;) {
+        int start = 0;
+        int length = 0;
+        if (awk.Match(std::string_view(p, static_cast<std::size_t>(end - p)), start, length) == 0)
+          break;
+        got.emplace_back(static_cast<int>(p - text.data()) + start, length);
+        p += start - 1 + (length > 0 ? length : 1);
+      }
+      for (const char* p = text.data(); p < end;) {
+        const MatchSpan m = RestartMatch(awk.CurrentDFA(), p, end, RulesOf(awk));
+        if (m.start == nullptr) break;
+        want.emplace_back(static_cast<int>(m.start - text.data()) + 1,
+                          static_cast<int>(m.end - m.start));
+        p = m.end > m.start ? m.end : m.start + 1;
+      }
+      EXPECT_EQ(got, want) << pattern << " on " << text;
+    }
+  }
+}
+
+// An anchored pattern that matches the empty string matches the empty text (it found
+// nothing when only the line-head reading was tried there).
+TEST(LinearSearchTest, EmptyTextMatchesAnchoredPatternsThatMatchEmpty) {
+  const struct {
+    const char* pattern;
+    int result;
+  } cases[] = {{"^a$|b?", 1}, {"^.b$|(b?)", 1}, {"^x|y*", 1}, {"^$", 1}, {"$", 1},
+               {"^", 1},      {"^a", 0},        {"a$", 0},    {"", 1},   {"b?", 1}};
+  for (const auto& c : cases) {
+    TAWKStr awk;
+    awk.SetRegExp(c.pattern);
+    for (const std::string& text : {std::string(), std::string(1, '\0'), std::string("\0ab", 3)}) {
+      int start = -1;
+      int length = -1;
+      EXPECT_EQ(awk.Match(text, start, length), c.result) << c.pattern;
+      EXPECT_EQ(start, c.result) << c.pattern;
+      EXPECT_EQ(length, 0) << c.pattern;
+    }
+  }
+}
+
+// sjisgrep counts the lines "abc", "", "xyz", "" under "^x|y*": all four match.
+TEST(LinearSearchTest, FindInLinesFindsEveryLineOfAnEmptyMatch) {
+  TAWKStr awk;
+  awk.SetRegExp("^x|y*");
+  awk.SetLineSeparator(mcls_LF);
+  const std::string text = "abc\n\nxyz\n\n";
+  int lines = 0;
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    const MatchSpan m = awk.FindInLines(p, end);
+    if (m.start == nullptr) break;
+    ++lines;
+    const void* lf = std::memchr(m.start, '\n', static_cast<std::size_t>(end - m.start));
+    p = lf != nullptr ? static_cast<const char*>(lf) + 1 : end;
+  }
+  EXPECT_EQ(lines, 4);
+}
+
+struct LinesCase {
+  const char* pattern;
+  std::string text;
+  int start;  // 1-based, 0 for none
+  int length;
+};
+
+TEST(LinearSearchTest, FindInLinesTable) {
+  using namespace std::string_literals;
+  const LinesCase crlf[] = {
+      {"c$", "abc\r\nxc\n", 3, 1},  // before the CR of a CR LF line
+      {"^b", "a\nb", 3, 1},         // a line head after the LF
+      {"^b", "ab\nab", 0, 0},       //
+      {"a\nb", "a\nb", 0, 0},       // a match never crosses a line
+      {"x", "ab\0x\nyx"s, 7, 1},    // a zero byte ends its line, not the range
+      {"^$", "a\n\nb", 3, 0},       // an empty line
+      {"b+",
+       "\x82"
+       "b\nbb",
+       4, 2},                      // the trail byte b is not a start
+      {"y*", "", 0, 0},            // no line in an empty range
+      {"y*", "\n", 1, 0},          //
+      {"q", "\n\n\nq\r\n", 4, 1},  //
+      {"$", "ab\r\n", 3, 0},       //
+  };
+  for (const auto& c : crlf) {
+    TAWKStr awk;
+    awk.SetRegExp(c.pattern);
+    const char* b = c.text.data();
+    const MatchSpan m = awk.FindInLines(b, b + c.text.size());
+    EXPECT_EQ(Span(m, b), std::make_pair(c.start, c.length)) << c.pattern << " on " << c.text;
+    EXPECT_EQ(Span(m, b),
+              Span(RestartFindInLines(awk.CurrentDFA(), b, b + c.text.size(), RulesOf(awk)), b))
+        << c.pattern;
+  }
+  TAWKStr awk;
+  awk.SetLineSeparator(mcls_LF);
+  awk.SetRegExp("c$");
+  const std::string text = "abc\r\nxc\n";
+  EXPECT_EQ(Span(awk.FindInLines(text.data(), text.data() + text.size()), text.data()),
+            std::make_pair(7, 1))
+      << "under LF the CR is part of the line";
+}
+
+// Lines of random text with CR LF, NUL bytes and empty lines: FindInLines equals its
+// definition, whether the pattern is plain (lines passed over by stop byte) or anchored.
+TEST(LinearSearchTest, FindInLinesAgreesWithThePerLineSearch) {
+  testing::PatternGenOptions options;
+  options.alphabet = "abc";
+  options.anchors = true;
+  options.wideChars = kWide;
+  testing::PatternGen gen(4242, options);
+  int mismatches = 0;
+  for (int i = 0; i < 1500; ++i) {
+    std::string pattern = gen.Pattern();
+    if (gen.Pick(4) == 0) pattern = "^" + pattern;
+    if (gen.Pick(4) == 0) pattern += "$";
+    TAWKStr awk;
+    try {
+      awk.SetRegExp(pattern);
+    } catch (const ERegExpParser&) {
+      continue;
+    }
+    for (int k = 0; k < 4; ++k) {
+      std::string text;
+      for (std::size_t lines = gen.Pick(6); lines-- > 0;) {
+        text += gen.Text(10, "d");
+        if (gen.Pick(6) == 0) text += '\0';
+        text += gen.Pick(3) == 0 ? "\r\n" : "\n";
+      }
+      if (gen.Pick(2) == 0) text += gen.Text(6, "d");
+      for (auto separator : {mcls_CRLF, mcls_LF}) {
+        awk.SetLineSeparator(separator);
+        const char* b = text.data();
+        const char* e = b + text.size();
+        const auto got = Span(awk.FindInLines(b, e), b);
+        const auto want = Span(RestartFindInLines(awk.CurrentDFA(), b, e, RulesOf(awk)), b);
+        if (got != want && ++mismatches <= 5) {
+          ADD_FAILURE() << pattern << " on \"" << text << "\": got " << got.first << ","
+                        << got.second << " want " << want.first << "," << want.second;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+}  // namespace SjisRegExp
