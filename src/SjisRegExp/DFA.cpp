@@ -1,6 +1,7 @@
 #include "DFA.h"
 
 #include <algorithm>
+#include <cassert>
 #include <unordered_map>
 
 #include "Parser.h"
@@ -35,47 +36,34 @@ void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
 
 }  // namespace
 
-void TRE_DFA::TooComplex() const { throw ERegExpParser(kMsgTooComplex, nfa_->PatternEndPos()); }
+// Thrown inside Build when the whole construction passes the eager budget.
+struct EagerBudgetExceeded {};
 
 void TRE_DFA::CountWork(std::uint64_t units) {
   work_ += units;
-  if (work_ > kMaxDFAWork) TooComplex();
+  if (building_ && work_ > limits_.eagerWork) throw EagerBudgetExceeded{};
 }
 
 void TRE_DFA::Build() {
   lineHeadMark_ = nfa_->LineHeadMark();
   lineTailMark_ = nfa_->LineTailMark();
-  const std::size_t n = nfa_->StateCount();
+  nfaStates_ = nfa_->StateCount();
+  nfaExit_ = nfa_->ExitState();
   IndexNFA();
-
-  TRE_NFAStateSet initial(n);
-  initial.Include(nfa_->EntryState());
-  Closure(initial);
-  FindOrAddState(initial);
-
-  std::vector<std::int32_t> targets;
-  // States are appended while the loop runs and expanded in creation order.
-  for (std::size_t k = 0; k < states_.size(); ++k) {
-    const auto s = static_cast<std::int32_t>(k);
-    states_[k].expanded = 0xFFFF;
-    ComputeMoves(s);
-    // The move list holds the newest move first; targets are found in that order
-    // (which numbers the new states), and each transition is put in front of the
-    // state's list, which leaves the list in move-creation order.
-    targets.assign(moves_.size(), kNoState);
-    for (std::size_t m = moves_.size(); m-- > 0;) {
-      TRE_NFAStateSet& set = moveSets_[moves_[m].set];
-      Closure(set);
-      targets[m] = FindOrAddState(set);
-    }
-    if (transitions_.size() + moves_.size() > kMaxDFATransitions) TooComplex();
-    states_[k].firstTransition = static_cast<std::uint32_t>(transitions_.size());
-    states_[k].transitionCount = static_cast<std::uint32_t>(moves_.size());
-    for (std::size_t m = 0; m < moves_.size(); ++m) {
-      transitions_.push_back({moves_[m].range, targets[m]});
-    }
+  building_ = true;
+  try {
+    TRE_NFAStateSet initial(nfaStates_);
+    initial.Include(nfa_->EntryState());
+    Closure(initial);
+    FindOrAddState(initial);
+    // States are appended while the loop runs and expanded in creation order.
+    for (std::size_t k = 0; k < states_.size(); ++k) Expand(static_cast<std::int32_t>(k));
+  } catch (const EagerBudgetExceeded&) {
+    building_ = false;
+    StartLazy();
+    return;
   }
-  SortTransitions();
+  building_ = false;
   BuildDenseTable();
   BuildStartCodes();
   BuildStopList();
@@ -85,7 +73,10 @@ void TRE_DFA::Build() {
   }
   // Small automata get the one-pass search's memory now, so that no match allocates.
   if (states_.size() <= kMaxDenseStates) scratch_.Prepare(states_.size());
+  FreeBuildData();
+}
 
+void TRE_DFA::FreeBuildData() {
   epsBegin_ = {};
   epsTargets_ = {};
   charBegin_ = {};
@@ -99,8 +90,90 @@ void TRE_DFA::Build() {
   worklist_ = {};
 }
 
+void TRE_DFA::ClearStates() {
+  states_.clear();
+  transitions_.clear();
+  hashTable_.clear();
+  stateHashes_.clear();
+  cacheBytes_ = 0;
+}
+
+// A lazy automaton starts with its initial state alone, unexpanded. It has no tables: the
+// scans that use them are not run on it, and every byte may begin a match for all that
+// the stop table knows.
+void TRE_DFA::StartLazy() {
+  lazy_ = true;
+  ClearStates();
+  TRE_NFAStateSet initial(nfaStates_);
+  initial.Include(0);
+  Closure(initial);
+  FindOrAddState(initial);
+  for (std::uint8_t& stop : stopByte_) stop = 1;
+  for (std::uint8_t& entry : firstByte_) entry = 0;
+  stopListSize_ = 0;
+  startCodes_.clear();
+  dense_.clear();
+  acceptingFlags_.clear();
+}
+
+void TRE_DFA::Expand(std::int32_t s) {
+  const auto k = static_cast<std::size_t>(s);
+  states_[k].expanded = 0xFFFF;
+  ComputeMoves(s);
+  // The move list holds the newest move first; targets are found in that order (which
+  // numbers the new states), and each transition is put in front of the state's list,
+  // which leaves the list in move-creation order; then it is sorted by start code,
+  // stably.
+  std::vector<std::int32_t> targets(moves_.size(), kNoState);
+  for (std::size_t m = moves_.size(); m-- > 0;) {
+    TRE_NFAStateSet& set = moveSets_[moves_[m].set];
+    Closure(set);
+    targets[m] = FindOrAddState(set);
+  }
+  states_[k].firstTransition = static_cast<std::uint32_t>(transitions_.size());
+  states_[k].transitionCount = static_cast<std::uint32_t>(moves_.size());
+  for (std::size_t m = 0; m < moves_.size(); ++m) {
+    transitions_.push_back({moves_[m].range, targets[m]});
+  }
+  cacheBytes_ += moves_.size() * sizeof(DFATransition);
+  if (building_ && cacheBytes_ > limits_.eagerBytes) throw EagerBudgetExceeded{};
+  auto* begin = transitions_.data() + states_[k].firstTransition;
+  std::stable_sort(
+      begin, begin + states_[k].transitionCount,
+      [](const DFATransition& a, const DFATransition& b) { return a.range.start < b.range.start; });
+#ifndef NDEBUG
+  for (const auto* t = begin; t + 1 < begin + states_[k].transitionCount; ++t) {
+    assert(t->range.start <= t[1].range.start);
+  }
+  for (const auto* t = begin; t < begin + states_[k].transitionCount; ++t) {
+    assert(t->range.start <= t->range.end && t->target >= 0);
+  }
+#endif
+}
+
+void TRE_DFA::ExpandOnDemand(std::int32_t s) const {
+  // Only a lazy automaton has unexpanded states after Build. It is created and owned as
+  // a mutable object by its cache entry; growing it is part of matching, which the
+  // component does for one caller at a time.
+  assert(lazy_);
+  const_cast<TRE_DFA*>(this)->Expand(s);
+}
+
+void TRE_DFA::ResetCache(std::int32_t* ids, std::size_t count) const {
+  assert(lazy_);
+  auto* self = const_cast<TRE_DFA*>(this);
+  std::vector<TRE_NFAStateSet> keep;
+  keep.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    keep.push_back(states_[static_cast<std::size_t>(ids[i])].states);
+  }
+  self->StartLazy();
+  for (std::size_t i = 0; i < count; ++i) ids[i] = self->FindOrAddState(keep[i]);
+  ++cacheResets_;
+}
+
 void TRE_DFA::IndexNFA() {
-  const std::size_t n = nfa_->StateCount();
+  const std::size_t n = nfaStates_;
   epsBegin_.assign(n + 1, 0);
   charBegin_.assign(n + 1, 0);
   std::unordered_map<std::uint32_t, std::uint32_t> rangeIds;
@@ -148,7 +221,7 @@ void TRE_DFA::Closure(TRE_NFAStateSet& set) {
 
 void TRE_DFA::ComputeMoves(std::int32_t s) {
   moves_.clear();
-  const std::size_t n = nfa_->StateCount();
+  const std::size_t n = nfaStates_;
   const TRE_NFAStateSet& set = states_[static_cast<std::size_t>(s)].states;
   CountWork(set.Size());
   ForEachMember(set, [&](std::int32_t state) {
@@ -193,12 +266,12 @@ std::int32_t TRE_DFA::FindOrAddState(TRE_NFAStateSet& set) {
       }
     }
   }
-  if (states_.size() >= kMaxDFAStates) TooComplex();
-  setBytes_ += set.Size();
-  if (setBytes_ > kMaxDFASetBytes) TooComplex();
+  if (building_ && states_.size() >= limits_.eagerStates) throw EagerBudgetExceeded{};
+  cacheBytes_ += set.Size() + sizeof(DFAState) + 2 * sizeof(std::int32_t) + sizeof(std::uint64_t);
+  if (building_ && cacheBytes_ > limits_.eagerBytes) throw EagerBudgetExceeded{};
   states_.emplace_back(set);
   DFAState& added = states_.back();
-  added.accepting = set.Has(nfa_->ExitState()) ? 0xFFFF : 0;
+  added.accepting = set.Has(nfaExit_) ? 0xFFFF : 0;
   stateHashes_.push_back(hash);
   const auto index = static_cast<std::int32_t>(states_.size() - 1);
 
@@ -218,16 +291,6 @@ std::int32_t TRE_DFA::FindOrAddState(TRE_NFAStateSet& set) {
     hashTable_[slot] = index;
   }
   return index;
-}
-
-void TRE_DFA::SortTransitions() {
-  for (const DFAState& state : states_) {
-    auto* begin = transitions_.data() + state.firstTransition;
-    std::stable_sort(begin, begin + state.transitionCount,
-                     [](const DFATransition& a, const DFATransition& b) {
-                       return a.range.start < b.range.start;
-                     });
-  }
 }
 
 void TRE_DFA::BuildDenseTable() {

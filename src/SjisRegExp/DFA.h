@@ -8,14 +8,17 @@
 // single code of an anchor character matched literally, which may lie inside another
 // range; NextState then takes whichever comes first in the sorted order.
 //
-// Size bounds: a construction that would exceed kMaxDFAStates states (or the memory
-// and work bounds below) is refused as too complex with an ERegExpParser.
+// Size bounds: the automaton is built whole at compile time while it stays within the
+// eager budget (DFALimits: kMaxEagerDFAStates states, kMaxEagerDFABytes bytes of state
+// sets and transitions, kMaxEagerDFAWork units of construction work). A pattern whose
+// automaton passes the budget is not refused: its states are then built on demand while
+// matching, the first time a walk leaves them, in a cache of at most kMaxDFACacheBytes
+// (plus what one step of a search adds before it can be cleared); a full cache is cleared
+// and refilled from the states the search holds. Such an automaton is "lazy"; every state
+// it builds is the state the whole construction would have built for the same NFA set,
+// with the same sorted transitions, so every walk gives the same result as the eager
+// automaton. Only an NFA past its own limit (NFA.h) is refused as too complex.
 //
-// Accelerator: for DFAs of at most kMaxDenseStates states, every state also has a
-// 256-entry table for the single-byte codes, filled from the sorted-list walk itself,
-// so that NextState on a single byte is one load and gives the walk's result. The
-// initial state also gets a bitmap of the codes it can take (again the walk's result),
-// with which a plain scan steps over positions where no match can begin.
 #pragma once
 
 #include <cstdint>
@@ -26,12 +29,19 @@
 
 namespace SjisRegExp {
 
-inline constexpr std::size_t kMaxDFAStates = 100'000;
-inline constexpr std::size_t kMaxDFATransitions = 4'000'000;
-inline constexpr std::size_t kMaxDFASetBytes = 64u << 20;
+inline constexpr std::size_t kMaxEagerDFAStates = 10'000;
+inline constexpr std::size_t kMaxEagerDFABytes = 16u << 20;
 // Bytes of state sets scanned plus NFA transitions visited while building.
-inline constexpr std::uint64_t kMaxDFAWork = 2'000'000'000;
+inline constexpr std::uint64_t kMaxEagerDFAWork = 200'000'000;
+inline constexpr std::size_t kMaxDFACacheBytes = 64u << 20;
 inline constexpr std::size_t kMaxDenseStates = 4096;
+
+struct DFALimits {
+  std::size_t eagerStates = kMaxEagerDFAStates;
+  std::size_t eagerBytes = kMaxEagerDFABytes;
+  std::uint64_t eagerWork = kMaxEagerDFAWork;
+  std::size_t cacheBytes = kMaxDFACacheBytes;
+};
 
 inline constexpr std::int32_t kNoState = -1;
 
@@ -51,11 +61,23 @@ struct DFAState {
 
 class TRE_DFA {
  public:
-  explicit TRE_DFA(const TRE_NFA& nfa) : nfa_(&nfa) {}
+  explicit TRE_DFA(const TRE_NFA& nfa, DFALimits limits = {}) : nfa_(&nfa), limits_(limits) {}
 
-  // The whole construction; throws ERegExpParser ("too complex") past the bounds.
+  // The whole construction, or past the eager budget the start of a lazy automaton.
   // The NFA is not read after Build returns.
   void Build();
+
+  // Whether states are built on demand (the pattern passed the eager budget).
+  bool Lazy() const { return lazy_; }
+  // Lazy automata: whether the cache has passed its bound, so that the search should call
+  // ResetCache at its next step; and how often it has been cleared.
+  bool CacheFull() const { return lazy_ && cacheBytes_ > limits_.cacheBytes; }
+  std::size_t CacheResets() const { return cacheResets_; }
+  std::size_t CacheBytes() const { return cacheBytes_; }
+  // Clears a lazy automaton's states but those of the given ids (and the initial state,
+  // which stays 0), and writes each id's new number in its place. Every other id held
+  // before is void afterwards.
+  void ResetCache(std::int32_t* ids, std::size_t count) const;
 
   std::size_t StateCount() const { return states_.size(); }
   const DFAState& State(std::int32_t s) const { return states_[s]; }
@@ -108,8 +130,10 @@ class TRE_DFA {
   LinearScanScratch& Scratch() const { return scratch_; }
 
   // The walk over the sorted list: stop with none below a start code, with the
-  // target at or below an end code.
+  // target at or below an end code. A lazy automaton builds the state's transitions here
+  // the first time.
   std::int32_t NextStateByWalk(std::int32_t s, CharCode code) const {
+    if (states_[s].expanded == 0) ExpandOnDemand(s);
     for (const DFATransition *t = TransitionsBegin(s), *e = TransitionsEnd(s); t != e; ++t) {
       if (code < t->range.start) return kNoState;
       if (code <= t->range.end) return t->target;
@@ -127,12 +151,16 @@ class TRE_DFA {
   void Closure(TRE_NFAStateSet& set);
   std::int32_t FindOrAddState(TRE_NFAStateSet& set);
   void ComputeMoves(std::int32_t s);
-  void SortTransitions();
+  // Computes the sorted transitions of state s, adding the states they lead to.
+  void Expand(std::int32_t s);
+  void ExpandOnDemand(std::int32_t s) const;
+  void ClearStates();
+  void StartLazy();
+  void FreeBuildData();
   void BuildDenseTable();
   void BuildStartCodes();
   void BuildStopList();
   void CountWork(std::uint64_t units);
-  [[noreturn]] void TooComplex() const;
 
   struct Move {
     CharRange range;
@@ -141,6 +169,13 @@ class TRE_DFA {
   };
 
   const TRE_NFA* nfa_;
+  DFALimits limits_;
+  bool lazy_ = false;
+  bool building_ = false;  // within Build: the eager budget applies
+  std::size_t cacheBytes_ = 0;
+  mutable std::size_t cacheResets_ = 0;
+  std::size_t nfaStates_ = 0;
+  std::int32_t nfaExit_ = 1;
   std::vector<DFAState> states_;
   std::vector<DFATransition> transitions_;
   std::vector<std::int32_t> dense_;
@@ -155,7 +190,7 @@ class TRE_DFA {
   bool lineTailMark_ = false;
   mutable LinearScanScratch scratch_;
 
-  // Working data of Build only.
+  // Working data of the construction; a lazy automaton keeps it to go on building.
   // The NFA's transitions split by kind, each state's in its list order: empty ones
   // as targets, the others as (range id, target) with the distinct ranges numbered.
   std::vector<std::uint32_t> epsBegin_;
@@ -173,7 +208,6 @@ class TRE_DFA {
   std::vector<std::int32_t> hashTable_;  // open addressing over states_, -1 free
   std::vector<std::uint64_t> stateHashes_;
   std::vector<std::int32_t> worklist_;
-  std::size_t setBytes_ = 0;
   std::uint64_t work_ = 0;
 };
 

@@ -45,18 +45,35 @@ MatchSpan LinearScan(const TRE_DFA& dfa, const char* p, const char* end, bool li
       best.end = e;
     }
   };
-  const std::int32_t headState =
-      rules.lineHeadMark ? dfa.NextState(0, rules.lineHeadCode) : kNoState;
-
+  std::int32_t headState = rules.lineHeadMark ? dfa.NextState(0, rules.lineHeadCode) : kNoState;
   std::uint32_t stamp = scratch.NewStamp();
   bool lineHead = lineHeadAtP;
   const char* pos = p;
   for (;;) {
+    if (dfa.CacheFull()) {
+      // A lazy automaton's cache is cleared between steps, keeping the threads' states.
+      auto& ids = scratch.ids;
+      ids.clear();
+      for (const auto& t : current) ids.push_back(t.state);
+      dfa.ResetCache(ids.data(), ids.size());
+      stamp = scratch.NewStamp();
+      seen = scratch.seen.data();
+      for (std::size_t i = 0; i < current.size(); ++i) {
+        current[i].state = ids[i];
+        seen[ids[i]] = stamp;
+      }
+      headState = rules.lineHeadMark ? dfa.NextState(0, rules.lineHeadCode) : kNoState;
+    }
     const bool atEnd = pos >= end || *pos == 0;
     // New starts, while no start is known to match (a later one could not win).
     if (best.start == nullptr) {
       const auto start = [&](std::int32_t state) {
-        if (state != kNoState && seen[state] != stamp) {
+        if (state == kNoState) return;
+        if (static_cast<std::size_t>(state) >= scratch.seen.size()) {
+          scratch.seen.resize(std::max(dfa.StateCount(), 2 * scratch.seen.size()), 0);
+          seen = scratch.seen.data();
+        }
+        if (seen[state] != stamp) {
           seen[state] = stamp;
           current.push_back({state, pos});
         }
@@ -92,6 +109,11 @@ MatchSpan LinearScan(const TRE_DFA& dfa, const char* p, const char* end, bool li
           record(t.start, pos);
         }
         continue;
+      }
+      if (static_cast<std::size_t>(target) >= scratch.seen.size()) {
+        // A lazy automaton has grown during this step.
+        scratch.seen.resize(std::max(dfa.StateCount(), 2 * scratch.seen.size()), 0);
+        seen = scratch.seen.data();
       }
       if (seen[target] != stamp) {
         seen[target] = stamp;

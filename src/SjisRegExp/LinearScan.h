@@ -58,6 +58,7 @@ struct LinearScanScratch {
   std::vector<Thread> current;
   std::vector<Thread> next;
   std::vector<std::uint32_t> seen;  // per DFA state: the stamp of the step that claimed it
+  std::vector<std::int32_t> ids;    // the threads' states while a lazy cache is cleared
   std::uint32_t stamp = 0;
 
   // Room for stateCount threads (never more are alive) and a mark per state.

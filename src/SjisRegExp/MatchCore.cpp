@@ -216,6 +216,9 @@ class StopFinder {
 
 MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
+  // A lazy automaton has no tables for the restart scan, and its states are built as the
+  // walks go: the one-pass search builds each state once per step at most.
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, PlainRules());
   if (begin >= end || *begin == 0) {
     if (dfa.Accepting(0)) return {begin, begin};
     return {};
@@ -253,6 +256,7 @@ const char* TMatchCORE::LongestFromCounted(const char* p, const char* end, std::
   std::int32_t last = state;
   CharCode code = 0;
   do {
+    if (dfa.CacheFull()) dfa.ResetCache(&state, 1);
     if (dfa.Accepting(state)) result = cursor;
     last = state;
     code = NextChar(cursor, end);
@@ -283,6 +287,7 @@ const char* TMatchCORE::LongestAtLineHeadCounted(const char* p, const char* end,
 }
 
 MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
+  if (CurrentDFA().Lazy()) return LinearScan(CurrentDFA(), begin, end, true, Rules());
   const char* e = LongestAtLineHead(begin, end, 0);
   if (e != nullptr) return {begin, e};
   return ScanFrom(begin, end);
@@ -290,6 +295,7 @@ MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
 
 MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, Rules());
   const char* p = begin;
   std::size_t work = 0;
   while (p < end && *p != 0) {
@@ -316,7 +322,7 @@ MatchSpan TMatchCORE::FindInLines(const char* begin, const char* end) const {
   const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
   // A plain pattern whose initial state does not accept can only match where a stop byte
   // begins a character, so lines without a stop byte are passed over unread by the scan.
-  const bool skipLines = !anchored && !dfa.Accepting(0);
+  const bool skipLines = !anchored && !dfa.Accepting(0) && !dfa.Lazy();
   const char* p = begin;
   while (p < end) {
     if (skipLines) {

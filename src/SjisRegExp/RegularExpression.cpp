@@ -59,7 +59,7 @@ void TRegularExpression::Compile(const std::string& text) {
     parser->Parse();
     auto nfa = std::make_unique<TRE_NFA>(*parser, LineHeadCode(), LineTailCode());
     nfa->Build();
-    auto dfa = std::make_unique<TRE_DFA>(*nfa);
+    auto dfa = std::make_unique<TRE_DFA>(*nfa, dfaLimits_);
     dfa->Build();
     cache_[static_cast<std::size_t>(currentIndex_)].dfa = std::move(dfa);
     ++compileCount_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -331,6 +332,98 @@ TEST(LinearSearchTest, FindInLinesAgreesWithThePerLineSearch) {
     }
   }
   EXPECT_EQ(mismatches, 0);
+}
+
+// A cache of a few states: every search builds its states on demand, clears the cache
+// over and over and refills it from the threads it holds, and still gives the results of
+// the whole automaton built at compile time.
+TEST(LinearSearchTest, ATinyStateCacheGivesTheEagerResults) {
+  DFALimits tiny;
+  tiny.eagerStates = 1;
+  tiny.cacheBytes = 600;
+  testing::PatternGenOptions options;
+  options.alphabet = "ab\n\r";
+  options.anchors = true;
+  options.wideChars = kWide;
+  testing::PatternGen gen(31337, options);
+  int mismatches = 0;
+  std::size_t resets = 0;
+  for (int i = 0; i < 600; ++i) {
+    std::string pattern = gen.Pattern();
+    if (gen.Pick(3) == 0) pattern = "^" + pattern;
+    if (gen.Pick(3) == 0) pattern += "$";
+    if (gen.Pick(4) == 0) pattern = "(a|b)*a(a|b)(a|b)(a|b)" + pattern;
+    TAWKStr eager;
+    TAWKStr lazy;
+    lazy.SetDFALimits(tiny);
+    try {
+      eager.SetRegExp(pattern);
+    } catch (const ERegExpParser&) {
+      continue;
+    }
+    lazy.SetRegExp(pattern);
+    ASSERT_TRUE(lazy.CurrentDFA().Lazy());
+    for (int k = 0; k < 6; ++k) {
+      const std::string text = gen.Text(60, "c\n\r");
+      for (auto separator : {mcls_CRLF, mcls_LF}) {
+        eager.SetLineSeparator(separator);
+        lazy.SetLineSeparator(separator);
+        const char* b = text.data();
+        const char* e = b + text.size();
+        const auto rules = RulesOf(eager);
+        const std::pair<std::pair<int, int>, std::pair<int, int>> pairs[] = {
+            {Span(lazy.FindInLines(b, e), b),
+             Span(RestartFindInLines(eager.CurrentDFA(), b, e, rules), b)},
+            {Span(lazy.ScanFrom(b, e), b),
+             Span(RestartScanFrom(eager.CurrentDFA(), b, e, rules), b)},
+            {Span(lazy.ScanAnchored(b, e), b),
+             Span(RestartScanAnchored(eager.CurrentDFA(), b, e, rules), b)},
+            {Span(lazy.ScanPlain(b, e), b),
+             Span(testing::ReferenceScan(eager.CurrentDFA(), b, e), b)},
+        };
+        int start = 0;
+        int length = 0;
+        lazy.Match(text, start, length);
+        const auto want = Span(RestartMatch(eager.CurrentDFA(), b, e, rules), b);
+        if (std::make_pair(start, length) != want && ++mismatches <= 3) {
+          ADD_FAILURE() << "Match " << pattern << " on " << text;
+        }
+        for (const auto& [got, wanted] : pairs) {
+          if (got != wanted && ++mismatches <= 3) {
+            ADD_FAILURE() << pattern << " on \"" << text << "\": got " << got.first << ","
+                          << got.second << " want " << wanted.first << "," << wanted.second;
+          }
+        }
+      }
+    }
+    resets += lazy.CurrentDFA().CacheResets();
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(resets, 1000u) << "the cache was hardly ever cleared";
+  std::printf("[ linear ] tiny cache cleared %zu times\n", resets);
+}
+
+// "(a|b)*a" and k times "(a|b)": 2^(k+1) states in all, none refused, each search linear
+// with the states it meets built on demand.
+TEST(LinearSearchTest, ChainsOfAOrBAreAnsweredOnDemand) {
+  std::mt19937 rng(5);
+  std::string text(50'000, 'a');
+  for (char& c : text) c = (rng() & 1) != 0 ? 'a' : 'b';
+  for (int k : {15, 19, 23}) {
+    std::string pattern = "(a|b)*a";
+    for (int i = 0; i < k; ++i) pattern += "(a|b)";
+    TAWKStr awk;
+    awk.SetRegExp(pattern);
+    EXPECT_TRUE(awk.CurrentDFA().Lazy()) << k;
+    int start = 0;
+    int length = 0;
+    // Leftmost start 1; the longest end is the last one with an "a" k + 1 letters before.
+    std::size_t lastA = text.size() - static_cast<std::size_t>(k) - 1;
+    while (text[lastA] != 'a') --lastA;
+    EXPECT_EQ(awk.Match(text, start, length), 1) << k;
+    EXPECT_EQ(static_cast<std::size_t>(length), lastA + static_cast<std::size_t>(k) + 1) << k;
+    EXPECT_LE(awk.CurrentDFA().CacheBytes(), kMaxDFACacheBytes + (1u << 20)) << k;
+  }
 }
 
 }  // namespace
