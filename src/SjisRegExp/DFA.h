@@ -21,6 +21,7 @@
 //
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <vector>
 
@@ -134,15 +135,24 @@ class TRE_DFA {
   // the first time.
   std::int32_t NextStateByWalk(std::int32_t s, CharCode code) const {
     if (states_[s].expanded == 0) ExpandOnDemand(s);
+    return NextStateBySortedList(s, code);
+  }
+  // The walk alone, for a state known to be expanded (every state of an eager automaton).
+  std::int32_t NextStateBySortedList(std::int32_t s, CharCode code) const {
+    assert(states_[s].expanded != 0);
     for (const DFATransition *t = TransitionsBegin(s), *e = TransitionsEnd(s); t != e; ++t) {
       if (code < t->range.start) return kNoState;
       if (code <= t->range.end) return t->target;
     }
     return kNoState;
   }
-  // The same result, by table for single-byte codes when the table exists.
+  // The same result, by table for single-byte codes when the table exists (only an eager
+  // automaton has one).
   std::int32_t NextState(std::int32_t s, CharCode code) const {
-    if (code < 256 && !dense_.empty()) return dense_[static_cast<std::size_t>(s) * 256 + code];
+    if (!dense_.empty()) {
+      if (code < 256) return dense_[static_cast<std::size_t>(s) * 256 + code];
+      return NextStateBySortedList(s, code);
+    }
     return NextStateByWalk(s, code);
   }
 

@@ -38,7 +38,10 @@ constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
 // grows with the square of the text. So every restart scan counts the bytes its walks
 // have read, and once that passes kWorkSlack plus twice the distance it has advanced, it
 // hands the rest of the text to LinearScan, which gives the same result in one pass.
+// Walks of at most kShortWalk bytes are not counted: they cost at most that much a start,
+// which is linear already, and the usual scan then pays one comparison a walk.
 constexpr std::size_t kWorkSlack = 4096;
+constexpr std::ptrdiff_t kShortWalk = 16;
 
 inline bool OverBudget(std::size_t work, const char* begin, const char* p) {
   return work > kWorkSlack + 2 * static_cast<std::size_t>(p - begin);
@@ -46,8 +49,8 @@ inline bool OverBudget(std::size_t work, const char* begin, const char* p) {
 
 // The leftmost-longest walk from one start position p of a plain scan: the end of the
 // longest match that starts at p, or null. Every match found here starts at p, so only
-// its end is kept. Adds the bytes read to work.
-const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end, std::size_t& work) {
+// its end is kept. stop is where the walk ended.
+const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end, const char*& stop) {
   const char* found = nullptr;
   std::int32_t state = 0;
   const char* cursor = p;
@@ -58,24 +61,25 @@ const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end, st
     state = dfa.NextState(state, code);
     if (state == kNoState) break;
   }
-  work += static_cast<std::size_t>(cursor - p);
+  stop = cursor;
   return found;
 }
 
 // The state after a two-byte character; out of line, it keeps the walk's loop small.
 [[gnu::noinline]] std::int32_t NextStateOnPair(const TRE_DFA& dfa, std::int32_t state,
                                                const char* pair) {
-  return dfa.NextStateByWalk(state, static_cast<CharCode>(static_cast<unsigned char>(pair[0]) << 8 |
-                                                          static_cast<unsigned char>(pair[1])));
+  return dfa.NextStateBySortedList(state,
+                                   static_cast<CharCode>(static_cast<unsigned char>(pair[0]) << 8 |
+                                                         static_cast<unsigned char>(pair[1])));
 }
 
 // As LongestByList, with NextChar and NextState done by hand for a DFA with dense rows:
 // a single byte (a lone lead byte at the end included) is one load from its state's row,
 // and one table look-up tells it from a lead byte and the zero byte.
 inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end,
-                                    std::size_t& work) {
+                                    const char*& stop) {
   const std::int32_t* dense = dfa.DenseTable();
-  if (dense == nullptr) return LongestByList(dfa, p, end, work);
+  if (dense == nullptr) return LongestByList(dfa, p, end, stop);
   const std::uint8_t* accepting = dfa.AcceptingFlags();
   const char* found = nullptr;
   std::int32_t state = 0;
@@ -97,7 +101,7 @@ inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const cha
     ++cursor;
     if (state == kNoState) break;
   }
-  work += static_cast<std::size_t>(cursor - p);
+  stop = cursor;
   return found;
 }
 
@@ -194,9 +198,14 @@ class StopFinder {
           !dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
         q = p += 2;
       } else {
-        if (const char* e = LongestFromStart(dfa, p, end, work); e != nullptr) return {p, e};
+        const char* stop = p;
+        if (const char* e = LongestFromStart(dfa, p, end, stop); e != nullptr) return {p, e};
+        const std::ptrdiff_t walked = stop - p;
         q = p += CharStep(p, end);
-        if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, PlainRules());
+        if (walked > kShortWalk) {
+          work += static_cast<std::size_t>(walked);
+          if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, PlainRules());
+        }
       }
     }
     p = finder.Next(p, end);
@@ -208,8 +217,8 @@ class StopFinder {
 // usual scan needs few registers.
 [[gnu::noinline]] MatchSpan AtFirstPosition(const TRE_DFA& dfa, const char* begin,
                                             const char* end) {
-  std::size_t work = 0;
-  return {begin, LongestFromStart(dfa, begin, end, work)};
+  const char* stop = begin;
+  return {begin, LongestFromStart(dfa, begin, end, stop)};
 }
 
 }  // namespace
@@ -262,7 +271,7 @@ const char* TMatchCORE::LongestFromCounted(const char* p, const char* end, std::
     code = NextChar(cursor, end);
     state = code == 0 ? kNoState : dfa.NextState(state, code);
   } while (state != kNoState);
-  work += static_cast<std::size_t>(cursor - p);
+  if (cursor - p > kShortWalk) work += static_cast<std::size_t>(cursor - p);
   if ((code == 0 || IsLineSeparator(code)) && dfa.NextState(last, LineTailCode()) != kNoState) {
     return code != 0 ? cursor - 1 : cursor;
   }
