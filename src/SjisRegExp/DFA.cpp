@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <unordered_map>
 
 #include "Parser.h"
@@ -22,9 +23,8 @@ std::uint64_t HashSet(const TRE_NFAStateSet& set) {
 
 // Calls f(i) for each member of the set, in ascending order.
 template <typename F>
-void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
-  const std::uint8_t* b = set.Bytes();
-  for (std::size_t byte = 0, n = set.Size(); byte < n; ++byte) {
+void ForEachMember(const std::uint8_t* b, std::size_t n, F&& f) {
+  for (std::size_t byte = 0; byte < n; ++byte) {
     unsigned bits = b[byte];
     while (bits != 0) {
       const int bit = __builtin_ctz(bits);
@@ -32,6 +32,11 @@ void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
       f(static_cast<std::int32_t>(byte * 8 + static_cast<std::size_t>(bit)));
     }
   }
+}
+
+template <typename F>
+void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
+  ForEachMember(set.Bytes(), set.Size(), f);
 }
 
 }  // namespace
@@ -103,6 +108,7 @@ void TRE_DFA::ClearStates() {
 // the stop table knows.
 void TRE_DFA::StartLazy() {
   lazy_ = true;
+  stepSet_ = TRE_NFAStateSet(nfaStates_);
   ClearStates();
   TRE_NFAStateSet initial(nfaStates_);
   initial.Include(0);
@@ -157,6 +163,40 @@ void TRE_DFA::ExpandOnDemand(std::int32_t s) const {
   // component does for one caller at a time.
   assert(lazy_);
   const_cast<TRE_DFA*>(this)->Expand(s);
+}
+
+bool TRE_DFA::StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) const {
+  assert(lazy_);
+  // The transition the sorted walk takes is the first, by start code and then by the
+  // order in which ComputeMoves meets the ranges, whose range holds the code: members in
+  // ascending order, each one's transitions in list order, as below.
+  std::int32_t chosen = -1;
+  ForEachMember(from, SetBytes(), [&](std::int32_t i) {
+    const auto k = static_cast<std::size_t>(i);
+    for (std::uint32_t c = charBegin_[k]; c < charBegin_[k + 1]; ++c) {
+      const auto r = static_cast<std::int32_t>(charMoves_[c].range);
+      const CharRange& range = ranges_[static_cast<std::size_t>(r)];
+      if (range.start <= code && code <= range.end &&
+          (chosen < 0 || range.start < ranges_[static_cast<std::size_t>(chosen)].start)) {
+        chosen = r;
+      }
+    }
+  });
+  if (chosen < 0) return false;
+  if (to == nullptr) return true;
+  auto* self = const_cast<TRE_DFA*>(this);
+  TRE_NFAStateSet& set = self->stepSet_;
+  set.Clear();
+  ForEachMember(from, SetBytes(), [&](std::int32_t i) {
+    const auto k = static_cast<std::size_t>(i);
+    for (std::uint32_t c = charBegin_[k]; c < charBegin_[k + 1]; ++c) {
+      if (static_cast<std::int32_t>(charMoves_[c].range) == chosen)
+        set.Include(charMoves_[c].target);
+    }
+  });
+  self->Closure(set);
+  std::memcpy(to, set.Bytes(), set.Size());
+  return true;
 }
 
 void TRE_DFA::ResetCache(std::int32_t* ids, std::size_t count) const {

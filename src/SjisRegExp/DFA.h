@@ -42,6 +42,9 @@ struct DFALimits {
   std::size_t eagerBytes = kMaxEagerDFABytes;
   std::uint64_t eagerWork = kMaxEagerDFAWork;
   std::size_t cacheBytes = kMaxDFACacheBytes;
+  // A search whose cache fills again before the text has advanced this many bytes per
+  // cached state goes on without caching (0: never).
+  std::size_t thrashBytesPerState = 10;
 };
 
 inline constexpr std::int32_t kNoState = -1;
@@ -74,11 +77,26 @@ class TRE_DFA {
   // ResetCache at its next step; and how often it has been cleared.
   bool CacheFull() const { return lazy_ && cacheBytes_ > limits_.cacheBytes; }
   std::size_t CacheResets() const { return cacheResets_; }
+  const DFALimits& Limits() const { return limits_; }
+  // How many searches went on without caching, and the note a search makes of it.
+  std::size_t UncachedSearches() const { return uncachedSearches_; }
+  void NoteUncachedSearch() const { ++uncachedSearches_; }
   std::size_t CacheBytes() const { return cacheBytes_; }
   // Clears a lazy automaton's states but those of the given ids (and the initial state,
   // which stays 0), and writes each id's new number in its place. Every other id held
   // before is void afterwards.
   void ResetCache(std::int32_t* ids, std::size_t count) const;
+
+  // The NFA-set form of a lazy automaton's states, for a search that stops caching them
+  // when the cache thrashes. A set is SetBytes() bytes, as TRE_NFAStateSet lays it out.
+  std::size_t SetBytes() const { return nfaStates_ / 8 + 1; }
+  const std::uint8_t* SetOf(std::int32_t s) const { return states_[s].states.Bytes(); }
+  bool SetAccepting(const std::uint8_t* set) const {
+    return ((set[nfaExit_ >> 3] >> (nfaExit_ & 7)) & 1u) != 0;
+  }
+  // What NextState does for the state of this set, without building the state: writes the
+  // target's set to `to` (when not null) and returns true, or returns false for none.
+  bool StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) const;
 
   std::size_t StateCount() const { return states_.size(); }
   const DFAState& State(std::int32_t s) const { return states_[s]; }
@@ -184,6 +202,7 @@ class TRE_DFA {
   bool building_ = false;  // within Build: the eager budget applies
   std::size_t cacheBytes_ = 0;
   mutable std::size_t cacheResets_ = 0;
+  mutable std::size_t uncachedSearches_ = 0;
   std::size_t nfaStates_ = 0;
   std::int32_t nfaExit_ = 1;
   std::vector<DFAState> states_;
@@ -219,6 +238,7 @@ class TRE_DFA {
   std::vector<std::uint64_t> stateHashes_;
   std::vector<std::int32_t> worklist_;
   std::uint64_t work_ = 0;
+  TRE_NFAStateSet stepSet_{0};
 };
 
 }  // namespace SjisRegExp

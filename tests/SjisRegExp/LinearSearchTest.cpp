@@ -350,13 +350,15 @@ TEST(LinearSearchTest, FindInLinesAgreesWithThePerLineSearch) {
   EXPECT_EQ(mismatches, 0);
 }
 
-// A cache of a few states: every search builds its states on demand, clears the cache
-// over and over and refills it from the threads it holds, and still gives the results of
-// the whole automaton built at compile time.
-TEST(LinearSearchTest, ATinyStateCacheGivesTheEagerResults) {
+// A cache of a few states: every search builds its states on demand and clears the cache
+// over and over, refilling it from the threads it holds, or (where that is allowed) goes
+// on without caching once the cache thrashes; either way it gives the results of the
+// whole automaton built at compile time.
+void CompareTinyCache(bool uncached) {
   DFALimits tiny;
   tiny.eagerStates = 1;
   tiny.cacheBytes = 600;
+  tiny.thrashBytesPerState = uncached ? 10 : 0;
   testing::PatternGenOptions options;
   options.alphabet = "ab\n\r";
   options.anchors = true;
@@ -412,12 +414,19 @@ TEST(LinearSearchTest, ATinyStateCacheGivesTheEagerResults) {
         }
       }
     }
-    resets += lazy.CurrentDFA().CacheResets();
+    resets += uncached ? lazy.CurrentDFA().UncachedSearches() : lazy.CurrentDFA().CacheResets();
   }
   EXPECT_EQ(mismatches, 0);
-  EXPECT_GT(resets, 1000u) << "the cache was hardly ever cleared";
-  std::printf("[ linear ] tiny cache cleared %zu times\n", resets);
+  EXPECT_GT(resets, 1000u) << "the cache was hardly ever cleared, or never given up";
+  std::printf("[ linear ] tiny cache: %zu %s\n", resets,
+              uncached ? "searches without caching" : "clearings");
 }
+
+TEST(LinearSearchTest, ATinyStateCacheClearedAgainAndAgainGivesTheEagerResults) {
+  CompareTinyCache(false);
+}
+
+TEST(LinearSearchTest, ATinyStateCacheGivenUpGivesTheEagerResults) { CompareTinyCache(true); }
 
 // "(a|b)*a" and k times "(a|b)": 2^(k+1) states in all, none refused, each search linear
 // with the states it meets built on demand.
