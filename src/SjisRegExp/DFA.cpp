@@ -72,6 +72,7 @@ void TRE_DFA::Build() {
   BuildDenseTable();
   BuildStartCodes();
   BuildStopList();
+  BuildLiteralPrefix();
   acceptingFlags_.resize(states_.size());
   for (std::size_t i = 0; i < states_.size(); ++i) {
     acceptingFlags_[i] = Accepting(static_cast<std::int32_t>(i)) ? 1 : 0;
@@ -394,6 +395,58 @@ void TRE_DFA::BuildStartCodes() {
   for (unsigned b = 1; b < 256; ++b) {
     stopByte_[b] = firstByte_[b] == 0 || firstByte_[b] == 3 ||
                    (IsLeadByte(static_cast<unsigned char>(b)) && CanStartWith(CharCode(b)));
+  }
+}
+
+namespace {
+
+// How often a byte turns up in the logs this library searches, roughly: ASCII lower case,
+// space and the hiragana and katakana lead bytes most, kanji lead bytes and trail-only
+// values less, control characters and rare symbols least.
+int Commonness(unsigned char b) {
+  if (b == ' ' || (b >= 'a' && b <= 'z') || b == 0x81 || b == 0x82 || b == 0x83) return 9;
+  if (b >= '0' && b <= '9') return 7;
+  if (b >= 'A' && b <= 'Z') return 6;
+  if (b >= 0x40 && b <= 0xFC) return 5;  // trail bytes, kanji leads, half-width kana
+  return 3;
+}
+
+}  // namespace
+
+void TRE_DFA::BuildLiteralPrefix() {
+  literalPrefix_.clear();
+  rareIndex_ = 0;
+  if (Accepting(0)) return;
+  // From the initial state, while a state does not accept and has exactly one transition
+  // and that transition is on one character that a text can hold, every match begins with
+  // that character.
+  std::int32_t s = 0;
+  for (std::size_t steps = 0; steps < 64 && !Accepting(s) && states_[s].transitionCount == 1;
+       ++steps) {
+    const DFATransition& t = *TransitionsBegin(s);
+    const CharCode c = t.range.start;
+    if (t.range.end != c) break;
+    const auto hi = static_cast<unsigned char>(c >> 8);
+    const auto lo = static_cast<unsigned char>(c & 0xFF);
+    if (c < 256 && lo != 0 && !IsLeadByte(lo)) {
+      literalPrefix_ += static_cast<char>(lo);
+    } else if (IsLeadByte(hi) && lo != 0) {
+      literalPrefix_ += static_cast<char>(hi);
+      literalPrefix_ += static_cast<char>(lo);
+    } else {
+      break;
+    }
+    s = t.target;
+  }
+  if (literalPrefix_.size() < 2) {
+    literalPrefix_.clear();
+    return;
+  }
+  for (std::size_t i = 1; i < literalPrefix_.size(); ++i) {
+    if (Commonness(static_cast<unsigned char>(literalPrefix_[i])) <
+        Commonness(static_cast<unsigned char>(literalPrefix_[rareIndex_]))) {
+      rareIndex_ = i;
+    }
   }
 }
 

@@ -23,6 +23,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "LinearScan.h"
@@ -138,6 +139,13 @@ class TRE_DFA {
   const std::uint8_t* StopList() const { return stopList_; }
   const std::uint8_t* StopKeys(int i) const { return stopKeys_[i]; }
 
+  // The text every match begins with, when every match must begin with the same two bytes
+  // or more (the initial state's walk is one character at a time, without acceptance or a
+  // choice), else empty; and the index of its byte least common in logs, which a search
+  // looks for first.
+  const std::string& LiteralPrefix() const { return literalPrefix_; }
+  std::size_t RareIndex() const { return rareIndex_; }
+
   // The 256-entry rows that NextState reads for single-byte codes (state * 256 + code), or
   // null when the DFA has too many states for them.
   const std::int32_t* DenseTable() const { return dense_.empty() ? nullptr : dense_.data(); }
@@ -188,6 +196,7 @@ class TRE_DFA {
   void BuildDenseTable();
   void BuildStartCodes();
   void BuildStopList();
+  void BuildLiteralPrefix();
   void CountWork(std::uint64_t units);
 
   struct Move {
@@ -214,6 +223,8 @@ class TRE_DFA {
   std::uint8_t stopList_[kMaxStopList] = {};
   alignas(16) std::uint8_t stopKeys_[kMaxStopList][16] = {};
   int stopListSize_ = 0;
+  std::string literalPrefix_;
+  std::size_t rareIndex_ = 0;
   std::vector<std::uint8_t> acceptingFlags_;
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;

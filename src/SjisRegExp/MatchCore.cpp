@@ -117,14 +117,51 @@ ScanRules PlainRules() {
 // Finds the next stop byte of a plain scan: the first byte at or after p, before end,
 // that the DFA's stop table marks, or end when there is none. It reads only bytes of
 // [begin, end).
+//
+// When every match begins with the same text (TRE_DFA::LiteralPrefix), it gives instead
+// the next place where that text stands, or an earlier zero byte: memchr finds the
+// literal's least common byte and memcmp confirms the rest. Whether the place begins a
+// character is for the caller to decide, as for a stop byte.
 class StopFinder {
  public:
   StopFinder(const TRE_DFA& dfa, const char* begin)
       : stop_(dfa.StopByteTable()),
         begin_(begin),
-        keys_(dfa.StopListSize() != 0 ? dfa.StopKeys(0) : nullptr) {}
+        keys_(dfa.StopListSize() != 0 ? dfa.StopKeys(0) : nullptr),
+        literal_(dfa.LiteralPrefix()),
+        rare_(dfa.RareIndex()) {}
 
   const char* Next(const char* p, const char* end) const {
+    if (!literal_.empty()) return NextLiteral(p, end);
+    return NextStop(p, end);
+  }
+
+ private:
+  const char* NextLiteral(const char* p, const char* end) const {
+    const std::size_t size = literal_.size();
+    const char* checkedForZero = p;
+    for (;;) {
+      const char* from = p + rare_;
+      if (from >= end) return ZeroBefore(checkedForZero, end);
+      const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
+      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
+      const char* candidate = static_cast<const char*>(hit) - rare_;
+      if (static_cast<std::size_t>(end - candidate) >= size &&
+          std::memcmp(candidate, literal_.data(), size) == 0) {
+        // The text ends at its first zero byte: one before the candidate ends the search.
+        const char* zero = ZeroBefore(checkedForZero, candidate);
+        return zero != candidate ? zero : candidate;
+      }
+      p = candidate + 1;
+    }
+  }
+  // The first zero byte in [from, to), or to.
+  static const char* ZeroBefore(const char* from, const char* to) {
+    const void* zero = std::memchr(from, 0, static_cast<std::size_t>(to - from));
+    return zero != nullptr ? static_cast<const char*>(zero) : to;
+  }
+
+  const char* NextStop(const char* p, const char* end) const {
 #ifdef __SSE2__
     if (keys_ != nullptr) {
       while (end - p >= 16) {
@@ -148,7 +185,6 @@ class StopFinder {
     return p;
   }
 
- private:
 #ifdef __SSE2__
   // One bit for each of the sixteen bytes from x that is a stop byte.
   unsigned Mask(const char* x) const {
@@ -166,6 +202,8 @@ class StopFinder {
   const std::uint8_t* stop_;
   const char* begin_;
   const std::uint8_t* keys_;  // the DFA's StopKeys, one block of 16 after another; or null
+  const std::string& literal_;
+  std::size_t rare_;
 };
 
 // The plain scan from its first stop byte p on, which is before the end and not zero; q is

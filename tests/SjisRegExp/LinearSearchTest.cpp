@@ -451,5 +451,68 @@ TEST(LinearSearchTest, ChainsOfAOrBAreAnsweredOnDemand) {
   }
 }
 
+TEST(LinearSearchTest, LiteralPrefixes) {
+  const struct {
+    const char* pattern;
+    const char* prefix;
+  } cases[] = {
+      {"\x82\xA0\x82\xE8\x82\xAA", "\x82\xA0\x82\xE8\x82\xAA"},  // ありが
+      {"Re: [0-9]+", "Re: "},
+      {"ab(c|d)", "ab"},
+      {"[Rr]e", ""},
+      {"ab*", ""},   // one byte only: the stop bytes do as well
+      {"ab|a", ""},  // after "a" the state accepts
+      {"abc|abd", "ab"},
+      {"^ab", ""},  // the line-head transition is no character
+  };
+  for (const auto& c : cases) {
+    TAWKStr awk;
+    awk.SetRegExp(c.pattern);
+    EXPECT_EQ(awk.CurrentDFA().LiteralPrefix(), c.prefix) << c.pattern;
+  }
+}
+
+// The literal is looked for by its rarest byte; a place where it stands but does not
+// begin a character (its first byte the trail byte of the character before), or that
+// lies past a zero byte, is never reported.
+TEST(LinearSearchTest, TheLiteralSearchReportsOnlyCharacterStarts) {
+  const std::string pieces[] = {"\x82\x61", "a", "\x82", "b\x82", "\x82\x82", "ab", "\n", "\r\n"};
+  const char* patterns[] = {
+      "\x82"
+      "ab",
+      "ab\x82"
+      "a",
+      "a\x82\x82", "b\x82+",
+      "\x82\x82"
+      "ab?"};
+  std::mt19937 rng(99);
+  int mismatches = 0;
+  int found = 0;
+  for (const char* pattern : patterns) {
+    TAWKStr awk;
+    awk.SetRegExp(pattern);
+    ASSERT_FALSE(awk.CurrentDFA().LiteralPrefix().empty()) << pattern;
+    for (int k = 0; k < 400; ++k) {
+      std::string text;
+      for (int n = static_cast<int>(rng() % 40); n-- > 0;)
+        text += pieces[rng() % std::size(pieces)];
+      if (rng() % 5 == 0) text.insert(rng() % (text.size() + 1), 1, '\0');
+      const char* b = text.data();
+      const char* e = b + text.size();
+      const auto got = Span(awk.ScanPlain(b, e), b);
+      const auto want = Span(testing::ReferenceScan(awk.CurrentDFA(), b, e), b);
+      const auto gotLines = Span(awk.FindInLines(b, e), b);
+      const auto wantLines = Span(RestartFindInLines(awk.CurrentDFA(), b, e, RulesOf(awk)), b);
+      found += want.first > 0;
+      if ((got != want || gotLines != wantLines) && ++mismatches <= 5) {
+        ADD_FAILURE() << pattern << " on " << ::testing::PrintToString(text) << ": got "
+                      << got.first << " want " << want.first;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(found, 200);
+}
+
 }  // namespace
 }  // namespace SjisRegExp
