@@ -109,6 +109,8 @@ void TRE_DFA::ClearStates() {
 // the stop table knows.
 void TRE_DFA::StartLazy() {
   lazy_ = true;
+  plainSearch_ = kOnePass;
+  literalPrefix_.clear();
   stepSet_ = TRE_NFAStateSet(nfaStates_);
   ClearStates();
   TRE_NFAStateSet initial(nfaStates_);
@@ -442,6 +444,7 @@ void TRE_DFA::BuildLiteralPrefix() {
     literalPrefix_.clear();
     return;
   }
+  plainSearch_ = kByLiteral;
   for (std::size_t i = 1; i < literalPrefix_.size(); ++i) {
     if (Commonness(static_cast<unsigned char>(literalPrefix_[i])) <
         Commonness(static_cast<unsigned char>(literalPrefix_[rareIndex_]))) {

@@ -144,6 +144,10 @@ class TRE_DFA {
   // choice), else empty; and the index of its byte least common in logs, which a search
   // looks for first.
   const std::string& LiteralPrefix() const { return literalPrefix_; }
+  // How the plain scan looks for starts: by the stop bytes, by the literal prefix, or not
+  // at all (a lazy automaton, searched in one pass).
+  enum PlainSearchKind : std::uint8_t { kByStopBytes, kByLiteral, kOnePass };
+  PlainSearchKind PlainSearch() const { return plainSearch_; }
   std::size_t RareIndex() const { return rareIndex_; }
 
   // The 256-entry rows that NextState reads for single-byte codes (state * 256 + code), or
@@ -224,6 +228,7 @@ class TRE_DFA {
   alignas(16) std::uint8_t stopKeys_[kMaxStopList][16] = {};
   int stopListSize_ = 0;
   std::string literalPrefix_;
+  PlainSearchKind plainSearch_ = kByStopBytes;
   std::size_t rareIndex_ = 0;
   std::vector<std::uint8_t> acceptingFlags_;
   bool lineHeadMark_ = false;

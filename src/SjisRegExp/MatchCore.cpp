@@ -117,51 +117,14 @@ ScanRules PlainRules() {
 // Finds the next stop byte of a plain scan: the first byte at or after p, before end,
 // that the DFA's stop table marks, or end when there is none. It reads only bytes of
 // [begin, end).
-//
-// When every match begins with the same text (TRE_DFA::LiteralPrefix), it gives instead
-// the next place where that text stands, or an earlier zero byte: memchr finds the
-// literal's least common byte and memcmp confirms the rest. Whether the place begins a
-// character is for the caller to decide, as for a stop byte.
 class StopFinder {
  public:
   StopFinder(const TRE_DFA& dfa, const char* begin)
       : stop_(dfa.StopByteTable()),
         begin_(begin),
-        keys_(dfa.StopListSize() != 0 ? dfa.StopKeys(0) : nullptr),
-        literal_(dfa.LiteralPrefix()),
-        rare_(dfa.RareIndex()) {}
+        keys_(dfa.StopListSize() != 0 ? dfa.StopKeys(0) : nullptr) {}
 
   const char* Next(const char* p, const char* end) const {
-    if (!literal_.empty()) return NextLiteral(p, end);
-    return NextStop(p, end);
-  }
-
- private:
-  const char* NextLiteral(const char* p, const char* end) const {
-    const std::size_t size = literal_.size();
-    const char* checkedForZero = p;
-    for (;;) {
-      const char* from = p + rare_;
-      if (from >= end) return ZeroBefore(checkedForZero, end);
-      const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
-      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
-      const char* candidate = static_cast<const char*>(hit) - rare_;
-      if (static_cast<std::size_t>(end - candidate) >= size &&
-          std::memcmp(candidate, literal_.data(), size) == 0) {
-        // The text ends at its first zero byte: one before the candidate ends the search.
-        const char* zero = ZeroBefore(checkedForZero, candidate);
-        return zero != candidate ? zero : candidate;
-      }
-      p = candidate + 1;
-    }
-  }
-  // The first zero byte in [from, to), or to.
-  static const char* ZeroBefore(const char* from, const char* to) {
-    const void* zero = std::memchr(from, 0, static_cast<std::size_t>(to - from));
-    return zero != nullptr ? static_cast<const char*>(zero) : to;
-  }
-
-  const char* NextStop(const char* p, const char* end) const {
 #ifdef __SSE2__
     if (keys_ != nullptr) {
       while (end - p >= 16) {
@@ -202,6 +165,43 @@ class StopFinder {
   const std::uint8_t* stop_;
   const char* begin_;
   const std::uint8_t* keys_;  // the DFA's StopKeys, one block of 16 after another; or null
+};
+
+// The stop finder of a pattern whose matches all begin with the same text
+// (TRE_DFA::LiteralPrefix): the next place where that text stands, or an earlier zero
+// byte, or end. memchr finds the literal's least common byte and memcmp confirms the
+// rest; whether the place begins a character is for the caller to decide, as for a stop
+// byte.
+class LiteralFinder {
+ public:
+  LiteralFinder(const TRE_DFA& dfa, const char*)
+      : literal_(dfa.LiteralPrefix()), rare_(dfa.RareIndex()) {}
+
+  const char* Next(const char* p, const char* end) const {
+    const std::size_t size = literal_.size();
+    const char* checkedForZero = p;
+    for (;;) {
+      const char* from = p + rare_;
+      if (from >= end) return ZeroBefore(checkedForZero, end);
+      const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
+      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
+      const char* candidate = static_cast<const char*>(hit) - rare_;
+      if (static_cast<std::size_t>(end - candidate) >= size &&
+          std::memcmp(candidate, literal_.data(), size) == 0) {
+        // The text ends at its first zero byte: one before the candidate ends the search.
+        const char* zero = ZeroBefore(checkedForZero, candidate);
+        return zero != candidate ? zero : candidate;
+      }
+      p = candidate + 1;
+    }
+  }
+  // The first zero byte in [from, to), or to.
+  static const char* ZeroBefore(const char* from, const char* to) {
+    const void* zero = std::memchr(from, 0, static_cast<std::size_t>(to - from));
+    return zero != nullptr ? static_cast<const char*>(zero) : to;
+  }
+
+ private:
   const std::string& literal_;
   std::size_t rare_;
 };
@@ -220,9 +220,10 @@ class StopFinder {
 // from there). Every byte is counted back at most once, so the scan stays linear.
 //
 // Past its work budget it goes on with LinearScan from the next start it would try.
+template <typename Finder>
 [[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const char* q, const char* p,
                                           const char* end) {
-  const StopFinder finder(dfa, q);
+  const Finder finder(dfa, q);
   const char* const begin = q;
   std::size_t work = 0;
   for (;;) {
@@ -251,6 +252,20 @@ class StopFinder {
   }
 }
 
+// The plain scan of a lazy automaton, which has no tables for the restart scan and whose
+// states are built as the walks go (the one-pass search builds each one once a step at
+// most), and of a pattern whose matches begin with a literal. Out of line, so that the
+// usual scan keeps its few instructions a call.
+[[gnu::noinline]] MatchSpan ScanPlainOtherwise(const TRE_DFA& dfa, const char* begin,
+                                               const char* end) {
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, PlainRules());
+  if (begin >= end || *begin == 0) return {};  // a literal prefix: the initial state rejects
+  const LiteralFinder finder(dfa, begin);
+  const char* p = finder.Next(begin, end);
+  if (p >= end || *p == 0) return {};
+  return ScanPlainFrom<LiteralFinder>(dfa, begin, p, end);
+}
+
 // The match at the beginning, for an initial state that accepts; out of line, so that the
 // usual scan needs few registers.
 [[gnu::noinline]] MatchSpan AtFirstPosition(const TRE_DFA& dfa, const char* begin,
@@ -263,9 +278,7 @@ class StopFinder {
 
 MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
-  // A lazy automaton has no tables for the restart scan, and its states are built as the
-  // walks go: the one-pass search builds each state once per step at most.
-  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, PlainRules());
+  if (dfa.PlainSearch() != TRE_DFA::kByStopBytes) return ScanPlainOtherwise(dfa, begin, end);
   if (begin >= end || *begin == 0) {
     if (dfa.Accepting(0)) return {begin, begin};
     return {};
@@ -276,7 +289,7 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const StopFinder finder(dfa, begin);
   const char* p = finder.Next(begin, end);
   if (p >= end || *p == 0) return {};
-  return ScanPlainFrom(dfa, begin, p, end);
+  return ScanPlainFrom<StopFinder>(dfa, begin, p, end);
 }
 
 ScanRules TMatchCORE::Rules() const {
@@ -373,7 +386,8 @@ MatchSpan TMatchCORE::FindInLines(const char* begin, const char* end) const {
   const char* p = begin;
   while (p < end) {
     if (skipLines) {
-      const char* hit = StopFinder(dfa, p).Next(p, end);
+      const char* hit = dfa.LiteralPrefix().empty() ? StopFinder(dfa, p).Next(p, end)
+                                                    : LiteralFinder(dfa, p).Next(p, end);
       if (hit >= end) return {};
       const void* lastLineFeed = memrchr(p, '\n', static_cast<std::size_t>(hit - p));
       if (lastLineFeed != nullptr) p = static_cast<const char*>(lastLineFeed) + 1;
