@@ -1,3 +1,5 @@
+// The subset construction of TRE_DFA, whole at compile time or state by state on demand,
+// with the tables the scans read and the NFA-set step of a search that stops caching.
 #include "DFA.h"
 
 #include <algorithm>
@@ -71,6 +73,13 @@ void TRE_DFA::Build() {
   building_ = false;
   BuildDenseTable();
   BuildStartCodes();
+#ifndef NDEBUG
+  // Where the initial state does not accept, the bitmap gives the walk's result.
+  for (std::uint32_t c = 0; c < 65536 && !Accepting(0); c += 7) {
+    assert(CanStartWith(static_cast<CharCode>(c)) ==
+           (NextStateBySortedList(0, static_cast<CharCode>(c)) != kNoState));
+  }
+#endif
   BuildStopList();
   BuildLiteralPrefix();
   acceptingFlags_.resize(states_.size());
@@ -355,6 +364,14 @@ void TRE_DFA::BuildDenseTable() {
       decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
     }
   }
+#ifndef NDEBUG
+  // Each row gives the walk's result for every single-byte code.
+  for (std::size_t st = 0; st < states_.size(); ++st) {
+    for (CharCode c = 0; c < 256; ++c) {
+      assert(dense_[st * 256 + c] == NextStateBySortedList(static_cast<std::int32_t>(st), c));
+    }
+  }
+#endif
 }
 
 void TRE_DFA::BuildStartCodes() {

@@ -1,3 +1,5 @@
+// TMatchCORE's scans: the restart scans with their stop-byte and literal searches, which
+// hand long walks to LinearScan, and FindInLines.
 #include "MatchCore.h"
 
 #include <array>

@@ -1,5 +1,7 @@
+// TRegularExpression's pattern cache: lookup, insertion, eviction and compilation.
 #include "RegularExpression.h"
 
+#include <cassert>
 #include <limits>
 
 #include "NFA.h"
@@ -41,6 +43,9 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
     }
     regExp_.swap(written_);
     currentIsRegExp_ = cache_[static_cast<std::size_t>(currentIndex_)].text == regExp_;
+    // Every entry holds a compiled automaton, entry 0 the empty pattern, each text once.
+    assert(cache_[0].text.empty() && cache_[static_cast<std::size_t>(currentIndex_)].dfa);
+    assert(cache_.size() <= static_cast<std::size_t>(CacheCapacity));
   } catch (...) {
     currentIndex_ = 0;
     regExp_.clear();
