@@ -17,7 +17,14 @@
 // and refilled from the states the search holds. Such an automaton is "lazy"; every state
 // it builds is the state the whole construction would have built for the same NFA set,
 // with the same sorted transitions, so every walk gives the same result as the eager
-// automaton. Only an NFA past its own limit (NFA.h) is refused as too complex.
+// automaton. A search whose cache thrashes (it builds a state for less than every
+// DFALimits::thrashBytesPerState bytes) goes on with NFA sets stepped like the states
+// (StepSet), caching nothing. A lazy automaton gives its cache back when its pattern stops
+// being current (ReleaseCache), so a component holds one full cache at most: 64 MiB, plus
+// for each eager automaton of its 30 cached patterns at most 16 MiB and its tables (4 MiB
+// of dense rows at most). Only an NFA past its
+// own limit (NFA.h: kMaxNFASteps) or a pattern of a gigabyte (RegularExpression.cpp) is
+// refused as too complex.
 //
 #pragma once
 
@@ -87,6 +94,10 @@ class TRE_DFA {
   // which stays 0), and writes each id's new number in its place. Every other id held
   // before is void afterwards.
   void ResetCache(std::int32_t* ids, std::size_t count) const;
+  // Clears a lazy automaton's states but the initial one; every id is void afterwards.
+  void ReleaseCache() {
+    if (lazy_) StartLazy();
+  }
 
   // The NFA-set form of a lazy automaton's states, for a search that stops caching them
   // when the cache thrashes. A set is SetBytes() bytes, as TRE_NFAStateSet lays it out.

@@ -19,6 +19,11 @@ TRegularExpression::TRegularExpression() {
 void TRegularExpression::SetRegExp(std::string_view pattern) {
   if (RewritesCurrent(pattern)) return;
   ++writeSerial_;
+  // Only the current pattern's automaton keeps a full state cache: a lazy one gives its
+  // cache back as another pattern is written (it refills if it becomes current again).
+  if (const auto& current = cache_[static_cast<std::size_t>(currentIndex_)].dfa; current) {
+    current->ReleaseCache();
+  }
   // The pattern may be our own RegExp text (the dictionary switches write it again), so it is
   // copied first; into a member, so that writing a cached pattern allocates nothing. The
   // converter writes the same pattern before every title: then the copy is already there.

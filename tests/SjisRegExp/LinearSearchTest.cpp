@@ -451,6 +451,31 @@ TEST(LinearSearchTest, ChainsOfAOrBAreAnsweredOnDemand) {
   }
 }
 
+// Only the current pattern keeps a full state cache: writing another pattern empties the
+// cache of a lazy automaton, and it refills when its pattern is current again.
+TEST(LinearSearchTest, ALazyAutomatonGivesItsCacheBackWhenItsPatternIsNoLongerCurrent) {
+  std::string chain = "(a|b)*a";
+  for (int i = 0; i < 16; ++i) chain += "(a|b)";
+  std::string text(20'000, 'a');
+  std::mt19937 rng(3);
+  for (char& c : text) c = (rng() & 1) != 0 ? 'a' : 'b';
+  TAWKStr awk;
+  awk.SetRegExp(chain);
+  const std::size_t empty = awk.CurrentDFA().CacheBytes();
+  int start = 0;
+  int length = 0;
+  EXPECT_EQ(awk.Match(text, start, length), 1);
+  const std::size_t filled = awk.CurrentDFA().CacheBytes();
+  EXPECT_GT(filled, empty + 100'000);
+  awk.SetRegExp("abc");
+  awk.SetRegExp(chain);  // a cache hit: the same automaton
+  EXPECT_EQ(awk.CompileCount(), 3u);
+  EXPECT_EQ(awk.CurrentDFA().CacheBytes(), empty);
+  int again = 0;
+  EXPECT_EQ(awk.Match(text, again, length), 1);
+  EXPECT_EQ(awk.CurrentDFA().CacheBytes(), filled);
+}
+
 TEST(LinearSearchTest, LiteralPrefixes) {
   const struct {
     const char* pattern;
