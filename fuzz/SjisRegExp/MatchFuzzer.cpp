@@ -1,11 +1,14 @@
 // Random pattern and text (the first byte says where the pattern ends): compiling
 // and matching never crash or hang, and a match lies inside the text, starts on a
-// character boundary and covers whole characters.
+// character boundary and covers whole characters. Every search (Match, ScanFrom,
+// FindInLines) equals the restart scan that tries each character start afresh, and so
+// does the same search on an automaton whose few cached states are built on demand.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "../../tests/SjisRegExp/RestartScan.h"
 #include "AWKStr.h"
 
 namespace {
@@ -28,11 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view pattern(reinterpret_cast<const char*>(data + 1), split);
   const std::string_view text(reinterpret_cast<const char*>(data + 1 + split), size - 1 - split);
   SjisRegExp::TAWKStr awk;
+  SjisRegExp::TAWKStr lazy;
+  SjisRegExp::DFALimits tiny;
+  tiny.eagerStates = 1;
+  tiny.cacheBytes = 1000;
+  lazy.SetDFALimits(tiny);
   try {
     awk.SetRegExp(pattern);
   } catch (const SjisRegExp::ERegExpParser&) {
     return 0;
   }
+  lazy.SetRegExp(pattern);
   std::size_t visible = 0;  // the text ends at its first zero byte
   while (visible < text.size() && text[visible] != 0) ++visible;
   for (auto separator : {SjisRegExp::mcls_CRLF, SjisRegExp::mcls_LF}) {
@@ -49,6 +58,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto to = from + static_cast<std::size_t>(length);
     if (to > visible) std::abort();
     if (!OnBoundary(text, from) || !OnBoundary(text, to)) std::abort();
+  }
+  using namespace SjisRegExp;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  const auto same = [](MatchSpan x, MatchSpan y) {
+    return x.start == y.start && (x.start == nullptr || x.end == y.end);
+  };
+  for (auto separator : {mcls_CRLF, mcls_LF}) {
+    awk.SetLineSeparator(separator);
+    lazy.SetLineSeparator(separator);
+    const TRE_DFA& dfa = awk.CurrentDFA();
+    const auto rules = testing::RulesOf(awk);
+    const MatchSpan match = testing::RestartMatch(dfa, b, e, rules);
+    const MatchSpan lines = testing::RestartFindInLines(dfa, b, e, rules);
+    const MatchSpan from = testing::RestartScanFrom(dfa, b, e, rules);
+    for (const TAWKStr* c : {&awk, &lazy}) {
+      int start = 0;
+      int length = 0;
+      c->Match(text, start, length);
+      const MatchSpan got =
+          start > 0 ? MatchSpan{b + start - 1, b + start - 1 + length} : MatchSpan{};
+      if (!same(got, match)) std::abort();
+      if (!same(c->FindInLines(b, e), lines)) std::abort();
+      if (!same(c->ScanFrom(b, e), from)) std::abort();
+    }
   }
   return 0;
 }

@@ -1,3 +1,5 @@
+// TAWKStr's construction, its choice of match method on every pattern write, and the
+// two dictionary switches that write the pattern again.
 #include "AWKStr.h"
 
 #include <string>

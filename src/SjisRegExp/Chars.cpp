@@ -1,3 +1,5 @@
+// Reading Shift-JIS characters one or two bytes at a time, the backslash escapes of
+// pattern text, and the exception that carries every pattern error.
 #include "Chars.h"
 
 #include <algorithm>

@@ -1,6 +1,10 @@
+// The subset construction of TRE_DFA, whole at compile time or state by state on demand,
+// with the tables the scans read and the NFA-set step of a search that stops caching.
 #include "DFA.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cstring>
 #include <unordered_map>
 
 #include "Parser.h"
@@ -21,9 +25,8 @@ std::uint64_t HashSet(const TRE_NFAStateSet& set) {
 
 // Calls f(i) for each member of the set, in ascending order.
 template <typename F>
-void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
-  const std::uint8_t* b = set.Bytes();
-  for (std::size_t byte = 0, n = set.Size(); byte < n; ++byte) {
+void ForEachMember(const std::uint8_t* b, std::size_t n, F&& f) {
+  for (std::size_t byte = 0; byte < n; ++byte) {
     unsigned bits = b[byte];
     while (bits != 0) {
       const int bit = __builtin_ctz(bits);
@@ -33,57 +36,62 @@ void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
   }
 }
 
+template <typename F>
+void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
+  ForEachMember(set.Bytes(), set.Size(), f);
+}
+
 }  // namespace
 
-void TRE_DFA::TooComplex() const { throw ERegExpParser(kMsgTooComplex, nfa_->PatternEndPos()); }
+// Thrown inside Build when the whole construction passes the eager budget.
+struct EagerBudgetExceeded {};
 
 void TRE_DFA::CountWork(std::uint64_t units) {
   work_ += units;
-  if (work_ > kMaxDFAWork) TooComplex();
+  if (building_ && work_ > limits_.eagerWork) throw EagerBudgetExceeded{};
 }
 
 void TRE_DFA::Build() {
   lineHeadMark_ = nfa_->LineHeadMark();
   lineTailMark_ = nfa_->LineTailMark();
-  const std::size_t n = nfa_->StateCount();
+  nfaStates_ = nfa_->StateCount();
+  nfaExit_ = nfa_->ExitState();
   IndexNFA();
-
-  TRE_NFAStateSet initial(n);
-  initial.Include(nfa_->EntryState());
-  Closure(initial);
-  FindOrAddState(initial);
-
-  std::vector<std::int32_t> targets;
-  // States are appended while the loop runs and expanded in creation order.
-  for (std::size_t k = 0; k < states_.size(); ++k) {
-    const auto s = static_cast<std::int32_t>(k);
-    states_[k].expanded = 0xFFFF;
-    ComputeMoves(s);
-    // The move list holds the newest move first; targets are found in that order
-    // (which numbers the new states), and each transition is put in front of the
-    // state's list, which leaves the list in move-creation order.
-    targets.assign(moves_.size(), kNoState);
-    for (std::size_t m = moves_.size(); m-- > 0;) {
-      TRE_NFAStateSet& set = moveSets_[moves_[m].set];
-      Closure(set);
-      targets[m] = FindOrAddState(set);
-    }
-    if (transitions_.size() + moves_.size() > kMaxDFATransitions) TooComplex();
-    states_[k].firstTransition = static_cast<std::uint32_t>(transitions_.size());
-    states_[k].transitionCount = static_cast<std::uint32_t>(moves_.size());
-    for (std::size_t m = 0; m < moves_.size(); ++m) {
-      transitions_.push_back({moves_[m].range, targets[m]});
-    }
+  building_ = true;
+  try {
+    TRE_NFAStateSet initial(nfaStates_);
+    initial.Include(nfa_->EntryState());
+    Closure(initial);
+    FindOrAddState(initial);
+    // States are appended while the loop runs and expanded in creation order.
+    for (std::size_t k = 0; k < states_.size(); ++k) Expand(static_cast<std::int32_t>(k));
+  } catch (const EagerBudgetExceeded&) {
+    building_ = false;
+    StartLazy();
+    return;
   }
-  SortTransitions();
+  building_ = false;
   BuildDenseTable();
   BuildStartCodes();
+#ifndef NDEBUG
+  // Where the initial state does not accept, the bitmap gives the walk's result.
+  for (std::uint32_t c = 0; c < 65536 && !Accepting(0); c += 7) {
+    assert(CanStartWith(static_cast<CharCode>(c)) ==
+           (NextStateBySortedList(0, static_cast<CharCode>(c)) != kNoState));
+  }
+#endif
   BuildStopList();
+  BuildLiteralPrefix();
   acceptingFlags_.resize(states_.size());
   for (std::size_t i = 0; i < states_.size(); ++i) {
     acceptingFlags_[i] = Accepting(static_cast<std::int32_t>(i)) ? 1 : 0;
   }
+  // Small automata get the one-pass search's memory now, so that no match allocates.
+  if (states_.size() <= kMaxDenseStates) scratch_.Prepare(states_.size());
+  FreeBuildData();
+}
 
+void TRE_DFA::FreeBuildData() {
   epsBegin_ = {};
   epsTargets_ = {};
   charBegin_ = {};
@@ -97,8 +105,127 @@ void TRE_DFA::Build() {
   worklist_ = {};
 }
 
+void TRE_DFA::ClearStates() {
+  states_.clear();
+  transitions_.clear();
+  hashTable_.clear();
+  stateHashes_.clear();
+  cacheBytes_ = 0;
+}
+
+// A lazy automaton starts with its initial state alone, unexpanded. It has no tables: the
+// scans that use them are not run on it, and every byte may begin a match for all that
+// the stop table knows.
+void TRE_DFA::StartLazy() {
+  lazy_ = true;
+  plainSearch_ = kOnePass;
+  literalPrefix_.clear();
+  stepSet_ = TRE_NFAStateSet(nfaStates_);
+  ClearStates();
+  TRE_NFAStateSet initial(nfaStates_);
+  initial.Include(0);
+  Closure(initial);
+  FindOrAddState(initial);
+  for (std::uint8_t& stop : stopByte_) stop = 1;
+  for (std::uint8_t& entry : firstByte_) entry = 0;
+  stopListSize_ = 0;
+  startCodes_.clear();
+  dense_.clear();
+  acceptingFlags_.clear();
+}
+
+void TRE_DFA::Expand(std::int32_t s) {
+  const auto k = static_cast<std::size_t>(s);
+  states_[k].expanded = 0xFFFF;
+  ComputeMoves(s);
+  // The move list holds the newest move first; targets are found in that order (which
+  // numbers the new states), and each transition is put in front of the state's list,
+  // which leaves the list in move-creation order; then it is sorted by start code,
+  // stably.
+  std::vector<std::int32_t> targets(moves_.size(), kNoState);
+  for (std::size_t m = moves_.size(); m-- > 0;) {
+    TRE_NFAStateSet& set = moveSets_[moves_[m].set];
+    Closure(set);
+    targets[m] = FindOrAddState(set);
+  }
+  states_[k].firstTransition = static_cast<std::uint32_t>(transitions_.size());
+  states_[k].transitionCount = static_cast<std::uint32_t>(moves_.size());
+  for (std::size_t m = 0; m < moves_.size(); ++m) {
+    transitions_.push_back({moves_[m].range, targets[m]});
+  }
+  cacheBytes_ += moves_.size() * sizeof(DFATransition);
+  if (building_ && cacheBytes_ > limits_.eagerBytes) throw EagerBudgetExceeded{};
+  auto* begin = transitions_.data() + states_[k].firstTransition;
+  std::stable_sort(
+      begin, begin + states_[k].transitionCount,
+      [](const DFATransition& a, const DFATransition& b) { return a.range.start < b.range.start; });
+#ifndef NDEBUG
+  for (const auto* t = begin; t + 1 < begin + states_[k].transitionCount; ++t) {
+    assert(t->range.start <= t[1].range.start);
+  }
+  for (const auto* t = begin; t < begin + states_[k].transitionCount; ++t) {
+    assert(t->range.start <= t->range.end && t->target >= 0);
+  }
+#endif
+}
+
+void TRE_DFA::ExpandOnDemand(std::int32_t s) const {
+  // Only a lazy automaton has unexpanded states after Build. It is created and owned as
+  // a mutable object by its cache entry; growing it is part of matching, which the
+  // component does for one caller at a time.
+  assert(lazy_);
+  const_cast<TRE_DFA*>(this)->Expand(s);
+}
+
+bool TRE_DFA::StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) const {
+  assert(lazy_);
+  // The transition the sorted walk takes is the first, by start code and then by the
+  // order in which ComputeMoves meets the ranges, whose range holds the code: members in
+  // ascending order, each one's transitions in list order, as below.
+  std::int32_t chosen = -1;
+  ForEachMember(from, SetBytes(), [&](std::int32_t i) {
+    const auto k = static_cast<std::size_t>(i);
+    for (std::uint32_t c = charBegin_[k]; c < charBegin_[k + 1]; ++c) {
+      const auto r = static_cast<std::int32_t>(charMoves_[c].range);
+      const CharRange& range = ranges_[static_cast<std::size_t>(r)];
+      if (range.start <= code && code <= range.end &&
+          (chosen < 0 || range.start < ranges_[static_cast<std::size_t>(chosen)].start)) {
+        chosen = r;
+      }
+    }
+  });
+  if (chosen < 0) return false;
+  if (to == nullptr) return true;
+  auto* self = const_cast<TRE_DFA*>(this);
+  TRE_NFAStateSet& set = self->stepSet_;
+  set.Clear();
+  ForEachMember(from, SetBytes(), [&](std::int32_t i) {
+    const auto k = static_cast<std::size_t>(i);
+    for (std::uint32_t c = charBegin_[k]; c < charBegin_[k + 1]; ++c) {
+      if (static_cast<std::int32_t>(charMoves_[c].range) == chosen)
+        set.Include(charMoves_[c].target);
+    }
+  });
+  self->Closure(set);
+  std::memcpy(to, set.Bytes(), set.Size());
+  return true;
+}
+
+void TRE_DFA::ResetCache(std::int32_t* ids, std::size_t count) const {
+  assert(lazy_);
+  auto* self = const_cast<TRE_DFA*>(this);
+  std::vector<TRE_NFAStateSet> keep;
+  keep.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    keep.push_back(states_[static_cast<std::size_t>(ids[i])].states);
+  }
+  self->StartLazy();
+  for (std::size_t i = 0; i < count; ++i) ids[i] = self->FindOrAddState(keep[i]);
+  ++cacheResets_;
+}
+
 void TRE_DFA::IndexNFA() {
-  const std::size_t n = nfa_->StateCount();
+  const std::size_t n = nfaStates_;
   epsBegin_.assign(n + 1, 0);
   charBegin_.assign(n + 1, 0);
   std::unordered_map<std::uint32_t, std::uint32_t> rangeIds;
@@ -146,7 +273,7 @@ void TRE_DFA::Closure(TRE_NFAStateSet& set) {
 
 void TRE_DFA::ComputeMoves(std::int32_t s) {
   moves_.clear();
-  const std::size_t n = nfa_->StateCount();
+  const std::size_t n = nfaStates_;
   const TRE_NFAStateSet& set = states_[static_cast<std::size_t>(s)].states;
   CountWork(set.Size());
   ForEachMember(set, [&](std::int32_t state) {
@@ -191,12 +318,12 @@ std::int32_t TRE_DFA::FindOrAddState(TRE_NFAStateSet& set) {
       }
     }
   }
-  if (states_.size() >= kMaxDFAStates) TooComplex();
-  setBytes_ += set.Size();
-  if (setBytes_ > kMaxDFASetBytes) TooComplex();
+  if (building_ && states_.size() >= limits_.eagerStates) throw EagerBudgetExceeded{};
+  cacheBytes_ += set.Size() + sizeof(DFAState) + 2 * sizeof(std::int32_t) + sizeof(std::uint64_t);
+  if (building_ && cacheBytes_ > limits_.eagerBytes) throw EagerBudgetExceeded{};
   states_.emplace_back(set);
   DFAState& added = states_.back();
-  added.accepting = set.Has(nfa_->ExitState()) ? 0xFFFF : 0;
+  added.accepting = set.Has(nfaExit_) ? 0xFFFF : 0;
   stateHashes_.push_back(hash);
   const auto index = static_cast<std::int32_t>(states_.size() - 1);
 
@@ -218,16 +345,6 @@ std::int32_t TRE_DFA::FindOrAddState(TRE_NFAStateSet& set) {
   return index;
 }
 
-void TRE_DFA::SortTransitions() {
-  for (const DFAState& state : states_) {
-    auto* begin = transitions_.data() + state.firstTransition;
-    std::stable_sort(begin, begin + state.transitionCount,
-                     [](const DFATransition& a, const DFATransition& b) {
-                       return a.range.start < b.range.start;
-                     });
-  }
-}
-
 void TRE_DFA::BuildDenseTable() {
   if (states_.size() > kMaxDenseStates) return;
   dense_.assign(states_.size() * 256, kNoState);
@@ -247,6 +364,14 @@ void TRE_DFA::BuildDenseTable() {
       decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
     }
   }
+#ifndef NDEBUG
+  // Each row gives the walk's result for every single-byte code.
+  for (std::size_t st = 0; st < states_.size(); ++st) {
+    for (CharCode c = 0; c < 256; ++c) {
+      assert(dense_[st * 256 + c] == NextStateBySortedList(static_cast<std::int32_t>(st), c));
+    }
+  }
+#endif
 }
 
 void TRE_DFA::BuildStartCodes() {
@@ -289,6 +414,59 @@ void TRE_DFA::BuildStartCodes() {
   for (unsigned b = 1; b < 256; ++b) {
     stopByte_[b] = firstByte_[b] == 0 || firstByte_[b] == 3 ||
                    (IsLeadByte(static_cast<unsigned char>(b)) && CanStartWith(CharCode(b)));
+  }
+}
+
+namespace {
+
+// How often a byte turns up in the logs this library searches, roughly: ASCII lower case,
+// space and the hiragana and katakana lead bytes most, kanji lead bytes and trail-only
+// values less, control characters and rare symbols least.
+int Commonness(unsigned char b) {
+  if (b == ' ' || (b >= 'a' && b <= 'z') || b == 0x81 || b == 0x82 || b == 0x83) return 9;
+  if (b >= '0' && b <= '9') return 7;
+  if (b >= 'A' && b <= 'Z') return 6;
+  if (b >= 0x40 && b <= 0xFC) return 5;  // trail bytes, kanji leads, half-width kana
+  return 3;
+}
+
+}  // namespace
+
+void TRE_DFA::BuildLiteralPrefix() {
+  literalPrefix_.clear();
+  rareIndex_ = 0;
+  if (Accepting(0)) return;
+  // From the initial state, while a state does not accept and has exactly one transition
+  // and that transition is on one character that a text can hold, every match begins with
+  // that character.
+  std::int32_t s = 0;
+  for (std::size_t steps = 0; steps < 64 && !Accepting(s) && states_[s].transitionCount == 1;
+       ++steps) {
+    const DFATransition& t = *TransitionsBegin(s);
+    const CharCode c = t.range.start;
+    if (t.range.end != c) break;
+    const auto hi = static_cast<unsigned char>(c >> 8);
+    const auto lo = static_cast<unsigned char>(c & 0xFF);
+    if (c < 256 && lo != 0 && !IsLeadByte(lo)) {
+      literalPrefix_ += static_cast<char>(lo);
+    } else if (IsLeadByte(hi) && lo != 0) {
+      literalPrefix_ += static_cast<char>(hi);
+      literalPrefix_ += static_cast<char>(lo);
+    } else {
+      break;
+    }
+    s = t.target;
+  }
+  if (literalPrefix_.size() < 2) {
+    literalPrefix_.clear();
+    return;
+  }
+  plainSearch_ = kByLiteral;
+  for (std::size_t i = 1; i < literalPrefix_.size(); ++i) {
+    if (Commonness(static_cast<unsigned char>(literalPrefix_[i])) <
+        Commonness(static_cast<unsigned char>(literalPrefix_[rareIndex_]))) {
+      rareIndex_ = i;
+    }
   }
 }
 

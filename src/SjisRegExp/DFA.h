@@ -8,29 +8,52 @@
 // single code of an anchor character matched literally, which may lie inside another
 // range; NextState then takes whichever comes first in the sorted order.
 //
-// Size bounds: a construction that would exceed kMaxDFAStates states (or the memory
-// and work bounds below) is refused as too complex with an ERegExpParser.
+// Size bounds: the automaton is built whole at compile time while it stays within the
+// eager budget (DFALimits: kMaxEagerDFAStates states, kMaxEagerDFABytes bytes of state
+// sets and transitions, kMaxEagerDFAWork units of construction work). A pattern whose
+// automaton passes the budget is not refused: its states are then built on demand while
+// matching, the first time a walk leaves them, in a cache of at most kMaxDFACacheBytes
+// (plus what one step of a search adds before it can be cleared); a full cache is cleared
+// and refilled from the states the search holds. Such an automaton is "lazy"; every state
+// it builds is the state the whole construction would have built for the same NFA set,
+// with the same sorted transitions, so every walk gives the same result as the eager
+// automaton. A search whose cache thrashes (it builds a state for less than every
+// DFALimits::thrashBytesPerState bytes) goes on with NFA sets stepped like the states
+// (StepSet), caching nothing. A lazy automaton gives its cache back when its pattern stops
+// being current (ReleaseCache), so a component holds one full cache at most: 64 MiB, plus
+// for each eager automaton of its 30 cached patterns at most 16 MiB and its tables (4 MiB
+// of dense rows at most). Only an NFA past its
+// own limit (NFA.h: kMaxNFASteps) or a pattern of a gigabyte (RegularExpression.cpp) is
+// refused as too complex.
 //
-// Accelerator: for DFAs of at most kMaxDenseStates states, every state also has a
-// 256-entry table for the single-byte codes, filled from the sorted-list walk itself,
-// so that NextState on a single byte is one load and gives the walk's result. The
-// initial state also gets a bitmap of the codes it can take (again the walk's result),
-// with which a plain scan steps over positions where no match can begin.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "LinearScan.h"
 #include "NFA.h"
 
 namespace SjisRegExp {
 
-inline constexpr std::size_t kMaxDFAStates = 100'000;
-inline constexpr std::size_t kMaxDFATransitions = 4'000'000;
-inline constexpr std::size_t kMaxDFASetBytes = 64u << 20;
+inline constexpr std::size_t kMaxEagerDFAStates = 10'000;
+inline constexpr std::size_t kMaxEagerDFABytes = 16u << 20;
 // Bytes of state sets scanned plus NFA transitions visited while building.
-inline constexpr std::uint64_t kMaxDFAWork = 2'000'000'000;
+inline constexpr std::uint64_t kMaxEagerDFAWork = 200'000'000;
+inline constexpr std::size_t kMaxDFACacheBytes = 64u << 20;
 inline constexpr std::size_t kMaxDenseStates = 4096;
+
+struct DFALimits {
+  std::size_t eagerStates = kMaxEagerDFAStates;
+  std::size_t eagerBytes = kMaxEagerDFABytes;
+  std::uint64_t eagerWork = kMaxEagerDFAWork;
+  std::size_t cacheBytes = kMaxDFACacheBytes;
+  // A search whose cache fills again before the text has advanced this many bytes per
+  // cached state goes on without caching (0: never).
+  std::size_t thrashBytesPerState = 10;
+};
 
 inline constexpr std::int32_t kNoState = -1;
 
@@ -50,11 +73,42 @@ struct DFAState {
 
 class TRE_DFA {
  public:
-  explicit TRE_DFA(const TRE_NFA& nfa) : nfa_(&nfa) {}
+  explicit TRE_DFA(const TRE_NFA& nfa, DFALimits limits = {}) : nfa_(&nfa), limits_(limits) {}
 
-  // The whole construction; throws ERegExpParser ("too complex") past the bounds.
+  // The whole construction, or past the eager budget the start of a lazy automaton.
   // The NFA is not read after Build returns.
   void Build();
+
+  // Whether states are built on demand (the pattern passed the eager budget).
+  bool Lazy() const { return lazy_; }
+  // Lazy automata: whether the cache has passed its bound, so that the search should call
+  // ResetCache at its next step; and how often it has been cleared.
+  bool CacheFull() const { return lazy_ && cacheBytes_ > limits_.cacheBytes; }
+  std::size_t CacheResets() const { return cacheResets_; }
+  const DFALimits& Limits() const { return limits_; }
+  // How many searches went on without caching, and the note a search makes of it.
+  std::size_t UncachedSearches() const { return uncachedSearches_; }
+  void NoteUncachedSearch() const { ++uncachedSearches_; }
+  std::size_t CacheBytes() const { return cacheBytes_; }
+  // Clears a lazy automaton's states but those of the given ids (and the initial state,
+  // which stays 0), and writes each id's new number in its place. Every other id held
+  // before is void afterwards.
+  void ResetCache(std::int32_t* ids, std::size_t count) const;
+  // Clears a lazy automaton's states but the initial one; every id is void afterwards.
+  void ReleaseCache() {
+    if (lazy_) StartLazy();
+  }
+
+  // The NFA-set form of a lazy automaton's states, for a search that stops caching them
+  // when the cache thrashes. A set is SetBytes() bytes, as TRE_NFAStateSet lays it out.
+  std::size_t SetBytes() const { return nfaStates_ / 8 + 1; }
+  const std::uint8_t* SetOf(std::int32_t s) const { return states_[s].states.Bytes(); }
+  bool SetAccepting(const std::uint8_t* set) const {
+    return ((set[nfaExit_ >> 3] >> (nfaExit_ & 7)) & 1u) != 0;
+  }
+  // What NextState does for the state of this set, without building the state: writes the
+  // target's set to `to` (when not null) and returns true, or returns false for none.
+  bool StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) const;
 
   std::size_t StateCount() const { return states_.size(); }
   const DFAState& State(std::int32_t s) const { return states_[s]; }
@@ -96,24 +150,50 @@ class TRE_DFA {
   const std::uint8_t* StopList() const { return stopList_; }
   const std::uint8_t* StopKeys(int i) const { return stopKeys_[i]; }
 
+  // The text every match begins with, when every match must begin with the same two bytes
+  // or more (the initial state's walk is one character at a time, without acceptance or a
+  // choice), else empty; and the index of its byte least common in logs, which a search
+  // looks for first.
+  const std::string& LiteralPrefix() const { return literalPrefix_; }
+  // How the plain scan looks for starts: by the stop bytes, by the literal prefix, or not
+  // at all (a lazy automaton, searched in one pass).
+  enum PlainSearchKind : std::uint8_t { kByStopBytes, kByLiteral, kOnePass };
+  PlainSearchKind PlainSearch() const { return plainSearch_; }
+  std::size_t RareIndex() const { return rareIndex_; }
+
   // The 256-entry rows that NextState reads for single-byte codes (state * 256 + code), or
   // null when the DFA has too many states for them.
   const std::int32_t* DenseTable() const { return dense_.empty() ? nullptr : dense_.data(); }
   // Accepting(s) as one byte a state (1 or 0), for walks that test it at every step.
   const std::uint8_t* AcceptingFlags() const { return acceptingFlags_.data(); }
 
+  // Working memory of the one-pass search (LinearScan) over this automaton. Matching is
+  // otherwise read-only; a component, and so its automata, is used by one thread at a time.
+  LinearScanScratch& Scratch() const { return scratch_; }
+
   // The walk over the sorted list: stop with none below a start code, with the
-  // target at or below an end code.
+  // target at or below an end code. A lazy automaton builds the state's transitions here
+  // the first time.
   std::int32_t NextStateByWalk(std::int32_t s, CharCode code) const {
+    if (states_[s].expanded == 0) ExpandOnDemand(s);
+    return NextStateBySortedList(s, code);
+  }
+  // The walk alone, for a state known to be expanded (every state of an eager automaton).
+  std::int32_t NextStateBySortedList(std::int32_t s, CharCode code) const {
+    assert(states_[s].expanded != 0);
     for (const DFATransition *t = TransitionsBegin(s), *e = TransitionsEnd(s); t != e; ++t) {
       if (code < t->range.start) return kNoState;
       if (code <= t->range.end) return t->target;
     }
     return kNoState;
   }
-  // The same result, by table for single-byte codes when the table exists.
+  // The same result, by table for single-byte codes when the table exists (only an eager
+  // automaton has one).
   std::int32_t NextState(std::int32_t s, CharCode code) const {
-    if (code < 256 && !dense_.empty()) return dense_[static_cast<std::size_t>(s) * 256 + code];
+    if (!dense_.empty()) {
+      if (code < 256) return dense_[static_cast<std::size_t>(s) * 256 + code];
+      return NextStateBySortedList(s, code);
+    }
     return NextStateByWalk(s, code);
   }
 
@@ -122,12 +202,17 @@ class TRE_DFA {
   void Closure(TRE_NFAStateSet& set);
   std::int32_t FindOrAddState(TRE_NFAStateSet& set);
   void ComputeMoves(std::int32_t s);
-  void SortTransitions();
+  // Computes the sorted transitions of state s, adding the states they lead to.
+  void Expand(std::int32_t s);
+  void ExpandOnDemand(std::int32_t s) const;
+  void ClearStates();
+  void StartLazy();
+  void FreeBuildData();
   void BuildDenseTable();
   void BuildStartCodes();
   void BuildStopList();
+  void BuildLiteralPrefix();
   void CountWork(std::uint64_t units);
-  [[noreturn]] void TooComplex() const;
 
   struct Move {
     CharRange range;
@@ -136,6 +221,14 @@ class TRE_DFA {
   };
 
   const TRE_NFA* nfa_;
+  DFALimits limits_;
+  bool lazy_ = false;
+  bool building_ = false;  // within Build: the eager budget applies
+  std::size_t cacheBytes_ = 0;
+  mutable std::size_t cacheResets_ = 0;
+  mutable std::size_t uncachedSearches_ = 0;
+  std::size_t nfaStates_ = 0;
+  std::int32_t nfaExit_ = 1;
   std::vector<DFAState> states_;
   std::vector<DFATransition> transitions_;
   std::vector<std::int32_t> dense_;
@@ -145,11 +238,15 @@ class TRE_DFA {
   std::uint8_t stopList_[kMaxStopList] = {};
   alignas(16) std::uint8_t stopKeys_[kMaxStopList][16] = {};
   int stopListSize_ = 0;
+  std::string literalPrefix_;
+  PlainSearchKind plainSearch_ = kByStopBytes;
+  std::size_t rareIndex_ = 0;
   std::vector<std::uint8_t> acceptingFlags_;
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
+  mutable LinearScanScratch scratch_;
 
-  // Working data of Build only.
+  // Working data of the construction; a lazy automaton keeps it to go on building.
   // The NFA's transitions split by kind, each state's in its list order: empty ones
   // as targets, the others as (range id, target) with the distinct ranges numbered.
   std::vector<std::uint32_t> epsBegin_;
@@ -167,8 +264,8 @@ class TRE_DFA {
   std::vector<std::int32_t> hashTable_;  // open addressing over states_, -1 free
   std::vector<std::uint64_t> stateHashes_;
   std::vector<std::int32_t> worklist_;
-  std::size_t setBytes_ = 0;
   std::uint64_t work_ = 0;
+  TRE_NFAStateSet stepSet_{0};
 };
 
 }  // namespace SjisRegExp

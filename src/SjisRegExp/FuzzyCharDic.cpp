@@ -1,3 +1,4 @@
+// The built-in fuzzy-character dictionary, built from its rows when the library loads.
 #include "FuzzyCharDic.h"
 
 #include "Chars.h"

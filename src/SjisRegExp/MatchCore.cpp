@@ -1,6 +1,9 @@
+// TMatchCORE's scans: the restart scans with their stop-byte and literal searches, which
+// hand long walks to LinearScan, and FindInLines.
 #include "MatchCore.h"
 
 #include <array>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -31,10 +34,25 @@ constexpr std::array<ByteKind, 256> MakeByteKinds() {
 }
 constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
 
+// The restart scans below try one start after another and run a fresh DFA walk from
+// each; that is quickest when walks are short, as they nearly always are. Where they are
+// not (a run of "a" under "a+b"), the walks of successive starts overlap and the cost
+// grows with the square of the text. So every restart scan counts the bytes its walks
+// have read, and once that passes kWorkSlack plus twice the distance it has advanced, it
+// hands the rest of the text to LinearScan, which gives the same result in one pass.
+// Walks of at most kShortWalk bytes are not counted: they cost at most that much a start,
+// which is linear already, and the usual scan then pays one comparison a walk.
+constexpr std::size_t kWorkSlack = 4096;
+constexpr std::ptrdiff_t kShortWalk = 16;
+
+inline bool OverBudget(std::size_t work, const char* begin, const char* p) {
+  return work > kWorkSlack + 2 * static_cast<std::size_t>(p - begin);
+}
+
 // The leftmost-longest walk from one start position p of a plain scan: the end of the
 // longest match that starts at p, or null. Every match found here starts at p, so only
-// its end is kept.
-const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end) {
+// its end is kept. stop is where the walk ended.
+const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end, const char*& stop) {
   const char* found = nullptr;
   std::int32_t state = 0;
   const char* cursor = p;
@@ -45,22 +63,25 @@ const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end) {
     state = dfa.NextState(state, code);
     if (state == kNoState) break;
   }
+  stop = cursor;
   return found;
 }
 
 // The state after a two-byte character; out of line, it keeps the walk's loop small.
 [[gnu::noinline]] std::int32_t NextStateOnPair(const TRE_DFA& dfa, std::int32_t state,
                                                const char* pair) {
-  return dfa.NextStateByWalk(state, static_cast<CharCode>(static_cast<unsigned char>(pair[0]) << 8 |
-                                                          static_cast<unsigned char>(pair[1])));
+  return dfa.NextStateBySortedList(state,
+                                   static_cast<CharCode>(static_cast<unsigned char>(pair[0]) << 8 |
+                                                         static_cast<unsigned char>(pair[1])));
 }
 
 // As LongestByList, with NextChar and NextState done by hand for a DFA with dense rows:
 // a single byte (a lone lead byte at the end included) is one load from its state's row,
 // and one table look-up tells it from a lead byte and the zero byte.
-inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end) {
+inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end,
+                                    const char*& stop) {
   const std::int32_t* dense = dfa.DenseTable();
-  if (dense == nullptr) return LongestByList(dfa, p, end);
+  if (dense == nullptr) return LongestByList(dfa, p, end, stop);
   const std::uint8_t* accepting = dfa.AcceptingFlags();
   const char* found = nullptr;
   std::int32_t state = 0;
@@ -82,7 +103,17 @@ inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const cha
     ++cursor;
     if (state == kNoState) break;
   }
+  stop = cursor;
   return found;
+}
+
+// The rules of the plain scan: no line heads, no line-tail rule (the walk of a plain scan
+// never takes an anchor transition).
+ScanRules PlainRules() {
+  ScanRules rules;
+  rules.lineHeadMark = false;
+  rules.lineTailRule = false;
+  return rules;
 }
 
 // Finds the next stop byte of a plain scan: the first byte at or after p, before end,
@@ -119,7 +150,6 @@ class StopFinder {
     return p;
   }
 
- private:
 #ifdef __SSE2__
   // One bit for each of the sixteen bytes from x that is a stop byte.
   unsigned Mask(const char* x) const {
@@ -139,6 +169,45 @@ class StopFinder {
   const std::uint8_t* keys_;  // the DFA's StopKeys, one block of 16 after another; or null
 };
 
+// The stop finder of a pattern whose matches all begin with the same text
+// (TRE_DFA::LiteralPrefix): the next place where that text stands, or an earlier zero
+// byte, or end. memchr finds the literal's least common byte and memcmp confirms the
+// rest; whether the place begins a character is for the caller to decide, as for a stop
+// byte.
+class LiteralFinder {
+ public:
+  LiteralFinder(const TRE_DFA& dfa, const char*)
+      : literal_(dfa.LiteralPrefix()), rare_(dfa.RareIndex()) {}
+
+  const char* Next(const char* p, const char* end) const {
+    const std::size_t size = literal_.size();
+    const char* checkedForZero = p;
+    for (;;) {
+      const char* from = p + rare_;
+      if (from >= end) return ZeroBefore(checkedForZero, end);
+      const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
+      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
+      const char* candidate = static_cast<const char*>(hit) - rare_;
+      if (static_cast<std::size_t>(end - candidate) >= size &&
+          std::memcmp(candidate, literal_.data(), size) == 0) {
+        // The text ends at its first zero byte: one before the candidate ends the search.
+        const char* zero = ZeroBefore(checkedForZero, candidate);
+        return zero != candidate ? zero : candidate;
+      }
+      p = candidate + 1;
+    }
+  }
+  // The first zero byte in [from, to), or to.
+  static const char* ZeroBefore(const char* from, const char* to) {
+    const void* zero = std::memchr(from, 0, static_cast<std::size_t>(to - from));
+    return zero != nullptr ? static_cast<const char*>(zero) : to;
+  }
+
+ private:
+  const std::string& literal_;
+  std::size_t rare_;
+};
+
 // The plain scan from its first stop byte p on, which is before the end and not zero; q is
 // the beginning of the text.
 //
@@ -151,9 +220,14 @@ class StopFinder {
 // directly before it, back to the last position q known to begin a character, an even
 // count means it does (the byte before such a run ends a character, and the run pairs up
 // from there). Every byte is counted back at most once, so the scan stays linear.
+//
+// Past its work budget it goes on with LinearScan from the next start it would try.
+template <typename Finder>
 [[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const char* q, const char* p,
                                           const char* end) {
-  const StopFinder finder(dfa, q);
+  const Finder finder(dfa, q);
+  const char* const begin = q;
+  std::size_t work = 0;
   for (;;) {
     const char* r = p;
     while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
@@ -165,8 +239,14 @@ class StopFinder {
           !dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
         q = p += 2;
       } else {
-        if (const char* e = LongestFromStart(dfa, p, end); e != nullptr) return {p, e};
+        const char* stop = p;
+        if (const char* e = LongestFromStart(dfa, p, end, stop); e != nullptr) return {p, e};
+        const std::ptrdiff_t walked = stop - p;
         q = p += CharStep(p, end);
+        if (walked > kShortWalk) {
+          work += static_cast<std::size_t>(walked);
+          if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, PlainRules());
+        }
       }
     }
     p = finder.Next(p, end);
@@ -174,17 +254,33 @@ class StopFinder {
   }
 }
 
+// The plain scan of a lazy automaton, which has no tables for the restart scan and whose
+// states are built as the walks go (the one-pass search builds each one once a step at
+// most), and of a pattern whose matches begin with a literal. Out of line, so that the
+// usual scan keeps its few instructions a call.
+[[gnu::noinline]] MatchSpan ScanPlainOtherwise(const TRE_DFA& dfa, const char* begin,
+                                               const char* end) {
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, PlainRules());
+  if (begin >= end || *begin == 0) return {};  // a literal prefix: the initial state rejects
+  const LiteralFinder finder(dfa, begin);
+  const char* p = finder.Next(begin, end);
+  if (p >= end || *p == 0) return {};
+  return ScanPlainFrom<LiteralFinder>(dfa, begin, p, end);
+}
+
 // The match at the beginning, for an initial state that accepts; out of line, so that the
 // usual scan needs few registers.
 [[gnu::noinline]] MatchSpan AtFirstPosition(const TRE_DFA& dfa, const char* begin,
                                             const char* end) {
-  return {begin, LongestFromStart(dfa, begin, end)};
+  const char* stop = begin;
+  return {begin, LongestFromStart(dfa, begin, end, stop)};
 }
 
 }  // namespace
 
 MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
+  if (dfa.PlainSearch() != TRE_DFA::kByStopBytes) return ScanPlainOtherwise(dfa, begin, end);
   if (begin >= end || *begin == 0) {
     if (dfa.Accepting(0)) return {begin, begin};
     return {};
@@ -195,10 +291,26 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const StopFinder finder(dfa, begin);
   const char* p = finder.Next(begin, end);
   if (p >= end || *p == 0) return {};
-  return ScanPlainFrom(dfa, begin, p, end);
+  return ScanPlainFrom<StopFinder>(dfa, begin, p, end);
+}
+
+ScanRules TMatchCORE::Rules() const {
+  ScanRules rules;
+  rules.lineHeadCode = LineHeadCode();
+  rules.lineTailCode = LineTailCode();
+  rules.separator = lineSeparator_ == mcls_CRLF ? 13 : (lineSeparator_ == mcls_LF ? 10 : 0);
+  rules.lineHeadMark = CurrentDFA().LineHeadMark();
+  rules.lineTailRule = true;
+  return rules;
 }
 
 const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t state) const {
+  std::size_t work = 0;
+  return LongestFromCounted(p, end, state, work);
+}
+
+const char* TMatchCORE::LongestFromCounted(const char* p, const char* end, std::int32_t state,
+                                           std::size_t& work) const {
   if (state == kNoState) return nullptr;
   const TRE_DFA& dfa = CurrentDFA();
   const char* result = nullptr;
@@ -206,11 +318,13 @@ const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t
   std::int32_t last = state;
   CharCode code = 0;
   do {
+    if (dfa.CacheFull()) dfa.ResetCache(&state, 1);
     if (dfa.Accepting(state)) result = cursor;
     last = state;
     code = NextChar(cursor, end);
     state = code == 0 ? kNoState : dfa.NextState(state, code);
   } while (state != kNoState);
+  if (cursor - p > kShortWalk) work += static_cast<std::size_t>(cursor - p);
   if ((code == 0 || IsLineSeparator(code)) && dfa.NextState(last, LineTailCode()) != kNoState) {
     return code != 0 ? cursor - 1 : cursor;
   }
@@ -219,16 +333,23 @@ const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t
 
 const char* TMatchCORE::LongestAtLineHead(const char* p, const char* end,
                                           std::int32_t state) const {
+  std::size_t work = 0;
+  return LongestAtLineHeadCounted(p, end, state, work);
+}
+
+const char* TMatchCORE::LongestAtLineHeadCounted(const char* p, const char* end, std::int32_t state,
+                                                 std::size_t& work) const {
   const TRE_DFA& dfa = CurrentDFA();
-  if (!dfa.LineHeadMark()) return LongestFrom(p, end, state);
-  const char* a = LongestFrom(p, end, dfa.NextState(state, LineHeadCode()));
+  if (!dfa.LineHeadMark()) return LongestFromCounted(p, end, state, work);
+  const char* a = LongestFromCounted(p, end, dfa.NextState(state, LineHeadCode()), work);
   if (a == nullptr) return nullptr;
-  const char* b = LongestFrom(p, end, state);
+  const char* b = LongestFromCounted(p, end, state, work);
   if (b != nullptr && b >= a) return b;
   return a;
 }
 
 MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
+  if (CurrentDFA().Lazy()) return LinearScan(CurrentDFA(), begin, end, true, Rules());
   const char* e = LongestAtLineHead(begin, end, 0);
   if (e != nullptr) return {begin, e};
   return ScanFrom(begin, end);
@@ -236,15 +357,50 @@ MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
 
 MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, Rules());
   const char* p = begin;
+  std::size_t work = 0;
   while (p < end && *p != 0) {
-    if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
+    // A line head whose anchored reading failed just before is only its plain reading,
+    // which is what LinearScan tries there without the line-head flag.
+    if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, Rules());
+    if (const char* e = LongestFromCounted(p, end, 0, work); e != nullptr) return {p, e};
     if (*p == '\n' && dfa.LineHeadMark()) {
-      if (const char* e = LongestAtLineHead(p + 1, end, 0); e != nullptr) return {p + 1, e};
+      if (const char* e = LongestAtLineHeadCounted(p + 1, end, 0, work); e != nullptr) {
+        return {p + 1, e};
+      }
     }
     p += CharStep(p, end);
   }
-  if (dfa.LineTailMark() && dfa.NextState(0, LineTailCode()) != kNoState) return {p, p};
+  // The end of the text is a start too: an initial state that accepts, or that has a
+  // line-tail transition, matches there with length 0. (Only an empty text reaches here
+  // with an accepting initial state.)
+  if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
+  return {};
+}
+
+MatchSpan TMatchCORE::FindInLines(const char* begin, const char* end) const {
+  const TRE_DFA& dfa = CurrentDFA();
+  const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
+  // A plain pattern whose initial state does not accept can only match where a stop byte
+  // begins a character, so lines without a stop byte are passed over unread by the scan.
+  const bool skipLines = !anchored && !dfa.Accepting(0) && !dfa.Lazy();
+  const char* p = begin;
+  while (p < end) {
+    if (skipLines) {
+      const char* hit = dfa.LiteralPrefix().empty() ? StopFinder(dfa, p).Next(p, end)
+                                                    : LiteralFinder(dfa, p).Next(p, end);
+      if (hit >= end) return {};
+      const void* lastLineFeed = memrchr(p, '\n', static_cast<std::size_t>(hit - p));
+      if (lastLineFeed != nullptr) p = static_cast<const char*>(lastLineFeed) + 1;
+    }
+    const void* lineFeed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    const char* lineEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
+    const MatchSpan m = anchored ? ScanAnchored(p, lineEnd) : ScanPlain(p, lineEnd);
+    if (m.start != nullptr) return m;
+    if (lineFeed == nullptr) break;
+    p = lineEnd + 1;
+  }
   return {};
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "LinearScan.h"
 #include "RegularExpression.h"
 
 namespace SjisRegExp {
@@ -19,12 +20,6 @@ namespace SjisRegExp {
 enum TMatchCORE_LineSeparator : std::uint8_t {
   mcls_CRLF = 0,
   mcls_LF = 1,
-};
-
-// A match as [start, end) in the text; start is null when there is none.
-struct MatchSpan {
-  const char* start = nullptr;
-  const char* end = nullptr;
 };
 
 class TMatchCORE : public TRegularExpression {
@@ -45,7 +40,24 @@ class TMatchCORE : public TRegularExpression {
   const char* LongestAtLineHead(const char* p, const char* end, std::int32_t state) const;
   bool IsLineSeparator(CharCode code) const;
 
+  // The leftmost-longest match in [begin, end) that lies within one line: the same result
+  // as searching each LF-terminated line [line_begin, lf) of the range in turn (the last
+  // line may end at end instead) with the component's current search, ScanAnchored for a
+  // pattern with an anchor mark and ScanPlain otherwise, and returning the first line's
+  // match. A line ends early at its first zero byte, but zero bytes do not end the range.
+  // An empty range holds no line. Linear in end - begin; a plain pattern looks for the
+  // bytes that can begin a match across lines at once.
+  MatchSpan FindInLines(const char* begin, const char* end) const;
+
+  // The anchor codes, the line separator and the marks as the scans use them.
+  ScanRules Rules() const;
+
  private:
+  const char* LongestFromCounted(const char* p, const char* end, std::int32_t state,
+                                 std::size_t& work) const;
+  const char* LongestAtLineHeadCounted(const char* p, const char* end, std::int32_t state,
+                                       std::size_t& work) const;
+
   TMatchCORE_LineSeparator lineSeparator_ = mcls_CRLF;
 };
 

@@ -1,3 +1,5 @@
+// The expansion of a parse tree into TRE_NFA, node by node between a from and a to
+// state, and the NFA state set.
 #include "NFA.h"
 
 #include <algorithm>

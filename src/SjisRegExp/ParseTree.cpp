@@ -1,3 +1,4 @@
+// The nodes of TREParseTree and the splitting that makes its leaf ranges disjoint.
 #include "ParseTree.h"
 
 #include <algorithm>

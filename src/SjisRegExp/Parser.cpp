@@ -1,3 +1,4 @@
+// TREParser's recursive descent over the scanner's tokens into a parse tree.
 #include "Parser.h"
 
 namespace SjisRegExp {

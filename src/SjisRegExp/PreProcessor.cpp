@@ -1,3 +1,4 @@
+// TREPreProcessor: the synonym and fuzzy-character passes over a pattern's tokens.
 #include "PreProcessor.h"
 
 #include <cstddef>

@@ -1,5 +1,7 @@
+// TRegularExpression's pattern cache: lookup, insertion, eviction and compilation.
 #include "RegularExpression.h"
 
+#include <cassert>
 #include <limits>
 
 #include "NFA.h"
@@ -17,6 +19,11 @@ TRegularExpression::TRegularExpression() {
 void TRegularExpression::SetRegExp(std::string_view pattern) {
   if (RewritesCurrent(pattern)) return;
   ++writeSerial_;
+  // Only the current pattern's automaton keeps a full state cache: a lazy one gives its
+  // cache back as another pattern is written (it refills if it becomes current again).
+  if (const auto& current = cache_[static_cast<std::size_t>(currentIndex_)].dfa; current) {
+    current->ReleaseCache();
+  }
   // The pattern may be our own RegExp text (the dictionary switches write it again), so it is
   // copied first; into a member, so that writing a cached pattern allocates nothing. The
   // converter writes the same pattern before every title: then the copy is already there.
@@ -41,6 +48,9 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
     }
     regExp_.swap(written_);
     currentIsRegExp_ = cache_[static_cast<std::size_t>(currentIndex_)].text == regExp_;
+    // Every entry holds a compiled automaton, entry 0 the empty pattern, each text once.
+    assert(cache_[0].text.empty() && cache_[static_cast<std::size_t>(currentIndex_)].dfa);
+    assert(cache_.size() <= static_cast<std::size_t>(CacheCapacity));
   } catch (...) {
     currentIndex_ = 0;
     regExp_.clear();
@@ -59,7 +69,7 @@ void TRegularExpression::Compile(const std::string& text) {
     parser->Parse();
     auto nfa = std::make_unique<TRE_NFA>(*parser, LineHeadCode(), LineTailCode());
     nfa->Build();
-    auto dfa = std::make_unique<TRE_DFA>(*nfa);
+    auto dfa = std::make_unique<TRE_DFA>(*nfa, dfaLimits_);
     dfa->Build();
     cache_[static_cast<std::size_t>(currentIndex_)].dfa = std::move(dfa);
     ++compileCount_;

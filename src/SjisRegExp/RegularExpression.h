@@ -71,6 +71,11 @@ class TRegularExpression {
     return preProcessor_.FuzzyCharDics;
   }
 
+  // The bounds of the automata of patterns compiled from now on (DFA.h); the defaults
+  // suit every use, smaller ones make the on-demand states and the cache clearing run on
+  // small patterns.
+  void SetDFALimits(const DFALimits& limits) { dfaLimits_ = limits; }
+
   const TRE_DFA& CurrentDFA() const { return *cache_[static_cast<std::size_t>(currentIndex_)].dfa; }
 
  protected:
@@ -108,6 +113,7 @@ class TRegularExpression {
   // pattern written with a pass on, or a failed write, clears it until the next write).
   bool currentIsRegExp_ = true;
   std::uint32_t writeSerial_ = 0;
+  DFALimits dfaLimits_;
 };
 
 }  // namespace SjisRegExp

@@ -1,3 +1,4 @@
+// TREScanner: pattern text cut into tokens, inside and outside character classes.
 #include "Scanner.h"
 
 namespace SjisRegExp {

@@ -15,8 +15,8 @@ namespace {
 
 class PosixRegex {
  public:
-  explicit PosixRegex(const std::string& pattern) {
-    ok_ = regcomp(&re_, pattern.c_str(), REG_EXTENDED) == 0;
+  explicit PosixRegex(const std::string& pattern, int flags = REG_EXTENDED) {
+    ok_ = regcomp(&re_, pattern.c_str(), flags) == 0;
   }
   ~PosixRegex() {
     if (ok_) regfree(&re_);
@@ -86,6 +86,56 @@ TEST(PosixDifferentialTest, ThreeLettersShallowNesting) { Compare({"abc", 3, 400
 
 TEST(PosixDifferentialTest, TwoLettersDeepNestingLongerTexts) {
   Compare({"ab", 5, 3000, 24, 4711});
+}
+
+// Anchors against regexec under REG_NEWLINE, where ^ matches after every newline and $
+// before one, as ours do with the LF separator: alternatives of groups with a leading ^
+// and a trailing $ or not, over texts of several lines (empty ones and the empty text
+// among them) and long enough that the scans hand over to the one-pass search.
+TEST(PosixDifferentialTest, AnchorsUnderNewlineSeparatedLines) {
+  testing::PatternGenOptions options;
+  options.alphabet = "ab";
+  options.maxDepth = 3;
+  testing::PatternGen gen(2026, options);
+  int cases = 0;
+  int matched = 0;
+  int mismatches = 0;
+  for (int i = 0; i < 2500; ++i) {
+    std::string pattern;
+    for (std::size_t terms = 1 + gen.Pick(2); terms-- > 0;) {
+      if (!pattern.empty()) pattern += "|";
+      pattern += (gen.Pick(2) == 0 ? "^(" : "(") + gen.Pattern() + (gen.Pick(2) == 0 ? ")$" : ")");
+    }
+    PosixRegex posix(pattern, REG_EXTENDED | REG_NEWLINE);
+    ASSERT_TRUE(posix.ok()) << pattern;
+    TAWKStr awk;
+    awk.SetLineSeparator(mcls_LF);
+    awk.SetRegExp(pattern);
+    for (int k = 0; k < 8; ++k) {
+      std::string text = gen.Text(k == 0 ? 0 : 24, "\n");
+      if (k == 7) {
+        if (i % 5 != 0) continue;
+        // Long enough to pass the restart scan's budget.
+        const std::string run(3000, 'a');
+        text = run + "\n" + text + run;
+      }
+      const auto [wantStart, wantLength] = posix.Find(text);
+      int start = -1;
+      int length = -1;
+      awk.Match(text, start, length);
+      ++cases;
+      matched += wantStart > 0;
+      if ((start != wantStart || length != wantLength) && ++mismatches <= 10) {
+        ADD_FAILURE() << "pattern " << pattern << " text " << ::testing::PrintToString(text)
+                      << ": got " << start << "," << length << " regexec " << wantStart << ","
+                      << wantLength;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(matched, cases / 4);
+  std::printf("[ differential ] %d anchored cases under REG_NEWLINE, %d with a match\n", cases,
+              matched);
 }
 
 }  // namespace

@@ -1,0 +1,100 @@
+// The restart scan: every character start tried in turn, a fresh DFA walk from each,
+// following the sorted transition lists and no table. This is how the matching core
+// found its matches before it searched in one pass; the library's scans are checked
+// against it. Quadratic in the worst case, so only for short texts.
+//
+// One change from the scan as it was: at the end of the text the initial state is tried
+// like any other start, so an empty text matches a pattern that matches the empty string
+// also when the pattern has an anchor ("^a$|b?" on "" gives position 1, length 0).
+#pragma once
+
+#include <cstring>
+
+#include "AWKStr.h"
+#include "ReferenceScan.h"
+
+namespace SjisRegExp::testing {
+
+struct RestartRules {
+  CharCode separator = 13;  // 13 under mcls_CRLF, 10 under mcls_LF
+};
+
+inline RestartRules RulesOf(const TMatchCORE& core) {
+  return {static_cast<CharCode>(core.LineSeparator() == mcls_CRLF ? 13 : 10)};
+}
+
+inline const char* RestartLongestFrom(const TRE_DFA& dfa, const char* p, const char* end,
+                                      std::int32_t state, RestartRules rules) {
+  if (state == kNoState) return nullptr;
+  const char* result = nullptr;
+  const char* cursor = p;
+  std::int32_t last = state;
+  CharCode code = 0;
+  do {
+    if (dfa.Accepting(state)) result = cursor;
+    last = state;
+    if (cursor >= end || *cursor == 0) {
+      code = 0;
+    } else {
+      const std::size_t n = Step(cursor, end);
+      const auto b0 = static_cast<unsigned char>(cursor[0]);
+      code = n == 2 ? static_cast<CharCode>(b0 << 8 | static_cast<unsigned char>(cursor[1])) : b0;
+      cursor += n;
+    }
+    state = code == 0 ? kNoState : dfa.NextStateByWalk(state, code);
+  } while (state != kNoState);
+  if ((code == 0 || code == rules.separator) &&
+      dfa.NextStateByWalk(last, LineTailCode) != kNoState) {
+    return code != 0 ? cursor - 1 : cursor;
+  }
+  return result;
+}
+
+inline const char* RestartLongestAtLineHead(const TRE_DFA& dfa, const char* p, const char* end,
+                                            RestartRules rules) {
+  if (!dfa.LineHeadMark()) return RestartLongestFrom(dfa, p, end, 0, rules);
+  const char* a = RestartLongestFrom(dfa, p, end, dfa.NextStateByWalk(0, LineHeadCode), rules);
+  if (a == nullptr) return nullptr;
+  const char* b = RestartLongestFrom(dfa, p, end, 0, rules);
+  return (b != nullptr && b >= a) ? b : a;
+}
+
+inline MatchSpan RestartScanFrom(const TRE_DFA& dfa, const char* begin, const char* end,
+                                 RestartRules rules) {
+  const char* p = begin;
+  for (; p < end && *p != 0; p += Step(p, end)) {
+    if (const char* e = RestartLongestFrom(dfa, p, end, 0, rules)) return {p, e};
+    if (*p == '\n' && dfa.LineHeadMark()) {
+      if (const char* e = RestartLongestAtLineHead(dfa, p + 1, end, rules)) return {p + 1, e};
+    }
+  }
+  if (const char* e = RestartLongestFrom(dfa, p, end, 0, rules)) return {p, e};
+  return {};
+}
+
+inline MatchSpan RestartScanAnchored(const TRE_DFA& dfa, const char* begin, const char* end,
+                                     RestartRules rules) {
+  if (const char* e = RestartLongestAtLineHead(dfa, begin, end, rules)) return {begin, e};
+  return RestartScanFrom(dfa, begin, end, rules);
+}
+
+// What Match does: the anchored scan for a pattern with an anchor mark, else the plain one.
+inline MatchSpan RestartMatch(const TRE_DFA& dfa, const char* begin, const char* end,
+                              RestartRules rules) {
+  if (dfa.LineHeadMark() || dfa.LineTailMark()) return RestartScanAnchored(dfa, begin, end, rules);
+  return ReferenceScan(dfa, begin, end);
+}
+
+// FindInLines by its definition: each LF-terminated line searched in turn.
+inline MatchSpan RestartFindInLines(const TRE_DFA& dfa, const char* begin, const char* end,
+                                    RestartRules rules) {
+  for (const char* p = begin; p < end;) {
+    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    const char* lineEnd = lf != nullptr ? static_cast<const char*>(lf) : end;
+    if (const MatchSpan m = RestartMatch(dfa, p, lineEnd, rules); m.start != nullptr) return m;
+    p = lineEnd + 1;
+  }
+  return {};
+}
+
+}  // namespace SjisRegExp::testing
