@@ -1,4 +1,5 @@
-// The block search that sjisgrep uses until the library's FindInLines is at hand.
+// sjisgrep's block search: its prefix and whole-block fast paths in front of the library's
+// FindInLines.
 #include "LineSearch.h"
 
 #include <cassert>
@@ -84,7 +85,7 @@ MatchSpan LineSearch::FindInLines(const char* begin, const char* end) const {
     case Mode::kLines:
       break;
   }
-  return FindLineByLine(begin, end);
+  return matcher_.FindInLines(begin, end);
 }
 
 MatchSpan LineSearch::FindLinesByPrefix(const char* begin, const char* end) const {
@@ -104,16 +105,6 @@ MatchSpan LineSearch::FindLinesByPrefix(const char* begin, const char* end) cons
 
 MatchSpan LineSearch::SearchLine(const char* begin, const char* end) const {
   return (matcher_.*matcher_.MatchMethod())(begin, end);
-}
-
-MatchSpan LineSearch::FindLineByLine(const char* begin, const char* end) const {
-  const char* line = begin;
-  while (line < end) {
-    const char* lineEnd = LineEnd(line, end);
-    if (const MatchSpan m = SearchLine(line, lineEnd); m.start != nullptr) return m;
-    line = lineEnd + 1;
-  }
-  return {};
 }
 
 MatchSpan LineSearch::FindInBlock(const char* begin, const char* end) const {

@@ -3,21 +3,21 @@
 // the block in turn with the component's current search (a line ends early at its first zero
 // byte; a last line without LF ends at the block's end) and returning the first line's match.
 //
-// Everything sjisgrep finds goes through FindInLines, so that the library's own block search
-// (TMatchCORE::FindInLines, linear, with its literal prefilter) can take its place in one line.
-// Until then it runs the library's per-text scans, sped up as follows (each case keeps the
-// result above):
+// The library's own block search (TMatchCORE::FindInLines: linear, with its literal
+// prefilter) gives this result for every pattern. sjisgrep puts a faster way in front of it
+// where the pattern allows one (each case keeps the result above):
 //   - prefix: the pattern has no anchors and begins with fixed byte classes (BytePrefix: a
 //     fixed string, "Re: [0-9]" of "Re: [0-9]+", "[A-Z][0-9]" of "[A-Z][0-9]+"): PrefixFinder
-//     finds each place where they occur; one at a character start is tried with LongestFrom,
-//     and the first that matches is the leftmost match.
+//     finds each place where they occur, testing the two rarest classes sixteen bytes at a
+//     time, which the library's single-literal prefilter cannot do for classes; one at a
+//     character start is tried with LongestFrom, and the first that matches is the leftmost.
 //   - block: a pattern without anchors that can match neither LF nor a byte that could be a
 //     lone lead byte at a line's end is scanned over the whole block with ScanPlain, as no
 //     match can cross a line end and the scan steps over line ends as the per-line search does.
 //   - prefix lines: the same prefix, for a pattern with anchors or one that can match an LF:
 //     only the lines where PrefixFinder finds it are searched, each with the component's
 //     MatchMethod.
-//   - lines: anything else is searched line by line with the component's MatchMethod.
+//   - lines: anything else goes to the library's FindInLines.
 #pragma once
 
 #include <optional>
@@ -44,7 +44,6 @@ class LineSearch {
   SjisRegExp::MatchSpan FindByPrefix(const char* begin, const char* end) const;
   SjisRegExp::MatchSpan FindLinesByPrefix(const char* begin, const char* end) const;
   SjisRegExp::MatchSpan FindInBlock(const char* begin, const char* end) const;
-  SjisRegExp::MatchSpan FindLineByLine(const char* begin, const char* end) const;
   // The current search on one line [begin, end) (which holds no LF).
   SjisRegExp::MatchSpan SearchLine(const char* begin, const char* end) const;
 
