@@ -108,6 +108,14 @@ TEST_F(SjisgrepTest, CountsMatchingLinesPerFile) {
   EXPECT_EQ(Run({"-c", "z"}, "x\n").out, "0\n");
 }
 
+// A pattern that can match the empty string matches every line, empty ones included, even
+// when an anchored alternative cannot: as grep counts them.
+TEST_F(SjisgrepTest, EmptyLinesMatchAPatternThatMatchesTheEmptyString) {
+  EXPECT_EQ(Run({"-c", "^x|y*"}, "abc\n\nxyz\n\n").out, "4\n");
+  EXPECT_EQ(Run({"-n", "^a$|b?"}, "\nzz\n").out, "1:\n2:zz\n");
+  EXPECT_EQ(Run({"-c", "^x$"}, "\n\n").status, 1);
+}
+
 TEST_F(SjisgrepTest, FileNamesByDefaultOnlyWithSeveralFiles) {
   Write("a.txt", "hit\n");
   Write("b.txt", "hit\nmiss\n");
