@@ -124,7 +124,8 @@ RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileS
 // then SaveOutput with the input still open (false: SaveFailed); last ShowSummary.
 
 // The checks before any file is read: no input, the same-folder rule, the missing output
-// folder (a file standing in its place is a save error). Returns how the run ended when it ended there, nothing when the files are next.
+// folder (a file standing in its place is a save error). Returns how the run ended when it
+// ended there, nothing when the files are next.
 std::optional<RunOutcome> CheckChoices(ConversionOptions& options, ConversionHost& host,
                                        FileSystem& fs);
 // Reads every message of `reader` and appends its records to `out`, telling `host` of each
