@@ -153,6 +153,24 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateOutput(const std::string& pat
 }
 
 void PopulateForWriting(char* bytes, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  // Output memory may take 2 MiB pages: the 2 MiB-aligned span around the block, where it
+  // lies in one mapping (a heap grown ahead of its use; a block mapped on its own holds no
+  // whole span and is left as it is). Why: on virtual machines whose page faults are dear,
+  // mapping 250 MB of output in 4 KiB pages was most of a conversion's time (200 MB log:
+  // 61,600 faults and 1.0-1.4 s; with 2 MiB pages 1,000 faults and 0.25 s). Only a hint:
+  // where the system keeps 2 MiB pages for programs that ask (the usual "madvise" setting)
+  // it takes effect, elsewhere it changes nothing.
+  {
+    constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
+    const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(bytes) & ~(kHuge - 1);
+    // One span further too: the next block begins in it, and a span whose first pages were
+    // written as small pages before the advice could no longer take a 2 MiB page.
+    const std::uintptr_t to =
+        (reinterpret_cast<std::uintptr_t>(bytes) + size + 2 * kHuge - 1) & ~(kHuge - 1);
+    (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+  }
+#endif
 #ifdef MADV_POPULATE_WRITE
   static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) & ~(page - 1);
