@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -122,12 +123,16 @@ TEST(PreparedChunks, FeedSeveralBuildersAtOnce) {
     prepared.fetch_add(1);
   });
   std::vector<std::string> got(4), expected(4);
-  std::vector<std::vector<const char*>> used(4);
+  // Every output lives until the end: a chunk freed by a builder that has finished may
+  // rightly come back as another builder's fresh chunk.
+  std::vector<std::unique_ptr<OutputLines>> outs;
+  for (int t = 0; t < 4; ++t) outs.push_back(std::make_unique<OutputLines>(chunks));
   {
     std::vector<std::thread> builders;
     for (int t = 0; t < 4; ++t) {
       builders.emplace_back([&, t] {
-        OutputLines out(chunks), plain;
+        OutputLines& out = *outs[static_cast<std::size_t>(t)];
+        OutputLines plain;
         for (int i = 0; i < 9000; ++i) {
           const std::string line(static_cast<std::size_t>((i * 7 + t) % 301), 'a' + t);
           out.AppendLine(line);
@@ -135,7 +140,6 @@ TEST(PreparedChunks, FeedSeveralBuildersAtOnce) {
         }
         got[t] = out.ToString();
         expected[t] = plain.ToString();
-        for (std::string_view c : out.Chunks()) used[t].push_back(c.data());
       });
     }
     for (std::thread& b : builders) b.join();
@@ -144,8 +148,10 @@ TEST(PreparedChunks, FeedSeveralBuildersAtOnce) {
   std::size_t total = 0;
   for (int t = 0; t < 4; ++t) {
     EXPECT_EQ(got[t], expected[t]) << "builder " << t;
-    distinct.insert(used[t].begin(), used[t].end());
-    total += used[t].size();
+    for (std::string_view c : outs[static_cast<std::size_t>(t)]->Chunks()) {
+      distinct.insert(c.data());
+      ++total;
+    }
   }
   EXPECT_EQ(distinct.size(), total);  // no chunk handed out twice
   EXPECT_GE(prepared.load(), static_cast<int>(total));
