@@ -10,9 +10,9 @@ Colors ColorsFromEnvironment() {
   if (const char* old = std::getenv("GREP_COLOR"); old != nullptr && *old != '\0') {
     colors.ms = colors.mc = old;
   }
-  const char* spec = std::getenv("GREP_COLORS");
-  if (spec == nullptr) return colors;
-  std::string_view rest = spec;
+  const char* settings = std::getenv("GREP_COLORS");
+  if (settings == nullptr) return colors;
+  std::string_view rest = settings;
   while (!rest.empty()) {
     const std::size_t colon = rest.find(':');
     const std::string_view item = rest.substr(0, colon);
