@@ -26,10 +26,14 @@
 // own limit (NFA.h: kMaxNFASteps) or a pattern of a gigabyte (RegularExpression.cpp) is
 // refused as too complex.
 //
+// The working data of the construction (the NFA index, the move lists, the state hash
+// table, the work count) lives in TRE_DFABuilder (DFABuilder.h). An eager automaton frees
+// its builder once built; a lazy one keeps it to build states while matching.
 #pragma once
 
 #include <cassert>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,9 +75,14 @@ struct DFAState {
   std::uint32_t transitionCount = 0;
 };
 
+class TRE_DFABuilder;
+
 class TRE_DFA {
  public:
-  explicit TRE_DFA(const TRE_NFA& nfa, DFALimits limits = {}) : nfa_(&nfa), limits_(limits) {}
+  explicit TRE_DFA(const TRE_NFA& nfa, DFALimits limits = {});
+  ~TRE_DFA();
+  TRE_DFA(const TRE_DFA&) = delete;
+  TRE_DFA& operator=(const TRE_DFA&) = delete;
 
   // The whole construction, or past the eager budget the start of a lazy automaton.
   // The NFA is not read after Build returns.
@@ -198,32 +207,19 @@ class TRE_DFA {
   }
 
  private:
-  void IndexNFA();
-  void Closure(TRE_NFAStateSet& set);
-  std::int32_t FindOrAddState(TRE_NFAStateSet& set);
-  void ComputeMoves(std::int32_t s);
-  // Computes the sorted transitions of state s, adding the states they lead to.
-  void Expand(std::int32_t s);
+  friend class TRE_DFABuilder;
+
   void ExpandOnDemand(std::int32_t s) const;
-  void ClearStates();
+  // Makes the automaton lazy (again): its initial state alone, unexpanded, and no tables.
   void StartLazy();
-  void FreeBuildData();
   void BuildDenseTable();
   void BuildStartCodes();
   void BuildStopList();
   void BuildLiteralPrefix();
-  void CountWork(std::uint64_t units);
 
-  struct Move {
-    CharRange range;
-    std::uint32_t rangeId;
-    std::size_t set;  // index into moveSets_
-  };
-
-  const TRE_NFA* nfa_;
+  const TRE_NFA* nfa_;  // read by Build only
   DFALimits limits_;
   bool lazy_ = false;
-  bool building_ = false;  // within Build: the eager budget applies
   std::size_t cacheBytes_ = 0;
   mutable std::size_t cacheResets_ = 0;
   mutable std::size_t uncachedSearches_ = 0;
@@ -245,27 +241,8 @@ class TRE_DFA {
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
   mutable LinearScanScratch scratch_;
-
-  // Working data of the construction; a lazy automaton keeps it to go on building.
-  // The NFA's transitions split by kind, each state's in its list order: empty ones
-  // as targets, the others as (range id, target) with the distinct ranges numbered.
-  std::vector<std::uint32_t> epsBegin_;
-  std::vector<std::int32_t> epsTargets_;
-  struct CharMove {
-    std::uint32_t range;
-    std::int32_t target;
-  };
-  std::vector<std::uint32_t> charBegin_;
-  std::vector<CharMove> charMoves_;
-  std::vector<CharRange> ranges_;
-  std::vector<std::int32_t> moveOfRange_;  // per range id: its move this step, or -1
-  std::vector<Move> moves_;                // in creation order; the move list is this reversed
-  std::vector<TRE_NFAStateSet> moveSets_;
-  std::vector<std::int32_t> hashTable_;  // open addressing over states_, -1 free
-  std::vector<std::uint64_t> stateHashes_;
-  std::vector<std::int32_t> worklist_;
-  std::uint64_t work_ = 0;
-  TRE_NFAStateSet stepSet_{0};
+  // Only a lazy automaton keeps its builder after Build.
+  std::unique_ptr<TRE_DFABuilder> builder_;
 };
 
 }  // namespace SjisRegExp
