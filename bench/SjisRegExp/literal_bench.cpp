@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
     const double a = Median(ours);
     const double b = Median(theirs);
     std::printf("%-14s %10ld %10ld %12.0f %12.0f %6.2fx\n",
-                awk.CurrentDFA().LiteralPrefix().empty() ? "(no literal)" : name, lines, hits,
-                mb / a, mb / b, b / a);
+                awk.CurrentDFA().Accel().LiteralPrefix().empty() ? "(no literal)" : name, lines,
+                hits, mb / a, mb / b, b / a);
   }
   std::printf("ratio = memmem time / FindInLines time\n");
   return 0;

@@ -26,13 +26,20 @@
 // own limit (NFA.h: kMaxNFASteps) or a pattern of a gigabyte (RegularExpression.cpp) is
 // refused as too complex.
 //
+// The working data of the construction (the NFA index, the move lists, the state hash
+// table, the work count) lives in TRE_DFABuilder (DFABuilder.h). An eager automaton frees
+// its builder once built; a lazy one keeps it to build states while matching. The scans'
+// speed tricks (dense rows, start codes, stop bytes, the literal prefix) live in DFAAccel
+// (DFAAccel.h), which Build makes for an eager automaton.
 #pragma once
 
 #include <cassert>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "DFAAccel.h"
 #include "LinearScan.h"
 #include "NFA.h"
 
@@ -71,9 +78,14 @@ struct DFAState {
   std::uint32_t transitionCount = 0;
 };
 
+class TRE_DFABuilder;
+
 class TRE_DFA {
  public:
-  explicit TRE_DFA(const TRE_NFA& nfa, DFALimits limits = {}) : nfa_(&nfa), limits_(limits) {}
+  explicit TRE_DFA(const TRE_NFA& nfa, DFALimits limits = {});
+  ~TRE_DFA();
+  TRE_DFA(const TRE_DFA&) = delete;
+  TRE_DFA& operator=(const TRE_DFA&) = delete;
 
   // The whole construction, or past the eager budget the start of a lazy automaton.
   // The NFA is not read after Build returns.
@@ -122,50 +134,10 @@ class TRE_DFA {
   std::size_t TransitionCount() const { return transitions_.size(); }
   bool LineHeadMark() const { return lineHeadMark_; }
   bool LineTailMark() const { return lineTailMark_; }
-  bool HasDenseTable() const { return !dense_.empty(); }
 
-  // Whether a match can begin with this character code: whether the initial state's
-  // walk yields a state for it (always true when the initial state accepts). A plain
-  // scan steps over start positions for which this is false.
-  bool CanStartWith(CharCode code) const {
-    return startCodes_.empty() || ((startCodes_[code >> 6] >> (code & 63)) & 1u) != 0;
-  }
-  // CanStartWith summed up by first byte (the stop bytes are made from it):
-  //   1  a single-byte character that cannot start a match (step 1)
-  //   2  a lead byte none of whose two-byte codes can start one (step 2)
-  //   3  a lead byte some of whose codes can: ask CanStartWith
-  //   0  anything else: the zero byte, a character that can start a match, and every
-  //      byte when the initial state accepts.
-  const std::uint8_t* FirstByteTable() const { return firstByte_; }
-  // 1 for the bytes at which a plain scan must stop and look: the zero byte, every
-  // byte whose FirstByteTable entry is 0 or 3, and a lead byte that can start a match
-  // as a lone byte at the end of the text.
-  const std::uint8_t* StopByteTable() const { return stopByte_; }
-  // The same stop bytes as a list, for scans that compare a block of text against each of
-  // them at once: StopListSize() of them, the zero byte first, or 0 when there are more
-  // than kMaxStopList. Entries past the size repeat the zero byte. StopKeys() holds each
-  // entry sixteen times over (16-byte aligned), ready to load as a comparison block.
-  static constexpr int kMaxStopList = 4;
-  int StopListSize() const { return stopListSize_; }
-  const std::uint8_t* StopList() const { return stopList_; }
-  const std::uint8_t* StopKeys(int i) const { return stopKeys_[i]; }
-
-  // The text every match begins with, when every match must begin with the same two bytes
-  // or more (the initial state's walk is one character at a time, without acceptance or a
-  // choice), else empty; and the index of its byte least common in logs, which a search
-  // looks for first.
-  const std::string& LiteralPrefix() const { return literalPrefix_; }
-  // How the plain scan looks for starts: by the stop bytes, by the literal prefix, or not
-  // at all (a lazy automaton, searched in one pass).
-  enum PlainSearchKind : std::uint8_t { kByStopBytes, kByLiteral, kOnePass };
-  PlainSearchKind PlainSearch() const { return plainSearch_; }
-  std::size_t RareIndex() const { return rareIndex_; }
-
-  // The 256-entry rows that NextState reads for single-byte codes (state * 256 + code), or
-  // null when the DFA has too many states for them.
-  const std::int32_t* DenseTable() const { return dense_.empty() ? nullptr : dense_.data(); }
-  // Accepting(s) as one byte a state (1 or 0), for walks that test it at every step.
-  const std::uint8_t* AcceptingFlags() const { return acceptingFlags_.data(); }
+  // The speed tricks the scans use (dense rows, start codes, stop bytes, the literal
+  // prefix), made by Build for an eager automaton; none for a lazy one.
+  const DFAAccel& Accel() const { return accel_; }
 
   // Working memory of the one-pass search (LinearScan) over this automaton. Matching is
   // otherwise read-only; a component, and so its automata, is used by one thread at a time.
@@ -190,40 +162,23 @@ class TRE_DFA {
   // The same result, by table for single-byte codes when the table exists (only an eager
   // automaton has one).
   std::int32_t NextState(std::int32_t s, CharCode code) const {
-    if (!dense_.empty()) {
-      if (code < 256) return dense_[static_cast<std::size_t>(s) * 256 + code];
+    if (accel_.HasDenseRows()) {
+      if (code < 256) return accel_.DenseNext(s, code);
       return NextStateBySortedList(s, code);
     }
     return NextStateByWalk(s, code);
   }
 
  private:
-  void IndexNFA();
-  void Closure(TRE_NFAStateSet& set);
-  std::int32_t FindOrAddState(TRE_NFAStateSet& set);
-  void ComputeMoves(std::int32_t s);
-  // Computes the sorted transitions of state s, adding the states they lead to.
-  void Expand(std::int32_t s);
+  friend class TRE_DFABuilder;
+
   void ExpandOnDemand(std::int32_t s) const;
-  void ClearStates();
+  // Makes the automaton lazy (again): its initial state alone, unexpanded, and no tables.
   void StartLazy();
-  void FreeBuildData();
-  void BuildDenseTable();
-  void BuildStartCodes();
-  void BuildStopList();
-  void BuildLiteralPrefix();
-  void CountWork(std::uint64_t units);
 
-  struct Move {
-    CharRange range;
-    std::uint32_t rangeId;
-    std::size_t set;  // index into moveSets_
-  };
-
-  const TRE_NFA* nfa_;
+  const TRE_NFA* nfa_;  // read by Build only
   DFALimits limits_;
   bool lazy_ = false;
-  bool building_ = false;  // within Build: the eager budget applies
   std::size_t cacheBytes_ = 0;
   mutable std::size_t cacheResets_ = 0;
   mutable std::size_t uncachedSearches_ = 0;
@@ -231,41 +186,12 @@ class TRE_DFA {
   std::int32_t nfaExit_ = 1;
   std::vector<DFAState> states_;
   std::vector<DFATransition> transitions_;
-  std::vector<std::int32_t> dense_;
-  std::vector<std::uint64_t> startCodes_;  // one bit per code; empty: every code
-  std::uint8_t firstByte_[256] = {};
-  std::uint8_t stopByte_[256] = {};
-  std::uint8_t stopList_[kMaxStopList] = {};
-  alignas(16) std::uint8_t stopKeys_[kMaxStopList][16] = {};
-  int stopListSize_ = 0;
-  std::string literalPrefix_;
-  PlainSearchKind plainSearch_ = kByStopBytes;
-  std::size_t rareIndex_ = 0;
-  std::vector<std::uint8_t> acceptingFlags_;
+  DFAAccel accel_;
   bool lineHeadMark_ = false;
   bool lineTailMark_ = false;
   mutable LinearScanScratch scratch_;
-
-  // Working data of the construction; a lazy automaton keeps it to go on building.
-  // The NFA's transitions split by kind, each state's in its list order: empty ones
-  // as targets, the others as (range id, target) with the distinct ranges numbered.
-  std::vector<std::uint32_t> epsBegin_;
-  std::vector<std::int32_t> epsTargets_;
-  struct CharMove {
-    std::uint32_t range;
-    std::int32_t target;
-  };
-  std::vector<std::uint32_t> charBegin_;
-  std::vector<CharMove> charMoves_;
-  std::vector<CharRange> ranges_;
-  std::vector<std::int32_t> moveOfRange_;  // per range id: its move this step, or -1
-  std::vector<Move> moves_;                // in creation order; the move list is this reversed
-  std::vector<TRE_NFAStateSet> moveSets_;
-  std::vector<std::int32_t> hashTable_;  // open addressing over states_, -1 free
-  std::vector<std::uint64_t> stateHashes_;
-  std::vector<std::int32_t> worklist_;
-  std::uint64_t work_ = 0;
-  TRE_NFAStateSet stepSet_{0};
+  // Only a lazy automaton keeps its builder after Build.
+  std::unique_ptr<TRE_DFABuilder> builder_;
 };
 
 }  // namespace SjisRegExp

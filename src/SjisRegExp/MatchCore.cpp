@@ -1,13 +1,9 @@
-// TMatchCORE's scans: the restart scans with their stop-byte and literal searches, which
-// hand long walks to LinearScan, and FindInLines.
+// TMatchCORE's scans: the restart scans, which find their candidate starts through
+// DFAAccel and hand long walks to LinearScan, and FindInLines.
 #include "MatchCore.h"
 
 #include <array>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace SjisRegExp {
 
@@ -80,9 +76,9 @@ const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end, co
 // and one table look-up tells it from a lead byte and the zero byte.
 inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end,
                                     const char*& stop) {
-  const std::int32_t* dense = dfa.DenseTable();
+  const std::int32_t* dense = dfa.Accel().DenseTable();
   if (dense == nullptr) return LongestByList(dfa, p, end, stop);
-  const std::uint8_t* accepting = dfa.AcceptingFlags();
+  const std::uint8_t* accepting = dfa.Accel().AcceptingFlags();
   const char* found = nullptr;
   std::int32_t state = 0;
   const char* cursor = p;
@@ -116,97 +112,18 @@ ScanRules PlainRules() {
   return rules;
 }
 
-// Finds the next stop byte of a plain scan: the first byte at or after p, before end,
-// that the DFA's stop table marks, or end when there is none. It reads only bytes of
-// [begin, end).
-class StopFinder {
+// The two ways of finding a plain scan's next candidate start (DFAAccel.h). The stop-byte
+// search is called out of line; this file's own copy of it, of internal linkage, lets the
+// compiler see which registers it uses, so the usual scan keeps its values in the others
+// instead of saving registers on every call.
+class StopFinder : public DFAAccel::StopBytes {
  public:
-  StopFinder(const TRE_DFA& dfa, const char* begin)
-      : stop_(dfa.StopByteTable()),
-        begin_(begin),
-        keys_(dfa.StopListSize() != 0 ? dfa.StopKeys(0) : nullptr) {}
-
-  const char* Next(const char* p, const char* end) const {
-#ifdef __SSE2__
-    if (keys_ != nullptr) {
-      while (end - p >= 16) {
-        if (const unsigned m = Mask(p); m != 0) return p + __builtin_ctz(m);
-        p += 16;
-      }
-      if (p >= end) return end;
-      // The last bytes: one more block, ending at end, if the text is that long; the
-      // bytes before p in it were looked at already.
-      if (end - begin_ >= 16) {
-        const char* last = end - 16;
-        const unsigned m = Mask(last) >> (p - last);
-        return m != 0 ? p + __builtin_ctz(m) : end;
-      }
-    }
-#endif
-    // Four bytes a step while none of them stops the scan, then byte by byte.
-    const auto at = [this](const char* x) { return stop_[static_cast<unsigned char>(*x)]; };
-    while (end - p >= 4 && (at(p) | at(p + 1) | at(p + 2) | at(p + 3)) == 0) p += 4;
-    while (p < end && at(p) == 0) ++p;
-    return p;
+  using DFAAccel::StopBytes::StopBytes;
+  [[gnu::noinline, gnu::flatten]] const char* NextCandidate(const char* p, const char* end) const {
+    return DFAAccel::StopBytes::NextCandidate(p, end);
   }
-
-#ifdef __SSE2__
-  // One bit for each of the sixteen bytes from x that is a stop byte.
-  unsigned Mask(const char* x) const {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
-    const auto key = [this](int i) {
-      return _mm_load_si128(reinterpret_cast<const __m128i*>(keys_ + 16 * i));
-    };
-    const __m128i hit =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, key(0)), _mm_cmpeq_epi8(v, key(1))),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, key(2)), _mm_cmpeq_epi8(v, key(3))));
-    return static_cast<unsigned>(_mm_movemask_epi8(hit));
-  }
-#endif
-
-  const std::uint8_t* stop_;
-  const char* begin_;
-  const std::uint8_t* keys_;  // the DFA's StopKeys, one block of 16 after another; or null
 };
-
-// The stop finder of a pattern whose matches all begin with the same text
-// (TRE_DFA::LiteralPrefix): the next place where that text stands, or an earlier zero
-// byte, or end. memchr finds the literal's least common byte and memcmp confirms the
-// rest; whether the place begins a character is for the caller to decide, as for a stop
-// byte.
-class LiteralFinder {
- public:
-  LiteralFinder(const TRE_DFA& dfa, const char*)
-      : literal_(dfa.LiteralPrefix()), rare_(dfa.RareIndex()) {}
-
-  const char* Next(const char* p, const char* end) const {
-    const std::size_t size = literal_.size();
-    const char* checkedForZero = p;
-    for (;;) {
-      const char* from = p + rare_;
-      if (from >= end) return ZeroBefore(checkedForZero, end);
-      const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
-      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
-      const char* candidate = static_cast<const char*>(hit) - rare_;
-      if (static_cast<std::size_t>(end - candidate) >= size &&
-          std::memcmp(candidate, literal_.data(), size) == 0) {
-        // The text ends at its first zero byte: one before the candidate ends the search.
-        const char* zero = ZeroBefore(checkedForZero, candidate);
-        return zero != candidate ? zero : candidate;
-      }
-      p = candidate + 1;
-    }
-  }
-  // The first zero byte in [from, to), or to.
-  static const char* ZeroBefore(const char* from, const char* to) {
-    const void* zero = std::memchr(from, 0, static_cast<std::size_t>(to - from));
-    return zero != nullptr ? static_cast<const char*>(zero) : to;
-  }
-
- private:
-  const std::string& literal_;
-  std::size_t rare_;
-};
+using LiteralFinder = DFAAccel::Literal;
 
 // The plain scan from its first stop byte p on, which is before the end and not zero; q is
 // the beginning of the text.
@@ -225,7 +142,7 @@ class LiteralFinder {
 template <typename Finder>
 [[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const char* q, const char* p,
                                           const char* end) {
-  const Finder finder(dfa, q);
+  const Finder finder(dfa.Accel(), q);
   const char* const begin = q;
   std::size_t work = 0;
   for (;;) {
@@ -236,7 +153,8 @@ template <typename Finder>
     } else {
       const auto b = static_cast<unsigned char>(*p);
       if (IsLeadByte(b) && p + 1 < end && p[1] != 0 &&
-          !dfa.CanStartWith(static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
+          !dfa.Accel().CanStartWith(
+              static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
         q = p += 2;
       } else {
         const char* stop = p;
@@ -249,7 +167,7 @@ template <typename Finder>
         }
       }
     }
-    p = finder.Next(p, end);
+    p = finder.NextCandidate(p, end);
     if (p >= end || *p == 0) return {};
   }
 }
@@ -262,8 +180,8 @@ template <typename Finder>
                                                const char* end) {
   if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, PlainRules());
   if (begin >= end || *begin == 0) return {};  // a literal prefix: the initial state rejects
-  const LiteralFinder finder(dfa, begin);
-  const char* p = finder.Next(begin, end);
+  const LiteralFinder finder(dfa.Accel(), begin);
+  const char* p = finder.NextCandidate(begin, end);
   if (p >= end || *p == 0) return {};
   return ScanPlainFrom<LiteralFinder>(dfa, begin, p, end);
 }
@@ -280,7 +198,9 @@ template <typename Finder>
 
 MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   const TRE_DFA& dfa = CurrentDFA();
-  if (dfa.PlainSearch() != TRE_DFA::kByStopBytes) return ScanPlainOtherwise(dfa, begin, end);
+  if (dfa.Accel().PlainSearch() != DFAAccel::kByStopBytes) {
+    return ScanPlainOtherwise(dfa, begin, end);
+  }
   if (begin >= end || *begin == 0) {
     if (dfa.Accepting(0)) return {begin, begin};
     return {};
@@ -288,8 +208,8 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   // An initial state that accepts matches at the first position.
   if (dfa.Accepting(0)) return AtFirstPosition(dfa, begin, end);
   // Most texts hold no stop byte at all: this much is all they cost.
-  const StopFinder finder(dfa, begin);
-  const char* p = finder.Next(begin, end);
+  const StopFinder finder(dfa.Accel(), begin);
+  const char* p = finder.NextCandidate(begin, end);
   if (p >= end || *p == 0) return {};
   return ScanPlainFrom<StopFinder>(dfa, begin, p, end);
 }
@@ -388,8 +308,10 @@ MatchSpan TMatchCORE::FindInLines(const char* begin, const char* end) const {
   const char* p = begin;
   while (p < end) {
     if (skipLines) {
-      const char* hit = dfa.LiteralPrefix().empty() ? StopFinder(dfa, p).Next(p, end)
-                                                    : LiteralFinder(dfa, p).Next(p, end);
+      const DFAAccel& accel = dfa.Accel();
+      const char* hit = accel.LiteralPrefix().empty()
+                            ? StopFinder(accel, p).NextCandidate(p, end)
+                            : LiteralFinder(accel, p).NextCandidate(p, end);
       if (hit >= end) return {};
       const void* lastLineFeed = memrchr(p, '\n', static_cast<std::size_t>(hit - p));
       if (lastLineFeed != nullptr) p = static_cast<const char*>(lastLineFeed) + 1;

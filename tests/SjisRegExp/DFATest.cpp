@@ -197,7 +197,7 @@ TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
     const std::string pattern = gen.Pattern();
     const Compiled c = CompileAll(pattern);
     const TRE_DFA& dfa = *c.dfa;
-    withTable += dfa.HasDenseTable();
+    withTable += dfa.Accel().HasDenseRows();
     for (std::size_t s = 0; s < dfa.StateCount(); ++s) {
       const auto si = static_cast<std::int32_t>(s);
       for (std::uint32_t code = 0; code <= 0xFFFF; code += (code < 0x100 ? 1 : 7)) {
@@ -207,20 +207,20 @@ TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
     }
     for (std::uint32_t code = 0; code <= 0xFFFF; ++code) {
       const bool walks = dfa.NextStateByWalk(0, CharCode(code)) != kNoState;
-      ASSERT_EQ(dfa.CanStartWith(CharCode(code)), walks || dfa.Accepting(0))
+      ASSERT_EQ(dfa.Accel().CanStartWith(CharCode(code)), walks || dfa.Accepting(0))
           << pattern << " code " << code;
     }
     // The first-byte summary agrees with the code bitmap.
     for (unsigned b = 0; b < 256; ++b) {
-      const std::uint8_t k = dfa.FirstByteTable()[b];
+      const std::uint8_t k = dfa.Accel().FirstByteTable()[b];
       const bool lead = IsLeadByte(static_cast<unsigned char>(b));
       if (b == 0 || dfa.Accepting(0)) {
         EXPECT_EQ(k, 0) << pattern;
       } else if (!lead) {
-        EXPECT_EQ(k, dfa.CanStartWith(CharCode(b)) ? 0 : 1) << pattern << " byte " << b;
+        EXPECT_EQ(k, dfa.Accel().CanStartWith(CharCode(b)) ? 0 : 1) << pattern << " byte " << b;
       } else {
         int can = 0;
-        for (unsigned t = 0; t < 256; ++t) can += dfa.CanStartWith(CharCode(b << 8 | t));
+        for (unsigned t = 0; t < 256; ++t) can += dfa.Accel().CanStartWith(CharCode(b << 8 | t));
         EXPECT_EQ(k, can == 256 ? 0 : (can == 0 ? 2 : 3)) << pattern << " byte " << b;
       }
     }
@@ -239,7 +239,7 @@ TEST(DFATest, ExponentialSubsetsCompileUpToTheBound) {
   // initial state.
   const Compiled c = CompileAll(AOrBChain(12));
   EXPECT_EQ(c.dfa->StateCount(), (1u << 13) + 1);
-  EXPECT_FALSE(c.dfa->HasDenseTable()) << "above the table bound the walk is used";
+  EXPECT_FALSE(c.dfa->Accel().HasDenseRows()) << "above the table bound the walk is used";
   TAWKStr awk;
   awk.SetRegExp(AOrBChain(12));
   int start = 0;

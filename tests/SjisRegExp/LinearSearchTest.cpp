@@ -493,7 +493,7 @@ TEST(LinearSearchTest, LiteralPrefixes) {
   for (const auto& c : cases) {
     TAWKStr awk;
     awk.SetRegExp(c.pattern);
-    EXPECT_EQ(awk.CurrentDFA().LiteralPrefix(), c.prefix) << c.pattern;
+    EXPECT_EQ(awk.CurrentDFA().Accel().LiteralPrefix(), c.prefix) << c.pattern;
   }
 }
 
@@ -516,7 +516,7 @@ TEST(LinearSearchTest, TheLiteralSearchReportsOnlyCharacterStarts) {
   for (const char* pattern : patterns) {
     TAWKStr awk;
     awk.SetRegExp(pattern);
-    ASSERT_FALSE(awk.CurrentDFA().LiteralPrefix().empty()) << pattern;
+    ASSERT_FALSE(awk.CurrentDFA().Accel().LiteralPrefix().empty()) << pattern;
     for (int k = 0; k < 400; ++k) {
       std::string text;
       for (int n = static_cast<int>(rng() % 40); n-- > 0;)
