@@ -39,6 +39,17 @@ constexpr bool IsLeadByte(unsigned char b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// Whether p begins a character of a text in which `known`, at or before p, begins one: the
+// lead-byte values directly before p, counted back no further than `known`, are even in
+// number (the byte before such a run ends a character whatever it is, and the run pairs up
+// from there). A caller that moves `known` forward as it goes reads every byte back at most
+// once.
+inline bool BeginsCharacter(const char* known, const char* p) {
+  const char* r = p;
+  while (r > known && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
+  return (p - r) % 2 == 0;
+}
+
 // Reads the character at index1 and advances index1 past it. Outside the text it
 // yields 0 and leaves index1 alone. A lead byte that is the last byte of the text
 // raises the two-byte error at the lead byte's position.

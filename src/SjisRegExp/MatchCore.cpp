@@ -146,9 +146,7 @@ template <typename Finder>
   const char* const begin = q;
   std::size_t work = 0;
   for (;;) {
-    const char* r = p;
-    while (r > q && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
-    if ((p - r) % 2 == 1) {  // p is the trail byte of the character before it
+    if (!BeginsCharacter(q, p)) {  // p is the trail byte of the character before it
       q = ++p;
     } else {
       const auto b = static_cast<unsigned char>(*p);

@@ -7,6 +7,7 @@
 
 namespace sjisgrep {
 
+using SjisRegExp::BeginsCharacter;
 using SjisRegExp::CharCode;
 using SjisRegExp::IsLeadByte;
 using SjisRegExp::MatchSpan;
@@ -38,14 +39,6 @@ bool TakesLineEndCharacters(const SjisRegExp::TRE_DFA& dfa) {
     }
   }
   return false;
-}
-
-// Whether p begins a character of the line that starts at lineBegin: an even run of lead-byte
-// values directly before it.
-bool AtCharacterStart(const char* lineBegin, const char* p) {
-  const char* r = p;
-  while (r > lineBegin && IsLeadByte(static_cast<unsigned char>(r[-1]))) --r;
-  return (p - r) % 2 == 0;
 }
 
 const char* LineBegin(const char* begin, const char* p) {
@@ -125,22 +118,26 @@ MatchSpan LineSearch::FindInBlock(const char* begin, const char* end) const {
 
 MatchSpan LineSearch::FindByPrefix(const char* begin, const char* end) const {
   const char* p = begin;
-  const char* line = begin;  // the start of the line of the last hit
+  const char* known = begin;  // a character start at or before the next hit, on its line
   const char* lineEnd = nullptr;
+  const char* zero = nullptr;  // the first zero byte of the hit's line, which ends its text
   while (p < end) {
     const char* hit = prefix_->Find(p, end);
     if (hit == nullptr) return {};
     if (lineEnd == nullptr || hit > lineEnd) {
       // p is the block's start or lies on the line before: the last LF before hit is found.
-      line = LineBegin(p, hit);
+      known = LineBegin(p, hit);
       lineEnd = LineEnd(hit, end);
+      zero = static_cast<const char*>(
+          std::memchr(known, 0, static_cast<std::size_t>(lineEnd - known)));
     }
     // A hit that does not begin a character, or lies past a zero byte that ends its line's
     // text, is no match; the next one may be.
-    if (AtCharacterStart(line, hit) &&
-        std::memchr(line, 0, static_cast<std::size_t>(hit - line)) == nullptr) {
+    const bool starts = BeginsCharacter(known, hit);
+    if (starts && (zero == nullptr || hit < zero)) {
       if (const char* e = matcher_.LongestFrom(hit, lineEnd, 0); e != nullptr) return {hit, e};
     }
+    known = starts ? hit : hit + 1;  // a trail byte's next byte begins a character
     p = hit + 1;
   }
   return {};
