@@ -9,6 +9,7 @@
 namespace SjisRegExp {
 
 void DFAAccel::Build(const TRE_DFA& dfa) {
+  dfa_ = &dfa;
   BuildDenseTable(dfa);
   BuildStartCodes(dfa);
 #ifndef NDEBUG
@@ -19,18 +20,34 @@ void DFAAccel::Build(const TRE_DFA& dfa) {
   }
 #endif
   BuildStopList();
+#ifndef NDEBUG
+  // A byte stops the plain scan exactly when some character beginning with it (a lead
+  // byte also alone, at the end of a text) can start a match.
+  for (unsigned b = 1; b < 256; ++b) {
+    bool can = CanStartWith(static_cast<CharCode>(b));
+    for (unsigned t = 0; t < 256 && !can && IsLeadByte(static_cast<unsigned char>(b)); ++t) {
+      can = CanStartWith(static_cast<CharCode>(b << 8 | t));
+    }
+    assert(IsStopByte(static_cast<unsigned char>(b)) == can);
+  }
+  assert(IsStopByte(0));
+#endif
   BuildLiteralPrefix(dfa);
   acceptingFlags_.resize(dfa.StateCount());
   for (std::size_t i = 0; i < dfa.StateCount(); ++i) {
     acceptingFlags_[i] = dfa.Accepting(static_cast<std::int32_t>(i)) ? 1 : 0;
   }
+  plainSearch_ = kOtherwise;
+  if (HasDenseRows() && !dfa.Accepting(0)) {
+    plainSearch_ = literalPrefix_.empty() ? kByStopBytes : kByLiteral;
+  }
 }
 
 void DFAAccel::Clear() {
-  plainSearch_ = kOnePass;
+  dfa_ = nullptr;
+  plainSearch_ = kOtherwise;
   literalPrefix_.clear();
   for (std::uint8_t& stop : stopByte_) stop = 1;
-  for (std::uint8_t& entry : firstByte_) entry = 0;
   stopListSize_ = 0;
   startCodes_.clear();
   dense_.clear();
@@ -87,9 +104,15 @@ void DFAAccel::BuildStartCodes(const TRE_DFA& dfa) {
     }
     decidedUpTo = std::max<std::int32_t>(decidedUpTo, t->range.end);
   }
+  // CanStartWith summed up by first byte:
+  //   1  a single-byte character that cannot start a match
+  //   2  a lead byte none of whose two-byte codes can start one
+  //   3  a lead byte some of whose codes can
+  //   0  the zero byte, and a character that can start a match.
+  std::uint8_t firstByte[256] = {};
   for (unsigned b = 1; b < 256; ++b) {
     if (!IsLeadByte(static_cast<unsigned char>(b))) {
-      firstByte_[b] = CanStartWith(static_cast<CharCode>(b)) ? 0 : 1;
+      firstByte[b] = CanStartWith(static_cast<CharCode>(b)) ? 0 : 1;
       continue;
     }
     // The 256 codes of this lead are the four words b * 4 .. b * 4 + 3.
@@ -99,12 +122,12 @@ void DFAAccel::BuildStartCodes(const TRE_DFA& dfa) {
       any = any || startCodes_[w] != 0;
       all = all && startCodes_[w] == ~std::uint64_t{0};
     }
-    firstByte_[b] = all ? 0 : (any ? 3 : 2);
+    firstByte[b] = all ? 0 : (any ? 3 : 2);
   }
   // A lead byte also stops the scan when it could start a match as a character of its
   // own, which it is when nothing follows it.
   for (unsigned b = 1; b < 256; ++b) {
-    stopByte_[b] = firstByte_[b] == 0 || firstByte_[b] == 3 ||
+    stopByte_[b] = firstByte[b] == 0 || firstByte[b] == 3 ||
                    (IsLeadByte(static_cast<unsigned char>(b)) && CanStartWith(CharCode(b)));
   }
 }
@@ -153,7 +176,6 @@ void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
     literalPrefix_.clear();
     return;
   }
-  plainSearch_ = kByLiteral;
   for (std::size_t i = 1; i < literalPrefix_.size(); ++i) {
     if (Commonness(static_cast<unsigned char>(literalPrefix_[i])) <
         Commonness(static_cast<unsigned char>(literalPrefix_[rareIndex_]))) {
@@ -163,19 +185,19 @@ void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
 }
 
 void DFAAccel::BuildStopList() {
+  // The zero byte is always a stop byte and comes first; unused blocks repeat it.
+  std::uint8_t list[kMaxStopList] = {};
   int count = 0;
+  stopListSize_ = 0;
   for (unsigned b = 0; b < 256; ++b) {
     if (stopByte_[b] == 0) continue;
-    if (count == kMaxStopList) {
-      stopListSize_ = 0;
-      for (std::uint8_t& entry : stopList_) entry = 0;
-      return;
-    }
-    stopList_[count++] = static_cast<std::uint8_t>(b);
+    if (count == kMaxStopList) return;
+    list[count++] = static_cast<std::uint8_t>(b);
   }
+  assert(count >= 1 && list[0] == 0);
   stopListSize_ = count;
   for (int i = 0; i < kMaxStopList; ++i) {
-    for (std::uint8_t& key : stopKeys_[i]) key = stopList_[i];
+    for (std::uint8_t& key : stopKeys_[i]) key = list[i];
   }
 }
 

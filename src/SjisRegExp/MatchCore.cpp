@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "DFAAccelScan.h"
+
 namespace SjisRegExp {
 
 bool TMatchCORE::IsLineSeparator(CharCode code) const {
@@ -19,17 +21,6 @@ bool TMatchCORE::IsLineSeparator(CharCode code) const {
 
 namespace {
 
-enum ByteKind : std::uint8_t { kSingle, kLead, kZero };
-
-constexpr std::array<ByteKind, 256> MakeByteKinds() {
-  std::array<ByteKind, 256> kinds{};
-  for (unsigned b = 0; b < 256; ++b) {
-    kinds[b] = b == 0 ? kZero : (IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kSingle);
-  }
-  return kinds;
-}
-constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
-
 // The restart scans below try one start after another and run a fresh DFA walk from
 // each; that is quickest when walks are short, as they nearly always are. Where they are
 // not (a run of "a" under "a+b"), the walks of successive starts overlap and the cost
@@ -37,7 +28,7 @@ constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
 // have read, and once that passes kWorkSlack plus twice the distance it has advanced, it
 // hands the rest of the text to LinearScan, which gives the same result in one pass.
 // Walks of at most kShortWalk bytes are not counted: they cost at most that much a start,
-// which is linear already, and the usual scan then pays one comparison a walk.
+// which is linear already.
 constexpr std::size_t kWorkSlack = 4096;
 constexpr std::ptrdiff_t kShortWalk = 16;
 
@@ -45,61 +36,55 @@ inline bool OverBudget(std::size_t work, const char* begin, const char* p) {
   return work > kWorkSlack + 2 * static_cast<std::size_t>(p - begin);
 }
 
-// The leftmost-longest walk from one start position p of a plain scan: the end of the
-// longest match that starts at p, or null. Every match found here starts at p, so only
-// its end is kept. stop is where the walk ended.
-const char* LongestByList(const TRE_DFA& dfa, const char* p, const char* end, const char*& stop) {
-  const char* found = nullptr;
-  std::int32_t state = 0;
-  const char* cursor = p;
+// DFAAccel::WalkDense's walk for an automaton without dense rows: by NextChar and the
+// sorted lists.
+bool WalkByList(const TRE_DFA& dfa, std::int32_t& state, const char*& cursor, const char*& found,
+                const char* limit, const char* end) {
   for (;;) {
     if (dfa.Accepting(state)) found = cursor;
+    if (cursor >= limit) return cursor < end;
     const CharCode code = NextChar(cursor, end);
-    if (code == 0) break;
+    if (code == 0) return false;
     state = dfa.NextState(state, code);
-    if (state == kNoState) break;
+    if (state == kNoState) return false;
   }
-  stop = cursor;
+}
+
+template <bool kDense>
+inline bool Walk(const TRE_DFA& dfa, std::int32_t& state, const char*& cursor, const char*& found,
+                 const char* limit, const char* end) {
+  if constexpr (kDense) {
+    return dfa.Accel().WalkDense(state, cursor, found, limit, end);
+  } else {
+    return WalkByList(dfa, state, cursor, found, limit, end);
+  }
+}
+
+// The end of the longest match from p in the initial state (a plain scan's walk), or null.
+template <bool kDense>
+const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end) {
+  std::int32_t state = 0;
+  const char* found = nullptr;
+  Walk<kDense>(dfa, state, p, found, end, end);
   return found;
 }
 
-// The state after a two-byte character; out of line, it keeps the walk's loop small.
-[[gnu::noinline]] std::int32_t NextStateOnPair(const TRE_DFA& dfa, std::int32_t state,
-                                               const char* pair) {
-  return dfa.NextStateBySortedList(state,
-                                   static_cast<CharCode>(static_cast<unsigned char>(pair[0]) << 8 |
-                                                         static_cast<unsigned char>(pair[1])));
+// Where the walk from p is cut: kShortWalk bytes on, or at the end if that is nearer.
+// Computed on addresses, since p + kShortWalk may lie past the text.
+inline const char* CutOf(const char* p, const char* end) {
+  const auto at = reinterpret_cast<std::uintptr_t>(p) + kShortWalk;
+  const auto last = reinterpret_cast<std::uintptr_t>(end);
+  return reinterpret_cast<const char*>(at < last ? at : last);
 }
 
-// As LongestByList, with NextChar and NextState done by hand for a DFA with dense rows:
-// a single byte (a lone lead byte at the end included) is one load from its state's row,
-// and one table look-up tells it from a lead byte and the zero byte.
-inline const char* LongestFromStart(const TRE_DFA& dfa, const char* p, const char* end,
-                                    const char*& stop) {
-  const std::int32_t* dense = dfa.Accel().DenseTable();
-  if (dense == nullptr) return LongestByList(dfa, p, end, stop);
-  const std::uint8_t* accepting = dfa.Accel().AcceptingFlags();
-  const char* found = nullptr;
-  std::int32_t state = 0;
-  const char* cursor = p;
-  for (;;) {
-    if (accepting[state] != 0) found = cursor;
-    if (cursor >= end) break;
-    const auto b = static_cast<unsigned char>(*cursor);
-    if (kByteKinds[b] != kSingle) {
-      if (kByteKinds[b] == kZero) break;
-      if (cursor + 1 < end && cursor[1] != 0) {
-        state = NextStateOnPair(dfa, state, cursor);
-        cursor += 2;
-        if (state == kNoState) break;
-        continue;
-      }
-    }
-    state = dense[static_cast<std::size_t>(state) * 256 + b];
-    ++cursor;
-    if (state == kNoState) break;
-  }
-  stop = cursor;
+// The rest of a plain scan's walk from p that was cut at its limit: to its end, with the
+// bytes it read counted as work. Out of line: walks this long are rare.
+template <bool kDense>
+[[gnu::noinline]] const char* FinishWalk(const TRE_DFA& dfa, std::int32_t state, const char* cursor,
+                                         const char* found, const char* p, const char* end,
+                                         std::size_t& work) {
+  Walk<kDense>(dfa, state, cursor, found, end, end);
+  work += static_cast<std::size_t>(cursor - p);
   return found;
 }
 
@@ -112,10 +97,10 @@ ScanRules PlainRules() {
   return rules;
 }
 
-// The two ways of finding a plain scan's next candidate start (DFAAccel.h). The stop-byte
-// search is called out of line; this file's own copy of it, of internal linkage, lets the
-// compiler see which registers it uses, so the usual scan keeps its values in the others
-// instead of saving registers on every call.
+// The two ways of finding a plain scan's next candidate start (DFAAccelScan.h). The
+// stop-byte search is called out of line; this file's own copy of it, of internal
+// linkage, lets the compiler see which registers it uses, so the usual scan keeps its
+// values in the others instead of saving registers on every call.
 class StopFinder : public DFAAccel::StopBytes {
  public:
   using DFAAccel::StopBytes::StopBytes;
@@ -125,8 +110,8 @@ class StopFinder : public DFAAccel::StopBytes {
 };
 using LiteralFinder = DFAAccel::Literal;
 
-// The plain scan from its first stop byte p on, which is before the end and not zero; q is
-// the beginning of the text.
+// The plain scan from its first candidate p on, which is a stop byte before the end and
+// not zero, found by the finder; q is the beginning of the text.
 //
 // The scan tries, in order, every character start at which the initial state can take
 // the character; the others would stop the walk at once without a match.
@@ -138,11 +123,13 @@ using LiteralFinder = DFAAccel::Literal;
 // count means it does (the byte before such a run ends a character, and the run pairs up
 // from there). Every byte is counted back at most once, so the scan stays linear.
 //
-// Past its work budget it goes on with LinearScan from the next start it would try.
-template <typename Finder>
-[[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const char* q, const char* p,
-                                          const char* end) {
-  const Finder finder(dfa.Accel(), q);
+// Every walk is cut kShortWalk bytes after its start and, when it gets that far, finished
+// out of line, where its length counts as work; so the usual walk pays nothing for the
+// count. Past its work budget the scan goes on with LinearScan from the next start it
+// would try.
+template <typename Finder, bool kDense>
+[[gnu::noinline]] MatchSpan ScanPlainFrom(const TRE_DFA& dfa, const Finder& finder, const char* q,
+                                          const char* p, const char* end) {
   const char* const begin = q;
   std::size_t work = 0;
   for (;;) {
@@ -155,14 +142,20 @@ template <typename Finder>
               static_cast<CharCode>(b << 8 | static_cast<unsigned char>(p[1])))) {
         q = p += 2;
       } else {
-        const char* stop = p;
-        if (const char* e = LongestFromStart(dfa, p, end, stop); e != nullptr) return {p, e};
-        const std::ptrdiff_t walked = stop - p;
-        q = p += CharStep(p, end);
-        if (walked > kShortWalk) {
-          work += static_cast<std::size_t>(walked);
-          if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, PlainRules());
+        std::int32_t state = 0;
+        const char* cursor = p;
+        const char* found = nullptr;
+        if (Walk<kDense>(dfa, state, cursor, found, CutOf(p, end), end)) {
+          found = FinishWalk<kDense>(dfa, state, cursor, found, p, end, work);
+          if (found == nullptr) {
+            const char* next = p + CharStep(p, end);
+            if (OverBudget(work, begin, next)) {
+              return LinearScan(dfa, next, end, false, PlainRules());
+            }
+          }
         }
+        if (found != nullptr) return {p, found};
+        q = p += CharStep(p, end);
       }
     }
     p = finder.NextCandidate(p, end);
@@ -170,26 +163,35 @@ template <typename Finder>
   }
 }
 
-// The plain scan of a lazy automaton, which has no tables for the restart scan and whose
-// states are built as the walks go (the one-pass search builds each one once a step at
-// most), and of a pattern whose matches begin with a literal. Out of line, so that the
-// usual scan keeps its few instructions a call.
-[[gnu::noinline]] MatchSpan ScanPlainOtherwise(const TRE_DFA& dfa, const char* begin,
-                                               const char* end) {
-  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, PlainRules());
-  if (begin >= end || *begin == 0) return {};  // a literal prefix: the initial state rejects
-  const LiteralFinder finder(dfa.Accel(), begin);
+// The plain scan of a text by the finder's candidates: none when the text holds none.
+template <typename Finder, bool kDense>
+inline MatchSpan ScanPlainBy(const TRE_DFA& dfa, const char* begin, const char* end) {
+  if (begin >= end || *begin == 0) return {};
+  const Finder finder(dfa.Accel(), begin);
   const char* p = finder.NextCandidate(begin, end);
   if (p >= end || *p == 0) return {};
-  return ScanPlainFrom<LiteralFinder>(dfa, begin, p, end);
+  return ScanPlainFrom<Finder, kDense>(dfa, finder, begin, p, end);
 }
 
-// The match at the beginning, for an initial state that accepts; out of line, so that the
-// usual scan needs few registers.
-[[gnu::noinline]] MatchSpan AtFirstPosition(const TRE_DFA& dfa, const char* begin,
-                                            const char* end) {
-  const char* stop = begin;
-  return {begin, LongestFromStart(dfa, begin, end, stop)};
+// The plain scans that are not by stop bytes over dense rows (DFAAccel::PlainSearch): a
+// pattern whose matches begin with a literal; a lazy automaton, which has no tables for the
+// restart scan and whose states are built as the walks go (the one-pass search builds each
+// one once a step at most); an initial state that accepts; an automaton too big for dense
+// rows. Out of line, so that the usual scan keeps its few instructions a call.
+[[gnu::noinline]] MatchSpan ScanPlainOtherwise(const TRE_DFA& dfa, const char* begin,
+                                               const char* end) {
+  const DFAAccel& accel = dfa.Accel();
+  if (accel.PlainSearch() == DFAAccel::kByLiteral) {
+    return ScanPlainBy<LiteralFinder, true>(dfa, begin, end);
+  }
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, PlainRules());
+  if (dfa.Accepting(0)) {
+    // A match at the first position, if only of length 0.
+    return {begin, accel.HasDenseRows() ? LongestFromStart<true>(dfa, begin, end)
+                                        : LongestFromStart<false>(dfa, begin, end)};
+  }
+  if (!accel.LiteralPrefix().empty()) return ScanPlainBy<LiteralFinder, false>(dfa, begin, end);
+  return ScanPlainBy<StopFinder, false>(dfa, begin, end);
 }
 
 }  // namespace
@@ -199,17 +201,9 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   if (dfa.Accel().PlainSearch() != DFAAccel::kByStopBytes) {
     return ScanPlainOtherwise(dfa, begin, end);
   }
-  if (begin >= end || *begin == 0) {
-    if (dfa.Accepting(0)) return {begin, begin};
-    return {};
-  }
-  // An initial state that accepts matches at the first position.
-  if (dfa.Accepting(0)) return AtFirstPosition(dfa, begin, end);
-  // Most texts hold no stop byte at all: this much is all they cost.
-  const StopFinder finder(dfa.Accel(), begin);
-  const char* p = finder.NextCandidate(begin, end);
-  if (p >= end || *p == 0) return {};
-  return ScanPlainFrom<StopFinder>(dfa, begin, p, end);
+  // Here the initial state does not accept, so an empty text holds no match; and most texts
+  // hold no stop byte at all: the search for one is all they cost.
+  return ScanPlainBy<StopFinder, true>(dfa, begin, end);
 }
 
 ScanRules TMatchCORE::Rules() const {

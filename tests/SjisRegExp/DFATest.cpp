@@ -210,20 +210,17 @@ TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
       ASSERT_EQ(dfa.Accel().CanStartWith(CharCode(code)), walks || dfa.Accepting(0))
           << pattern << " code " << code;
     }
-    // The first-byte summary agrees with the code bitmap.
-    for (unsigned b = 0; b < 256; ++b) {
-      const std::uint8_t k = dfa.Accel().FirstByteTable()[b];
-      const bool lead = IsLeadByte(static_cast<unsigned char>(b));
-      if (b == 0 || dfa.Accepting(0)) {
-        EXPECT_EQ(k, 0) << pattern;
-      } else if (!lead) {
-        EXPECT_EQ(k, dfa.Accel().CanStartWith(CharCode(b)) ? 0 : 1) << pattern << " byte " << b;
-      } else {
-        int can = 0;
-        for (unsigned t = 0; t < 256; ++t) can += dfa.Accel().CanStartWith(CharCode(b << 8 | t));
-        EXPECT_EQ(k, can == 256 ? 0 : (can == 0 ? 2 : 3)) << pattern << " byte " << b;
+    // A byte stops the plain scan exactly when some character beginning with it can begin
+    // a match (a lead byte also alone, as the last byte of a text), by the walk itself.
+    for (unsigned b = 1; b < 256; ++b) {
+      bool can = dfa.Accepting(0) || dfa.NextStateByWalk(0, CharCode(b)) != kNoState;
+      for (unsigned t = 0; t < 256 && !can && IsLeadByte(static_cast<unsigned char>(b)); ++t) {
+        can = dfa.NextStateByWalk(0, CharCode(b << 8 | t)) != kNoState;
       }
+      EXPECT_EQ(dfa.Accel().IsStopByte(static_cast<unsigned char>(b)), can)
+          << pattern << " byte " << b;
     }
+    EXPECT_TRUE(dfa.Accel().IsStopByte(0)) << pattern;
   }
   EXPECT_EQ(withTable, 150);
 }

@@ -1,0 +1,176 @@
+// The scans' hot loops over DFAAccel's tables: the two finders of candidate starts
+// (stop bytes, sixteen at a time where the processor has SSE2; the literal prefix by
+// memchr and memcmp) and the walk over the dense rows. Included by the scans only; the
+// finders know nothing of character boundaries, which are the scans' to decide.
+#pragma once
+
+#include <array>
+#include <cstring>
+
+#include "DFA.h"
+#include "DFAAccel.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace SjisRegExp {
+
+// Finds the next stop byte of a plain scan: the first byte at or after p, before end, that
+// the stop table marks, or a place at or after end (end, or p if that is later) when there
+// is none. It reads only bytes of [begin, end),
+// begin given when it is made.
+class DFAAccel::StopBytes {
+ public:
+  StopBytes(const DFAAccel& accel, const char* begin)
+      : stop_(accel.stopByte_),
+        begin_(begin),
+        keys_(accel.stopListSize_ != 0 ? accel.stopKeys_[0] : nullptr) {}
+
+  const char* NextCandidate(const char* p, const char* end) const {
+#ifdef __SSE2__
+    if (keys_ != nullptr) {
+      while (end - p >= 16) {
+        if (const unsigned m = Mask(p); m != 0) return p + __builtin_ctz(m);
+        p += 16;
+      }
+      if (p >= end) return p;
+      // The last bytes: one more block, ending at end, if the text is that long; the
+      // bytes before p in it were looked at already.
+      if (end - begin_ >= 16) {
+        const char* last = end - 16;
+        const unsigned m = Mask(last) >> (p - last);
+        return m != 0 ? p + __builtin_ctz(m) : end;
+      }
+    }
+#endif
+    // Four bytes a step while none of them stops the scan, then byte by byte.
+    const auto at = [this](const char* x) { return stop_[static_cast<unsigned char>(*x)]; };
+    while (end - p >= 4 && (at(p) | at(p + 1) | at(p + 2) | at(p + 3)) == 0) p += 4;
+    while (p < end && at(p) == 0) ++p;
+    return p;
+  }
+
+ private:
+#ifdef __SSE2__
+  // One bit for each of the sixteen bytes from x that is a stop byte.
+  unsigned Mask(const char* x) const {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+    const auto key = [this](int i) {
+      return _mm_load_si128(reinterpret_cast<const __m128i*>(keys_ + 16 * i));
+    };
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, key(0)), _mm_cmpeq_epi8(v, key(1))),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, key(2)), _mm_cmpeq_epi8(v, key(3))));
+    return static_cast<unsigned>(_mm_movemask_epi8(hit));
+  }
+#endif
+
+  const std::uint8_t* stop_;
+  const char* begin_;
+  const std::uint8_t* keys_;  // the comparison blocks, one of 16 after another; or null
+};
+
+// The finder of a pattern whose matches all begin with LiteralPrefix: the next place
+// where that text stands at or after p, or an earlier zero byte, or a place at or after end
+// when there is neither. memchr finds the literal's
+// least common byte and memcmp confirms the rest.
+class DFAAccel::Literal {
+ public:
+  Literal(const DFAAccel& accel, const char*)
+      : literal_(accel.literalPrefix_), rare_(accel.rareIndex_) {}
+
+  const char* NextCandidate(const char* p, const char* end) const {
+    if (p >= end) return p;
+    const std::size_t size = literal_.size();
+    const char* checkedForZero = p;
+    for (;;) {
+      const char* from = p + rare_;
+      if (from >= end) return ZeroBefore(checkedForZero, end);
+      const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
+      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
+      const char* candidate = static_cast<const char*>(hit) - rare_;
+      if (static_cast<std::size_t>(end - candidate) >= size &&
+          std::memcmp(candidate, literal_.data(), size) == 0) {
+        // The text ends at its first zero byte: one before the candidate ends the search.
+        const char* zero = ZeroBefore(checkedForZero, candidate);
+        return zero != candidate ? zero : candidate;
+      }
+      p = candidate + 1;
+    }
+  }
+
+ private:
+  // The first zero byte in [from, to), or to.
+  static const char* ZeroBefore(const char* from, const char* to) {
+    const void* zero = std::memchr(from, 0, static_cast<std::size_t>(to - from));
+    return zero != nullptr ? static_cast<const char*>(zero) : to;
+  }
+
+  const std::string& literal_;
+  std::size_t rare_;
+};
+
+namespace accel_detail {
+
+enum ByteKind : std::uint8_t { kSingle, kLead, kZero };
+
+constexpr std::array<ByteKind, 256> MakeByteKinds() {
+  std::array<ByteKind, 256> kinds{};
+  for (unsigned b = 0; b < 256; ++b) {
+    kinds[b] = b == 0 ? kZero : (IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kSingle);
+  }
+  return kinds;
+}
+inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
+
+// The state after a two-byte character; out of line, it keeps the walk's loop small. Of
+// internal linkage, so that the compiler sees which registers it uses and the walk keeps
+// its values in the others across the call.
+[[gnu::noinline]] static std::int32_t NextStateOnPair(const TRE_DFA& dfa, std::int32_t state,
+                                                      const char* pair) {
+  return dfa.NextStateBySortedList(state,
+                                   static_cast<CharCode>(static_cast<unsigned char>(pair[0]) << 8 |
+                                                         static_cast<unsigned char>(pair[1])));
+}
+
+}  // namespace accel_detail
+
+// NextChar and NextState done by hand: a single byte (a lone lead byte at the end
+// included) is one load from its state's row, and one table look-up tells it from a lead
+// byte and the zero byte.
+inline bool DFAAccel::WalkDense(std::int32_t& state, const char*& cursor, const char*& found,
+                                const char* limit, const char* end) const {
+  using accel_detail::kByteKinds;
+  const TRE_DFA& dfa = *dfa_;
+  const std::int32_t* dense = dense_.data();
+  const std::uint8_t* accepting = acceptingFlags_.data();
+  std::int32_t s = state;
+  const char* c = cursor;
+  bool cut = false;
+  for (;;) {
+    if (accepting[s] != 0) found = c;
+    if (c >= limit) {
+      cut = c < end;
+      break;
+    }
+    const auto b = static_cast<unsigned char>(*c);
+    if (kByteKinds[b] != accel_detail::kSingle) {
+      if (kByteKinds[b] == accel_detail::kZero) break;
+      if (c + 1 < end && c[1] != 0) {
+        s = accel_detail::NextStateOnPair(dfa, s, c);
+        c += 2;
+        if (s == kNoState) break;
+        continue;
+      }
+    }
+    s = dense[static_cast<std::size_t>(s) * 256 + b];
+    ++c;
+    if (s == kNoState) break;
+  }
+  state = s;
+  cursor = c;
+  return cut;
+}
+
+}  // namespace SjisRegExp
