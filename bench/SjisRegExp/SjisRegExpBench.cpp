@@ -1,26 +1,34 @@
 // Match throughput of TAWKStr against Oniguruma (Shift-JIS encoding), same text, same
-// run. Usage: sjisregexp_bench [MB]   (default 100)
+// run. Usage: sjisregexp_bench [MB | FILE] [ROUNDS]   (default 100 MB, 1 round)
 //
 // The text is generated deterministically: CR LF lines mixing ASCII words and digits
 // with two-byte hiragana, katakana and kanji (trail bytes across the whole range, so
 // many of them equal ASCII letters), and now and then a reply title such as "Re: 12".
+// Given a FILE instead (a log of bench/convert's gen_tekuri_log, say), its bytes are the
+// text.
 //
 // Two ways of matching, both reported:
 //   lines   Match on every line separately, the way the converter matches titles;
 //   chunk   the whole text as one string, each search continuing after the last match.
 // Both engines must report the same matches (count and total length); the patterns
-// are chosen so that leftmost-longest and Oniguruma's leftmost-greedy agree.
+// are chosen so that leftmost-longest and Oniguruma's leftmost-greedy agree. With
+// ROUNDS above 1 each measurement is repeated, the two engines taking turns, and the
+// medians are reported.
 #include <oniguruma.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "AWKStr.h"
+#include "platform/posix/PosixFile.h"
 
 namespace {
 
@@ -237,40 +245,61 @@ Result OnigChunk(const Onig& onig, const std::string& text) {
   return r;
 }
 
+// The median of the rounds' times; count and length are the same in every round.
+Result Median(std::vector<Result> rounds) {
+  std::sort(rounds.begin(), rounds.end(),
+            [](const Result& a, const Result& b) { return a.seconds < b.seconds; });
+  return rounds[rounds.size() / 2];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double megabytes = argc > 1 ? std::atof(argv[1]) : 100.0;
-  if (!(megabytes > 0)) {
-    std::fprintf(stderr, "usage: sjisregexp_bench [MB]\n");
+  const std::string source = argc > 1 ? argv[1] : "100";
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 1;
+  char* rest = nullptr;
+  const double megabytes = std::strtod(source.c_str(), &rest);
+  const bool generated = *rest == '\0' && megabytes > 0;
+  std::optional<std::string> file;
+  int error = 0;
+  if (!generated) file = sorbit::platform::ReadRegularFile(source, error);
+  if (!generated && !file) {
+    std::fprintf(stderr, "sjisregexp_bench: cannot read %s: %s\n", source.c_str(),
+                 std::strerror(error));
+    return 2;
+  }
+  if (rounds < 1) {
+    std::fprintf(stderr, "usage: sjisregexp_bench [MB | FILE] [ROUNDS]\n");
     return 2;
   }
   OnigEncoding encodings[] = {ONIG_ENCODING_SJIS};
   onig_initialize(encodings, 1);
 
   auto t0 = Clock::now();
-  const std::string text = MakeText(static_cast<std::size_t>(megabytes * 1024 * 1024));
+  const std::string text =
+      generated ? MakeText(static_cast<std::size_t>(megabytes * 1024 * 1024)) : std::move(*file);
   const std::vector<std::string_view> lines = SplitLines(text);
-  std::printf("text: %.1f MB, %zu lines, generated in %.2f s\n", text.size() / 1048576.0,
-              lines.size(), Seconds(t0));
+  std::printf("text: %s, %.1f MB, %zu lines, made in %.2f s; %d round(s)\n",
+              generated ? "generated" : source.c_str(), text.size() / 1048576.0, lines.size(),
+              Seconds(t0), rounds);
 
   // Compile time of the reply pattern: a fresh component each time, so no cache hit.
   // A component alone (which compiles the empty pattern) is timed too, and taken off.
   const std::string reply = "[Rr][Ee][ :>\\[#]+[0-9]+";
   {
-    const int rounds = 5000;
+    const int compiles = 5000;
     t0 = Clock::now();
-    for (int i = 0; i < rounds; ++i) {
+    for (int i = 0; i < compiles; ++i) {
       SjisRegExp::TAWKStr awk;
       awk.SetRegExp(reply);
     }
-    const double withComponent = Seconds(t0) / rounds;
+    const double withComponent = Seconds(t0) / compiles;
     t0 = Clock::now();
-    for (int i = 0; i < rounds; ++i) SjisRegExp::TAWKStr awk;
-    const double componentOnly = Seconds(t0) / rounds;
+    for (int i = 0; i < compiles; ++i) SjisRegExp::TAWKStr awk;
+    const double componentOnly = Seconds(t0) / compiles;
     t0 = Clock::now();
-    for (int i = 0; i < rounds; ++i) Onig onig(reply);
-    const double theirs = Seconds(t0) / rounds;
+    for (int i = 0; i < compiles; ++i) Onig onig(reply);
+    const double theirs = Seconds(t0) / compiles;
     std::printf(
         "compile %s: SjisRegExp %.1f us (%.1f us with a new component), Oniguruma %.1f us\n",
         reply.c_str(), (withComponent - componentOnly) * 1e6, withComponent * 1e6, theirs * 1e6);
@@ -296,8 +325,16 @@ int main(int argc, char** argv) {
       Result ours;
       Result theirs;
     };
-    Mode modes[] = {{"lines", OursLines(awk, lines), OnigLines(onig, lines)},
-                    {"chunk", OursChunk(awk, text), OnigChunk(onig, text)}};
+    std::vector<Result> ours[2];
+    std::vector<Result> theirs[2];
+    for (int r = 0; r < rounds; ++r) {
+      ours[0].push_back(OursLines(awk, lines));
+      theirs[0].push_back(OnigLines(onig, lines));
+      ours[1].push_back(OursChunk(awk, text));
+      theirs[1].push_back(OnigChunk(onig, text));
+    }
+    Mode modes[] = {{"lines", Median(ours[0]), Median(theirs[0])},
+                    {"chunk", Median(ours[1]), Median(theirs[1])}};
     for (const Mode& m : modes) {
       const bool same =
           m.ours.count == m.theirs.count && m.ours.totalLength == m.theirs.totalLength;

@@ -30,7 +30,13 @@ class DFAAccel::StopBytes {
   const char* NextCandidate(const char* p, const char* end) const {
 #ifdef __SSE2__
     if (keys_ != nullptr) {
-      while (end - p >= 16) {
+      // Two blocks a step while the text lasts: half the loop's own work per byte.
+      while (end - p >= 32) {
+        const unsigned m = Mask(p) | Mask(p + 16) << 16;
+        if (m != 0) return p + __builtin_ctz(m);
+        p += 32;
+      }
+      if (end - p >= 16) {
         if (const unsigned m = Mask(p); m != 0) return p + __builtin_ctz(m);
         p += 16;
       }

@@ -51,5 +51,80 @@ TEST(ScanPlainTest, TriesExactlyTheCharacterStarts) {
   EXPECT_GT(matched, cases / 5);
 }
 
+// The scan cuts every walk a few bytes after its start and finishes the long ones apart,
+// where it also counts them; near the end of the text the cut falls at the end. Walks of
+// every length around the cut, from starts at every distance from the end, single- and
+// two-byte bodies, ending in a match, a dead state, a zero byte, a lone lead byte or the
+// end; and runs of such walks long enough to pass the work budget.
+TEST(ScanPlainTest, WalksOfEveryLengthAroundTheirCut) {
+  struct Body {
+    const char* pattern;
+    std::string unit;  // one character of the pattern's loop
+  };
+  const Body bodies[] = {{"R[ex]*y", "e"},
+                         {"R(\x82\xA0)*y", "\x82\xA0"},
+                         {"Re*y|Re*", "e"},
+                         {"[Rr]e*:", "e"},
+                         {"R\x82\xA0*y", "\x82\xA0"}};
+  const std::string endings[] = {"y", "", "z", std::string(1, '\0'), "\x82", ":"};
+  int cases = 0;
+  int matched = 0;
+  for (const Body& body : bodies) {
+    TAWKStr awk;
+    awk.SetRegExp(body.pattern);
+    for (std::size_t before = 0; before < 6; ++before) {
+      for (std::size_t units = 0; units < 22; ++units) {
+        for (const std::string& ending : endings) {
+          for (std::size_t after = 0; after < 20; after += 3) {
+            // Filler before (two-byte characters whose trail is "R" among it), the walk,
+            // then filler that cannot continue it.
+            std::string text;
+            for (std::size_t i = 0; i < before; ++i) text += i % 2 == 0 ? "\x82R" : "q";
+            text += "R";
+            for (std::size_t i = 0; i < units; ++i) text += body.unit;
+            text += ending;
+            text += std::string(after, 'q');
+            const MatchSpan want =
+                testing::ReferenceScan(awk.CurrentDFA(), text.data(), text.data() + text.size());
+            int start = -1;
+            int length = -1;
+            awk.Match(text, start, length);
+            const int wantStart = want.start ? static_cast<int>(want.start - text.data()) + 1 : 0;
+            const int wantLength = want.start ? static_cast<int>(want.end - want.start) : 0;
+            ++cases;
+            matched += wantStart > 0;
+            ASSERT_EQ(start, wantStart) << body.pattern << " case " << cases;
+            ASSERT_EQ(length, wantLength) << body.pattern << " case " << cases;
+          }
+        }
+      }
+    }
+    // Many long walks that never match: past the budget the scan goes on in one pass.
+    for (const std::size_t units : {15, 16, 17, 40, 200}) {
+      std::string text;
+      for (int i = 0; i < 300; ++i)
+        text += "R" + [&] {
+          std::string run;
+          for (std::size_t k = 0; k < units; ++k) run += body.unit;
+          return run;
+        }() + "q";
+      for (const std::string tail : {"", "Ry"}) {
+        const std::string t = text + tail;
+        const MatchSpan want =
+            testing::ReferenceScan(awk.CurrentDFA(), t.data(), t.data() + t.size());
+        int start = -1;
+        int length = -1;
+        awk.Match(t, start, length);
+        EXPECT_EQ(start, want.start ? static_cast<int>(want.start - t.data()) + 1 : 0)
+            << body.pattern << " units " << units;
+        EXPECT_EQ(length, want.start ? static_cast<int>(want.end - want.start) : 0)
+            << body.pattern << " units " << units;
+      }
+    }
+  }
+  EXPECT_GT(matched, cases / 4);
+  EXPECT_LT(matched, cases - cases / 4);
+}
+
 }  // namespace
 }  // namespace SjisRegExp
