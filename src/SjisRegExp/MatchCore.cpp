@@ -2,7 +2,6 @@
 // DFAAccel and hand long walks to LinearScan, and FindInLines.
 #include "MatchCore.h"
 
-#include <array>
 #include <cstring>
 
 #include "DFAAccelScan.h"

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 
 #include "AWKStr.h"
 #include "PatternGen.h"
@@ -13,6 +14,24 @@
 
 namespace SjisRegExp {
 namespace {
+
+// A match as Match reports it: the 1-based start (0: none) and the length.
+using Reported = std::pair<int, int>;
+
+Reported Ours(const TAWKStr& awk, const std::string& text) {
+  int start = -1;
+  int length = -1;
+  awk.Match(text, start, length);
+  return {start, length};
+}
+
+// The character-by-character scan's answer, reported the same way.
+Reported Reference(const TAWKStr& awk, const std::string& text) {
+  const MatchSpan m =
+      testing::ReferenceScan(awk.CurrentDFA(), text.data(), text.data() + text.size());
+  if (m.start == nullptr) return {0, 0};
+  return {static_cast<int>(m.start - text.data()) + 1, static_cast<int>(m.end - m.start)};
+}
 
 TEST(ScanPlainTest, TriesExactlyTheCharacterStarts) {
   testing::PatternGenOptions options;
@@ -35,17 +54,10 @@ TEST(ScanPlainTest, TriesExactlyTheCharacterStarts) {
       const std::size_t n = rng() % 24;
       for (std::size_t j = 0; j < n; ++j) text += palette[rng() % std::size(palette)];
       if (rng() % 10 == 0) text.insert(rng() % (text.size() + 1), 1, '\0');
-      const MatchSpan want =
-          testing::ReferenceScan(awk.CurrentDFA(), text.data(), text.data() + text.size());
-      int start = -1;
-      int length = -1;
-      awk.Match(text, start, length);
-      const int wantStart = want.start ? static_cast<int>(want.start - text.data()) + 1 : 0;
-      const int wantLength = want.start ? static_cast<int>(want.end - want.start) : 0;
+      const Reported want = Reference(awk, text);
       ++cases;
-      matched += wantStart > 0;
-      ASSERT_EQ(start, wantStart) << "pattern " << pattern << " case " << cases;
-      ASSERT_EQ(length, wantLength) << "pattern " << pattern << " case " << cases;
+      matched += want.first > 0;
+      ASSERT_EQ(Ours(awk, text), want) << "pattern " << pattern << " case " << cases;
     }
   }
   EXPECT_GT(matched, cases / 5);
@@ -84,41 +96,24 @@ TEST(ScanPlainTest, WalksOfEveryLengthAroundTheirCut) {
             for (std::size_t i = 0; i < units; ++i) text += body.unit;
             text += ending;
             text += std::string(after, 'q');
-            const MatchSpan want =
-                testing::ReferenceScan(awk.CurrentDFA(), text.data(), text.data() + text.size());
-            int start = -1;
-            int length = -1;
-            awk.Match(text, start, length);
-            const int wantStart = want.start ? static_cast<int>(want.start - text.data()) + 1 : 0;
-            const int wantLength = want.start ? static_cast<int>(want.end - want.start) : 0;
+            const Reported want = Reference(awk, text);
             ++cases;
-            matched += wantStart > 0;
-            ASSERT_EQ(start, wantStart) << body.pattern << " case " << cases;
-            ASSERT_EQ(length, wantLength) << body.pattern << " case " << cases;
+            matched += want.first > 0;
+            ASSERT_EQ(Ours(awk, text), want) << body.pattern << " case " << cases;
           }
         }
       }
     }
     // Many long walks that never match: past the budget the scan goes on in one pass.
     for (const std::size_t units : {15, 16, 17, 40, 200}) {
+      std::string run = "R";
+      for (std::size_t k = 0; k < units; ++k) run += body.unit;
+      run += "q";
       std::string text;
-      for (int i = 0; i < 300; ++i)
-        text += "R" + [&] {
-          std::string run;
-          for (std::size_t k = 0; k < units; ++k) run += body.unit;
-          return run;
-        }() + "q";
+      for (int i = 0; i < 300; ++i) text += run;
       for (const std::string tail : {"", "Ry"}) {
         const std::string t = text + tail;
-        const MatchSpan want =
-            testing::ReferenceScan(awk.CurrentDFA(), t.data(), t.data() + t.size());
-        int start = -1;
-        int length = -1;
-        awk.Match(t, start, length);
-        EXPECT_EQ(start, want.start ? static_cast<int>(want.start - t.data()) + 1 : 0)
-            << body.pattern << " units " << units;
-        EXPECT_EQ(length, want.start ? static_cast<int>(want.end - want.start) : 0)
-            << body.pattern << " units " << units;
+        EXPECT_EQ(Ours(awk, t), Reference(awk, t)) << body.pattern << " units " << units;
       }
     }
   }
