@@ -18,8 +18,7 @@ namespace SjisRegExp {
 
 // Finds the next stop byte of a plain scan: the first byte at or after p, before end, that
 // the stop table marks, or a place at or after end (end, or p if that is later) when there
-// is none. It reads only bytes of [begin, end),
-// begin given when it is made.
+// is none. It reads only bytes of [begin, end), begin given when it is made.
 class DFAAccel::StopBytes {
  public:
   StopBytes(const DFAAccel& accel, const char* begin)
