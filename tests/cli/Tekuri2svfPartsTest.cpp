@@ -70,24 +70,20 @@ TEST(ReadAheadBlocks, GiveTheMessagesOfADirectRead) {
   }
 }
 
-// Gives `good` pieces of its text, then fails every read.
+// Gives `good` pieces of its text (300 bytes at most each), then fails every read.
 class FailingInput final : public InputFile {
  public:
-  FailingInput(std::string text, int good) : text_(std::move(text)), good_(good) {}
+  FailingInput(std::string text, int good) : input_(std::move(text), 300), good_(good) {}
   std::size_t Read(char* buffer, std::size_t size) override {
     if (good_-- <= 0) throw FileError{"disk gone"};
-    const std::size_t n = std::min({size, std::size_t{300}, text_.size() - pos_});
-    text_.copy(buffer, n, pos_);
-    pos_ += n;
-    return n;
+    return input_.Read(buffer, size);
   }
-  long long Size() const override { return static_cast<long long>(text_.size()); }
+  long long Size() const override { return input_.Size(); }
   bool IsSameFile(const std::string&) const override { return false; }
 
  private:
-  std::string text_;
+  MemoryInputFile input_;
   int good_;
-  std::size_t pos_ = 0;
 };
 
 TEST(ReadAheadBlocks, AReadErrorComesWhereTheDirectReadMeetsIt) {

@@ -2,44 +2,30 @@
 // the patterns below, so they must print the same: whole lines, counts, and with -o every
 // match (leftmost-longest, continuing after each one, "^" only at the line start).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 #include <string>
-#include <vector>
+
+#include "../support/TempDir.h"
 
 namespace {
 
-std::string Slurp(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 // Runs the shell command and returns its standard output.
-std::string Output(const std::string& command, const std::filesystem::path& outFile) {
-  const int status = std::system((command + " > " + outFile.string()).c_str());
+std::string Output(const std::string& command, const std::string& outFile) {
+  const int status = std::system((command + " > " + outFile).c_str());
   EXPECT_TRUE(WIFEXITED(status)) << command;
-  return Slurp(outFile);
+  return sorbit::testing::ReadFile(outFile);
 }
 
 class SjisgrepDifferentialTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/sjisgrep-diff-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     haveGrep_ = std::system("LC_ALL=C grep -E -c x /dev/null > /dev/null 2>&1; [ $? -le 1 ]") == 0;
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
-  std::filesystem::path dir_;
+  sorbit::testing::TempDir dir_;
   bool haveGrep_ = false;
 };
 
@@ -57,8 +43,8 @@ TEST_F(SjisgrepDifferentialTest, AgreesWithGrepOnSingleByteText) {
     for (std::uint32_t k = 0; k < length; ++k) text += "aabbc- x"[next(8)];
     text += '\n';
   }
-  const std::filesystem::path input = dir_ / "input.txt";
-  std::ofstream(input, std::ios::binary) << text;
+  const std::string input = dir_ / "input.txt";
+  sorbit::testing::WriteFile(input, text);
 
   const char* const patterns[] = {"a",      "a+",   "ab|a",    "a|ab",  "^a",      "a$",
                                   "^a|b",   "b|a$", "(ab)+",   "a*",    "[ab]+c?", "^$",
@@ -67,11 +53,11 @@ TEST_F(SjisgrepDifferentialTest, AgreesWithGrepOnSingleByteText) {
   for (const char* pattern : patterns) {
     for (const char* options : {"-n", "-c", "-on"}) {
       const std::string quoted = std::string("'") + pattern + "'";
-      const std::string grep = Output(
-          std::string("LC_ALL=C grep -E ") + options + " -e " + quoted + " " + input.string(),
-          dir_ / "grep.out");
+      const std::string grep =
+          Output(std::string("LC_ALL=C grep -E ") + options + " -e " + quoted + " " + input,
+                 dir_ / "grep.out");
       const std::string ours = Output(std::string("LC_ALL=C '") + SJISGREP_PATH + "' " + options +
-                                          " -- " + quoted + " " + input.string(),
+                                          " -- " + quoted + " " + input,
                                       dir_ / "sjisgrep.out");
       EXPECT_EQ(ours, grep) << "pattern " << pattern << ", options " << options;
     }

@@ -1,74 +1,36 @@
 // sjisgrep as a user runs it: the real program on files and standard input, checked by its
 // output bytes and exit status.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "SjisgrepShell.h"
+
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(std::string_view arg) {
-  std::string quoted = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
+using Result = sorbit::testing::ShellResult;
+using sorbit::testing::ShellQuote;
 
 class SjisgrepTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/sjisgrep-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   void Write(const std::string& name, std::string_view bytes) {
-    std::ofstream file(dir_ / name, std::ios::binary);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-
-  static std::string Read(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    sorbit::testing::WriteFile(dir_ / name, bytes);
   }
 
   // Runs sjisgrep in the test folder with the arguments, standard input from `input`.
   Result Run(const std::vector<std::string>& args, std::string_view input = {}) {
     Write("stdin.bin", input);
     // The C locale: patterns and output are the files' own Shift-JIS bytes.
-    std::string command = "cd " + Quote(dir_.string()) + " && LC_ALL=C " + Quote(SJISGREP_PATH);
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " < stdin.bin > stdout.bin 2> stderr.bin";
-    const int raw = std::system(command.c_str());
-    Result result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = Read(dir_ / "stdout.bin");
-    result.err = Read(dir_ / "stderr.bin");
-    return result;
+    std::string command = "LC_ALL=C " + ShellQuote(SJISGREP_PATH);
+    for (const std::string& arg : args) command += " " + ShellQuote(arg);
+    return sorbit::testing::RunShell(dir_.path(), command + " < stdin.bin", io_);
   }
 
-  std::filesystem::path dir_;
+  sorbit::testing::TempDir dir_;
+  sorbit::testing::TempDir io_;  // the program's output, apart from the files it searches
 };
 
 TEST_F(SjisgrepTest, PrintsMatchingLinesAndExitsZero) {
