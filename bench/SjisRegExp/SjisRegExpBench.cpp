@@ -16,7 +16,6 @@
 // medians are reported.
 #include <oniguruma.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -25,8 +24,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "../support/Median.h"
 #include "AWKStr.h"
 #include "platform/posix/PosixFile.h"
 
@@ -245,11 +246,10 @@ Result OnigChunk(const Onig& onig, const std::string& text) {
   return r;
 }
 
-// The median of the rounds' times; count and length are the same in every round.
+// The round of median time; count and length are the same in every round.
 Result Median(std::vector<Result> rounds) {
-  std::sort(rounds.begin(), rounds.end(),
-            [](const Result& a, const Result& b) { return a.seconds < b.seconds; });
-  return rounds[rounds.size() / 2];
+  return sorbit::bench::Median(
+      std::move(rounds), [](const Result& a, const Result& b) { return a.seconds < b.seconds; });
 }
 
 }  // namespace

@@ -4,17 +4,17 @@
 //
 // memmem counts every place the bytes stand; FindInLines counts lines whose match begins
 // a character, so a literal whose first byte can be a trail byte may count fewer.
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "../support/Median.h"
 #include "AWKStr.h"
+#include "platform/posix/PosixFile.h"
 
 namespace {
 
@@ -24,11 +24,6 @@ double CpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,8 +31,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: sjisregexp_literal_bench FILE [ROUNDS]\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int error = 0;
+  const std::optional<std::string> file = sorbit::platform::ReadRegularFile(argv[1], error);
+  if (!file) {
+    std::fprintf(stderr, "sjisregexp_literal_bench: cannot read %s: %s\n", argv[1],
+                 std::strerror(error));
+    return 2;
+  }
+  const std::string& text = *file;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
   const double mb = static_cast<double>(text.size()) / 1e6;
   const struct {
@@ -84,8 +85,8 @@ int main(int argc, char** argv) {
       }
       theirs.push_back(CpuSeconds() - t0);
     }
-    const double a = Median(ours);
-    const double b = Median(theirs);
+    const double a = sorbit::bench::Median(ours);
+    const double b = sorbit::bench::Median(theirs);
     std::printf("%-14s %10ld %10ld %12.0f %12.0f %6.2fx\n",
                 awk.CurrentDFA().Accel().LiteralPrefix().empty() ? "(no literal)" : name, lines,
                 hits, mb / a, mb / b, b / a);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/Median.h"
 #include "convert/ConversionRun.h"
 #include "convert/Paths.h"
 #include "convert/ReplyNo.h"
@@ -34,11 +35,6 @@ class QuietHost final : public sorbit::ConversionHost {
   void CloseProgress() override {}
   void PrefixTurnedOn(std::string_view) override {}
 };
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 }  // namespace
 
@@ -85,7 +81,7 @@ int main(int argc, char** argv) {
   std::printf(
       "without reply numbers %.3f s, with %.3f s: +%.1f%% (fastest of %d; medians %.3f s "
       "and %.3f s: +%.1f%%) (bar 10%%)\n",
-      a, b, (b / a - 1) * 100, runs, Median(plain), Median(replies),
-      (Median(replies) / Median(plain) - 1) * 100);
+      a, b, (b / a - 1) * 100, runs, sorbit::bench::Median(plain), sorbit::bench::Median(replies),
+      (sorbit::bench::Median(replies) / sorbit::bench::Median(plain) - 1) * 100);
   return 0;
 }

@@ -3,23 +3,31 @@
 //   split_log LOG FOLDER BYTES   ->   FOLDER/board-000.log, FOLDER/board-001.log, ...
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/posix/PosixFile.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {
     std::fprintf(stderr, "usage: split_log LOG FOLDER BYTES\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::size_t piece = std::strtoull(argv[3], nullptr, 10);
-  if (!in.is_open() || in.bad() || piece == 0) {
-    std::fprintf(stderr, "split_log: cannot read %s\n", argv[1]);
+  if (piece == 0) {
+    std::fprintf(stderr, "split_log: BYTES must be a positive number, not %s\n", argv[3]);
     return 1;
   }
+  int error = 0;
+  const std::optional<std::string> file = sorbit::platform::ReadRegularFile(argv[1], error);
+  if (!file) {
+    std::fprintf(stderr, "split_log: cannot read %s: %s\n", argv[1], std::strerror(error));
+    return 1;
+  }
+  const std::string& text = *file;
   constexpr std::string_view kTerminator = "\r\n.\r\n";
   std::size_t from = 0;
   for (int n = 0; from < text.size(); ++n) {
