@@ -302,10 +302,12 @@ void FileSearcher::PrintLine(const Line& line, char separator) {
       if (m.end > m.start) {
         printer.Text(m.start, m.end, selected, true);
         from = m.end;
-      } else {
+      } else if (m.start < textEnd) {
         const char* next = m.start + CharLength(m.start, textEnd);
         printer.Text(m.start, next, selected, false);
         from = next;
+      } else {
+        from = textEnd;  // an empty match at the end of the text marks nothing
       }
     }
   }
