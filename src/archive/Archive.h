@@ -97,7 +97,6 @@ class MessageEntry {
 
  private:
   friend class Archive;
-  friend class IndexBuilder;
   static constexpr std::uint8_t kOriginalMissing = 1 << 4;
   static constexpr std::uint8_t kLongNumber = 1 << 5;  // number_ is not NO's value
   static constexpr std::uint8_t kHeaderNul = 1 << 6;   // a header line holds a zero byte
