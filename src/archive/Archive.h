@@ -57,6 +57,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,11 @@ class MessageEntry {
   WhenKey When() const { return when_; }
   NumberKind NoKind() const { return static_cast<NumberKind>(flags_ & 3); }
   NumberKind ReplyKind() const { return static_cast<NumberKind>((flags_ >> 2) & 3); }
+  // NO's value when NO is a number of at most kMaxExactDigits significant digits.
+  std::optional<std::uint64_t> NoValue() const {
+    if (NoKind() != NumberKind::kNumber || (flags_ & kLongNumber) != 0) return std::nullopt;
+    return number_;
+  }
   // REPLY is a number and no earlier message of the board has that NO.
   bool OriginalMissing() const { return (flags_ & kOriginalMissing) != 0; }
   // A header line holds a zero byte (which ends a line for the pattern library's searches).
@@ -136,6 +142,13 @@ struct RawMessage {
   // none): a block that FindInLines-style searches take whole.
   std::string_view body;
   std::string storage;
+  // Which tekuri block's record `storage` holds, and where in it the last message read
+  // starts, so that the messages of one block are read in turn without building its record
+  // again: the archive's serial number (0: none), the block's offset, the message's place.
+  std::uint64_t storage_archive = 0;
+  std::uint64_t storage_block = 0;
+  std::uint32_t storage_part = 0;
+  std::size_t storage_part_at = 0;
 };
 
 // The same as UTF-8. `body` is the body lines joined by "\n", without a final "\n".
