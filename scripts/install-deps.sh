@@ -12,6 +12,7 @@ packages=(
   libonig-dev
   dpkg-dev file
   ripgrep bsdutils
+  tidy
 )
 
 missing=()
