@@ -104,12 +104,12 @@ void LoadInputBlock(InputFile& file, InputBlock& block) {
   block.cr_bits[got / 64] |= std::uint64_t{1} << (got % 64);
 }
 
-SequentialBlocks::SequentialBlocks(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
-    : file_(std::move(file)), block_(buffer_bytes) {}
+SequentialBlocks::SequentialBlocks(InputFile& file, std::size_t buffer_bytes)
+    : file_(file), block_(buffer_bytes) {}
 
 const InputBlock& SequentialBlocks::Next() {
   assert(!block_.text_ended);
-  LoadInputBlock(*file_, block_);
+  LoadInputBlock(file_, block_);
   return block_;
 }
 

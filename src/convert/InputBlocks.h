@@ -45,19 +45,16 @@ class InputBlockSource {
   // overwritten from then on. Not called again after a block with text_ended. Throws
   // FileError when the input cannot be read.
   virtual const InputBlock& Next() = 0;
-  // The file being read, open for as long as the source lives.
-  virtual const InputFile& File() const = 0;
 };
 
-// Loads each block into the same buffer when it is asked for.
+// Loads each block of `file`, which must outlive it, into the same buffer when it is asked for.
 class SequentialBlocks final : public InputBlockSource {
  public:
-  SequentialBlocks(std::unique_ptr<InputFile> file, std::size_t buffer_bytes);
+  SequentialBlocks(InputFile& file, std::size_t buffer_bytes);
   const InputBlock& Next() override;
-  const InputFile& File() const override { return *file_; }
 
  private:
-  std::unique_ptr<InputFile> file_;
+  InputFile& file_;
   InputBlock block_;
 };
 

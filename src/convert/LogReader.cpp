@@ -78,17 +78,18 @@ void LogMessage::Detach() {
   run_starts_.clear();
 }
 
+LogReader::LogReader(InputFile& file, std::size_t buffer_bytes)
+    : LogReader(std::make_unique<SequentialBlocks>(file, buffer_bytes)) {}
+
 LogReader::LogReader(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
-    : LogReader(std::make_unique<SequentialBlocks>(std::move(file), buffer_bytes)) {}
+    : owned_file_(std::move(file)),
+      blocks_(std::make_unique<SequentialBlocks>(*owned_file_, buffer_bytes)) {}
 
 LogReader::LogReader(std::unique_ptr<InputBlockSource> blocks) : blocks_(std::move(blocks)) {}
 
-long long LogReader::FileSize() const { return blocks_ ? blocks_->File().Size() : 0; }
-
-const InputFile* LogReader::File() const { return blocks_ ? &blocks_->File() : nullptr; }
-
 void LogReader::Close() {
   blocks_.reset();
+  owned_file_.reset();
   buffer_ = nullptr;
   cr_bits_ = nullptr;
   text_ended_ = true;
@@ -248,10 +249,6 @@ bool LogReader::ReadMessage(LogMessage& message) {
       std::any_of(lines.begin(), lines.end(), [](std::string_view l) { return !l.empty(); });
   if (!any_text) message.Clear();
   return any_text;
-}
-
-std::unique_ptr<LogReader> OpenLogReader(FileSystem& fs, const std::string& path) {
-  return std::make_unique<LogReader>(fs.OpenInput(path));
 }
 
 }  // namespace sorbit

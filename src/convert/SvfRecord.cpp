@@ -8,7 +8,6 @@ namespace sorbit {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = OutputLines::kChunkBytes;
 constexpr std::string_view kLineEnd = "\r\n";
 
 struct Writer {
@@ -189,37 +188,77 @@ SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
   return record;
 }
 
-void OutputLines::AddChunk() {
-  used_in_last_ = 0;
-  if (chunk_source_ != nullptr) {
-    chunks_.push_back(chunk_source_->TakeChunk());
-    return;
+OutputLines::OutputLines(std::unique_ptr<OutputFile> file) : file_(std::move(file)) {}
+
+OutputLines::OutputLines(FileError error) : error_(std::move(error)) {}
+
+void OutputLines::Fail(const FileError& error) {
+  if (!error_) error_ = error;
+  file_.reset();  // removes what it had written
+}
+
+void OutputLines::Spill() {
+  if (begin_ != nullptr && at_ != begin_ && file_) {
+    try {
+      file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));
+    } catch (const FileError& error) {
+      Fail(error);
+    }
   }
-  chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
-  if (prepare_ != nullptr) prepare_(chunks_.back().get(), kChunkBytes);
+  flushed_ += at_ - begin_;
+  if (begin_ != nullptr) current_ ^= 1;  // the file may still be writing the one just given
+  if (!buffers_[current_])
+    buffers_[current_] = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+  begin_ = at_ = buffers_[current_].get();
+  end_ = begin_ + kBufferBytes;
 }
 
 void OutputLines::Append(std::string_view bytes) {
-  size_ += bytes.size();
   while (!bytes.empty()) {
-    if (chunks_.empty() || used_in_last_ == kChunkBytes) AddChunk();
-    const std::size_t n = std::min(bytes.size(), kChunkBytes - used_in_last_);
-    std::memcpy(chunks_.back().get() + used_in_last_, bytes.data(), n);
-    used_in_last_ += n;
+    if (at_ == end_) Spill();
+    const std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(end_ - at_));
+    std::memcpy(at_, bytes.data(), n);
+    at_ += n;
     bytes.remove_prefix(n);
   }
 }
 
+void OutputLines::Finish() {
+  if (begin_ == nullptr) return;
+  if (at_ != begin_ && file_) {
+    try {
+      file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));
+    } catch (const FileError& error) {
+      Fail(error);
+    }
+  }
+  flushed_ += at_ - begin_;
+  if (file_) {
+    try {
+      file_->Flush();
+    } catch (const FileError& error) {
+      Fail(error);
+    }
+  }
+  buffers_[0].reset();
+  buffers_[1].reset();
+  begin_ = at_ = end_ = nullptr;
+}
+
+void OutputLines::Commit() {
+  Finish();
+  if (error_) throw *error_;
+  file_->Close();
+}
+
 void OutputLines::AppendLine(std::string_view line) {
-  const std::size_t n = line.size() + kLineEnd.size();
-  if (!chunks_.empty() && kChunkBytes - used_in_last_ >= n) {
-    // The common case: the line and its end fit in the current chunk.
-    char* at = chunks_.back().get() + used_in_last_;
-    if (!line.empty()) std::memcpy(at, line.data(), line.size());  // an empty view may be null
-    at[line.size()] = '\r';
-    at[line.size() + 1] = '\n';
-    used_in_last_ += n;
-    size_ += n;
+  if (static_cast<std::size_t>(end_ - at_) >= line.size() + kLineEnd.size()) {
+    // The common case: the line and its end fit in the current buffer.
+    if (!line.empty()) std::memcpy(at_, line.data(), line.size());  // an empty view may be null
+    at_ += line.size();
+    at_[0] = '\r';
+    at_[1] = '\n';
+    at_ += 2;
     return;
   }
   Append(line);
@@ -235,18 +274,17 @@ void OutputLines::AppendRecord(const LogMessage& message, long long message_coun
   EmitMsgLine(fields, count);
   EmitNumberLine(fields, count);
   const std::size_t head = count.bytes + 3 * kLineEnd.size();
-  if (!chunks_.empty() && kChunkBytes - used_in_last_ >= head) {
-    // The common case: the empty line and both header lines fit in the current chunk.
-    MemorySink out{chunks_.back().get() + used_in_last_};
+  if (static_cast<std::size_t>(end_ - at_) >= head) {
+    // The common case: the empty line and both header lines fit in the current buffer.
+    MemorySink out{at_};
     out.PutLineEnd();
     EmitMsgLine(fields, out);
     out.PutLineEnd();
     EmitNumberLine(fields, out);
     out.PutLineEnd();
-    used_in_last_ += head;
-    size_ += head;
+    at_ = out.at;
   } else {
-    // The slow way, across a chunk's end: through the scratch strings.
+    // The slow way, across a buffer's end: through the scratch strings.
     AssignHeader(header_, fields);
     AppendLine({});
     AppendLine(header_.msg_line);
@@ -262,23 +300,6 @@ void OutputLines::AppendRecord(const LogMessage& message, long long message_coun
                                 static_cast<std::size_t>(end.data() - first.data()) + end.size()));
     i = last + 1;
   }
-}
-
-std::vector<std::string_view> OutputLines::Chunks() const {
-  std::vector<std::string_view> out;
-  out.reserve(chunks_.size());
-  for (std::size_t i = 0; i < chunks_.size(); ++i) {
-    const std::size_t n = (i + 1 == chunks_.size()) ? used_in_last_ : kChunkBytes;
-    out.emplace_back(chunks_[i].get(), n);
-  }
-  return out;
-}
-
-std::string OutputLines::ToString() const {
-  std::string s;
-  s.reserve(size_);
-  for (std::string_view c : Chunks()) s.append(c);
-  return s;
 }
 
 }  // namespace sorbit

@@ -55,7 +55,6 @@ class AlternatingBlocks final : public InputBlockSource {
     LoadInputBlock(file_, blocks_[current_]);
     return blocks_[current_];
   }
-  const InputFile& File() const override { return file_; }
 
  private:
   testing::MemoryInputFile file_;

@@ -467,9 +467,11 @@ void TMainForm::ExecBtnClick() {
     RunHost host(*this);
     platform::PosixFileSystem file_system;
     try {
+      // The reply pattern is set on AWKStr1 once a run; each title is one Match.
+      const sorbit::ReplyNoFinder finder(AWKStr1);
       sorbit::RunConversion(options, host, file_system,
-                            [this](std::string_view title, std::string& reply_no) {
-                              sorbit::ExtractReplyNo(AWKStr1, title, reply_no);
+                            [&finder](std::string_view title, std::string& reply_no) {
+                              finder.Find(title, reply_no);
                             });
     } catch (...) {
       host.CloseProgress();
