@@ -15,17 +15,6 @@ namespace {
 // How many other names a backup may try when its dated name is already taken.
 constexpr int kMaxBackupAttempts = 999;
 
-bool IsLogExtension(std::string_view extension) {
-  if (extension.size() != 4 || extension[0] != '.') return false;
-  constexpr std::string_view kLog = "LOG";
-  for (std::size_t i = 0; i < 3; ++i) {
-    char c = extension[i + 1];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != kLog[i]) return false;
-  }
-  return true;
-}
-
 // The save error box, after the host has been told which file failed and why.
 RunOutcome SaveFailed(ConversionHost& host, std::string_view detail) {
   host.ReportSaveError(detail);
@@ -36,17 +25,18 @@ RunOutcome SaveFailed(ConversionHost& host, std::string_view detail) {
 }  // namespace
 
 std::string ProgressText(std::string_view file_name, long long ordinal) {
-  constexpr std::string_view kMiddle = "\r\n を変換処理しています...\r\n\r\n";
-  constexpr std::string_view kEnd = " 件目";
   std::string text;
-  text.reserve(file_name.size() + kMiddle.size() + 20 + kEnd.size());
-  text.append(file_name).append(kMiddle);
-  AppendDecimal(text, ordinal);
-  text.append(kEnd);
+  ProgressInfo{file_name, ordinal}.Text(text);
   return text;
 }
 
 std::string ProgressInfo::Text() const { return ProgressText(file_name, ordinal); }
+
+void ProgressInfo::Text(std::string& text) const {
+  text.assign(file_name).append("\r\n を変換処理しています...\r\n\r\n");
+  AppendDecimal(text, ordinal);
+  text.append(" 件目");
+}
 
 std::string SummaryText(std::size_t file_count, std::string_view output_folder) {
   std::string text = Decimal(static_cast<long long>(file_count));
@@ -132,7 +122,7 @@ std::optional<RunOutcome> CheckChoices(ConversionOptions& options, ConversionHos
     return RunOutcome::NoInputFiles;
   }
   if (options.OutputFolder == options.InputFolder && options.Prefix.empty() &&
-      IsLogExtension(options.Extension)) {
+      options.Extension.size() == 4 && EndsInLog(options.Extension)) {
     host.ShowMessage(MessageKind::Warning, MessageButtons::Ok, run_text::kSameFolder);
     options.UsePrefix = true;
     options.Prefix = "svf";

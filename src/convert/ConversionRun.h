@@ -60,8 +60,9 @@ enum class MessageAnswer { Ok, Yes, No };
 // (lines separated by CR LF); the other fields let a front end draw its own display.
 struct ProgressInfo {
   // The progress dialog's text; built on request, as a host that draws only now and then
-  // needs it for few of the messages.
+  // needs it for few of the messages. The second form replaces `text` and reuses its memory.
   std::string Text() const;
+  void Text(std::string& text) const;
   std::string_view file_name;  // the input file's name without its folder
   long long ordinal = 0;       // 1 for the first message of each file
   long long bytes_read = 0;    // bytes of the input consumed so far

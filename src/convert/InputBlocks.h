@@ -58,20 +58,4 @@ class SequentialBlocks final : public InputBlockSource {
   InputBlock block_;
 };
 
-// The block scans for CR bytes, one per instruction set, open to tests: each sets word w of
-// `bits` to the CR bits of data[64w, 64w + 64) for every whole 64-byte block of data[0, size)
-// and returns how many words it set.
-namespace detail {
-#if defined(__SSE2__)
-std::size_t MarkWholeWordsSse2(const char* data, std::size_t size, std::uint64_t* bits);
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#define SORBIT_HAVE_AVX2_PATH 1
-bool HaveAvx2();
-std::size_t MarkWholeWordsAvx2(const char* data, std::size_t size, std::uint64_t* bits);
-#else
-#define SORBIT_HAVE_AVX2_PATH 0
-#endif
-}  // namespace detail
-
 }  // namespace sorbit

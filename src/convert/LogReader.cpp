@@ -12,31 +12,6 @@ constexpr char kLF = '\n';
 
 LogMessage::LogMessage(const LogMessage& other) : lines_(other.lines_) { Detach(); }
 
-LogMessage& LogMessage::operator=(const LogMessage& other) {
-  if (this != &other) {
-    LogMessage copy(other);
-    *this = std::move(copy);
-  }
-  return *this;
-}
-
-LogMessage::LogMessage(LogMessage&& other) noexcept
-    : lines_(std::move(other.lines_)),
-      first_borrowed_(other.first_borrowed_),
-      run_starts_(std::move(other.run_starts_)),
-      owned_(std::move(other.owned_)) {
-  other.Clear();
-}
-
-LogMessage& LogMessage::operator=(LogMessage&& other) noexcept {
-  lines_ = std::move(other.lines_);
-  first_borrowed_ = other.first_borrowed_;
-  run_starts_ = std::move(other.run_starts_);
-  owned_ = std::move(other.owned_);
-  other.Clear();
-  return *this;
-}
-
 std::size_t LogMessage::CrLfRunEnd(std::size_t index) const {
   // Owned lines are stored without line ends; borrowed lines were marked as they were read.
   if (index < first_borrowed_ || index >= lines_.size()) return index;

@@ -32,9 +32,10 @@ class LogMessage {
  public:
   LogMessage() = default;
   LogMessage(const LogMessage& other);
-  LogMessage& operator=(const LogMessage& other);
-  LogMessage(LogMessage&& other) noexcept;
-  LogMessage& operator=(LogMessage&& other) noexcept;
+  LogMessage& operator=(const LogMessage& other) { return *this = LogMessage(other); }
+  // Owned lines keep their place in memory when their storage moves.
+  LogMessage(LogMessage&& other) noexcept = default;
+  LogMessage& operator=(LogMessage&& other) noexcept = default;
 
   std::size_t LineCount() const { return lines_.size(); }
   // Line `index` (0-based); a line the block does not have reads as empty.

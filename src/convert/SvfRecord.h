@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/Decimal.h"
 #include "convert/FileSystem.h"
 #include "convert/LogReader.h"
 
@@ -27,20 +26,6 @@ struct RecordOptions {
 
 // The output lines of one message.
 using SvfRecord = std::vector<std::string>;
-
-// The two "@@@" header lines of a record, without line ends.
-struct SvfHeader {
-  std::string msg_line;     // "@@@MSG,0,..."
-  std::string number_line;  // "@@@<msgno>,..."
-};
-
-SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
-                         std::string_view board_name, std::string_view reply_no,
-                         const RecordOptions& options);
-// The same, into the strings of `header`, whose capacity is reused.
-void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
-                        std::string_view board_name, std::string_view reply_no,
-                        const RecordOptions& options);
 
 SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
@@ -92,8 +77,7 @@ class OutputLines {
   char* at_ = nullptr;
   char* end_ = nullptr;
   long long flushed_ = 0;
-  SvfHeader header_;               // scratch of AppendRecord
-  DecimalCounter message_number_;  // AppendRecord's message_count
+  std::string scratch_;  // a header that runs across a buffer's end
 };
 
 }  // namespace sorbit

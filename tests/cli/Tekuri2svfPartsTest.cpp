@@ -152,15 +152,6 @@ TEST(WriteBehind, WritesWhatADirectWriteWritesAndPassesItsErrorOn) {
   }
 }
 
-TEST(InputList, LogExtensionInAnyLetterCase) {
-  for (const char* name : {"a.log", "b.LOG", "c.Log", ".log", "x.lOg"}) {
-    EXPECT_TRUE(cli::HasLogExtension(name)) << name;
-  }
-  for (const char* name : {"a.txt", "log", "a.logx", "a_log", "a.lo", "", "a.l0g"}) {
-    EXPECT_FALSE(cli::HasLogExtension(name)) << name;
-  }
-}
-
 TEST(InputList, AFolderGivesItsLogsInByteOrder) {
   TempDir dir;
   for (const char* name : {"b.log", "a.log", "a.Log", "B.LOG", "\x82\xa0.log", "z.txt", "~.log"}) {

@@ -35,9 +35,14 @@ class SvfHeaders : public ::testing::TestWithParam<HeaderCase> {};
 TEST_P(SvfHeaders, FollowTheOptions) {
   const HeaderCase& c = GetParam();
   const LogMessage m = Message({"12345678T", c.handle_line, "1234567D", c.number_line});
-  const SvfHeader h = BuildSvfHeader(m, 3, "b", "", c.options);
-  EXPECT_EQ(h.msg_line, c.msg_line);
-  EXPECT_EQ(h.number_line, c.number_out);
+  const SvfRecord r = BuildSvfRecord(m, 3, "b", "", c.options);
+  EXPECT_EQ(r.at(1), c.msg_line);
+  EXPECT_EQ(r.at(2), c.number_out);
+  // Streamed, the same lines.
+  testing::StringLines out;
+  out.lines.AppendRecord(m, 3, "b", "", c.options);
+  EXPECT_EQ(out.Bytes().substr(0, 4 + c.msg_line.size() + c.number_out.size() + 2),
+            "\r\n" + c.msg_line + "\r\n" + c.number_out + "\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, SvfHeaders,
@@ -108,6 +113,20 @@ INSTANTIATE_TEST_SUITE_P(Options, SvfHeaders,
                                                       "@@@MSG,0,b,,a,b,D,",
                                                       "@@@3,,0,T"}),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// Message numbers across every change in their number of digits, built alone and streamed.
+TEST(SvfRecord, MessageNumbersArePlainDecimals) {
+  testing::StringLines out;
+  std::string expected;
+  for (const long long n :
+       {1LL, 9LL, 10LL, 99LL, 100LL, 12345LL, 999999999LL, 1000000000LL, 9223372036854775807LL}) {
+    const SvfRecord record = BuildSvfRecord(LogMessage(), n, "b", "", {true, true, false});
+    EXPECT_EQ(record.at(2), "@@@" + std::to_string(n) + ",,0,");
+    out.lines.AppendRecord(LogMessage(), n, "b", "", {true, true, false});
+    expected += "\r\n@@@MSG,0,b,,,,\r\n@@@" + std::to_string(n) + ",,0,\r\n";
+  }
+  EXPECT_EQ(out.Bytes(), expected);
+}
 
 TEST(SvfRecord, EmptyBlock) {
   EXPECT_EQ(BuildSvfRecord(LogMessage(), 1, "general", "", {true, true, false}),

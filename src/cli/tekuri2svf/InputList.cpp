@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "convert/Paths.h"
 #include "platform/posix/PosixFile.h"
 
 namespace sorbit::cli {
@@ -52,7 +53,7 @@ std::vector<std::string> LogsIn(const std::string& folder) {
       break;
     }
     const std::string_view name = entry->d_name;
-    if (HasLogExtension(name) && entry->d_type != DT_DIR && IsLogEntry(prefix + entry->d_name)) {
+    if (EndsInLog(name) && entry->d_type != DT_DIR && IsLogEntry(prefix + entry->d_name)) {
       names.emplace_back(name);
     }
   }
@@ -63,18 +64,6 @@ std::vector<std::string> LogsIn(const std::string& folder) {
 }
 
 }  // namespace
-
-bool HasLogExtension(std::string_view name) {
-  if (name.size() < 4) return false;
-  const std::string_view tail = name.substr(name.size() - 4);
-  constexpr std::string_view kLog = ".log";
-  for (std::size_t i = 0; i < 4; ++i) {
-    char c = tail[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kLog[i]) return false;
-  }
-  return true;
-}
 
 std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
