@@ -7,11 +7,13 @@ echo "== converter against cp (bench/convert/bench_convert.sh)"
 bench/convert/bench_convert.sh "$build"
 echo "== tekuri2svf -j against cp, a folder of logs and one log (bench/convert/bench_jobs.sh)"
 bench/convert/bench_jobs.sh "$build"
+echo "== CP932 to UTF-8 against iconv (bench/text/bench_decode.sh)"
+bench/text/bench_decode.sh "$build"
 echo "== window against tekuri2svf (bench/ui/bench_ui.sh)"
 if [ -x "$build/bench/ui/window_convert" ]; then bench/ui/bench_ui.sh "$build"; else echo "skipped: no window build"; fi
 echo "== matcher against Oniguruma (sjisregexp_bench, 100 MB)"
 if [ -x "$build/bench/SjisRegExp/sjisregexp_bench" ]; then "$build/bench/SjisRegExp/sjisregexp_bench" 100; else echo "skipped: no Oniguruma"; fi
 echo "== sjisgrep against GNU grep (bench/SjisRegExp/grep_compare.sh)"
-sh bench/SjisRegExp/grep_compare.sh "$build/src/cli/sjisgrep/sjisgrep"
+sh bench/SjisRegExp/grep_compare.sh "$build"
 echo "== sjisgrep against GNU grep and ripgrep, 200 MB log (bench/SjisRegExp/sjisgrep_bench.sh)"
 bench/SjisRegExp/sjisgrep_bench.sh "$build" || true

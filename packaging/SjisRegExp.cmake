@@ -1,16 +1,12 @@
-# SjisRegExp for other programs (component Development): the library's headers under
-# include/SjisRegExp/ (SjisRegExp.h is the one to include; the others include each other by
-# plain name, so they work from any one folder), the static library, the CMake package
-# (find_package(SjisRegExp) gives SjisRegExp::SjisRegExp) with its version file, and
-# sjisregexp.pc for pkg-config.
+# SjisRegExp for other programs (component Development): its one public header,
+# include/SjisRegExp/SjisRegExp.h, which needs only the standard library; the static library;
+# the CMake package (find_package(SjisRegExp) gives SjisRegExp::SjisRegExp) with its version
+# file; and sjisregexp.pc for pkg-config.
 include(CMakePackageConfigHelpers)
 
 set(SJISREGEXP_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/SjisRegExp)
 
-file(GLOB SJISREGEXP_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/SjisRegExp/*.h)
-# The scans' inner loops (vector instructions included) are the library's own business.
-list(FILTER SJISREGEXP_HEADERS EXCLUDE REGEX "/DFAAccelScan\\.h$")
-install(FILES ${SJISREGEXP_HEADERS}
+install(FILES ${PROJECT_SOURCE_DIR}/src/SjisRegExp/SjisRegExp.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/SjisRegExp COMPONENT Development)
 install(TARGETS SjisRegExp EXPORT SjisRegExpTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development

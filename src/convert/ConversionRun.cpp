@@ -33,6 +33,7 @@ std::string ProgressText(std::string_view file_name, long long ordinal) {
 std::string ProgressInfo::Text() const { return ProgressText(file_name, ordinal); }
 
 void ProgressInfo::Text(std::string& text) const {
+  text.reserve(file_name.size() + 72);  // the fixed parts and the digits
   text.assign(file_name).append("\r\n を変換処理しています...\r\n\r\n");
   AppendDecimal(text, ordinal);
   text.append(" 件目");

@@ -138,6 +138,15 @@ SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
   return record;
 }
 
+void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long message_count,
+                     std::string_view board_name, std::string_view reply_no,
+                     const RecordOptions& options) {
+  const std::string number = Decimal(message_count);
+  StringSink out{bytes};
+  EmitHeader(HeaderFields(message, number, board_name, reply_no, options), out);
+  for (std::string_view line : message.Lines()) bytes.append(line).append(kLineEnd);
+}
+
 OutputLines::OutputLines(std::unique_ptr<OutputFile> file) : file_(std::move(file)) {}
 
 OutputLines::OutputLines(FileError error) : error_(std::move(error)) {}

@@ -30,6 +30,10 @@ using SvfRecord = std::vector<std::string>;
 SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
                          const RecordOptions& options);
+// The same record as the bytes of a file, every line followed by CR LF, appended to `bytes`.
+void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long message_count,
+                     std::string_view board_name, std::string_view reply_no,
+                     const RecordOptions& options);
 
 // The SVF bytes of one output file, streamed into the file as they are built: every line
 // followed by CR LF. They are built in one of two buffers of kBufferBytes; a full one is handed

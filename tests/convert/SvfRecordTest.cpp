@@ -257,8 +257,8 @@ namespace sorbit {
 namespace {
 
 // Random logs of CR LF, lone CR, LF, NUL, Ctrl-Z, long lines and dots, read in random pieces:
-// the bytes that OutputLines builds from the reader's borrowed lines must equal the records
-// built line by line from copies of the same messages.
+// the bytes that OutputLines builds from the reader's borrowed lines, and AppendSvfRecord's,
+// must equal the records built line by line from copies of the same messages.
 TEST(OutputLines, BorrowedRunsGiveTheSameBytesAsLineByLine) {
   std::uint64_t seed = 12345;
   auto next = [&seed](std::uint64_t n) {
@@ -289,7 +289,7 @@ TEST(OutputLines, BorrowedRunsGiveTheSameBytesAsLineByLine) {
     LogReader fast(std::make_unique<testing::MemoryInputFile>(text, piece));
     LogReader slow(std::make_unique<testing::MemoryInputFile>(text, piece));
     testing::StringLines out;
-    std::string expected;
+    std::string expected, appended;
     LogMessage m, copy;
     long long count = 0;
     while (!fast.AtEnd()) {
@@ -299,12 +299,14 @@ TEST(OutputLines, BorrowedRunsGiveTheSameBytesAsLineByLine) {
       if (!got) break;
       ++count;
       out.lines.AppendRecord(m, count, "b", "", options);
+      AppendSvfRecord(appended, m, count, "b", "", options);
       const LogMessage owned(copy);  // a copy owns its lines: no borrowed runs
       for (const std::string& line : BuildSvfRecord(owned, count, "b", "", options)) {
         expected.append(line).append("\r\n");
       }
     }
     ASSERT_EQ(out.Bytes(), expected) << "round " << round;
+    ASSERT_EQ(appended, expected) << "round " << round;
   }
 }
 

@@ -17,6 +17,7 @@
 
 #include "../support/TempDir.h"
 #include "platform/posix/AtomicFileWriter.h"
+#include "platform/posix/MappedFile.h"
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/TextLines.h"
 
@@ -115,6 +116,33 @@ TEST(ReadRegularFile, RefusesFifoDirectoryAndDeviceWithoutBlocking) {
   EXPECT_EQ(error, EISDIR);
   EXPECT_EQ(ReadRegularFile("/dev/zero", error), std::nullopt);  // would never end
   EXPECT_EQ(error, EINVAL);
+}
+
+// A mapping holds what reading holds, for empty and odd-sized files, moves without a second
+// unmap, and refuses what ReadRegularFile refuses.
+TEST(MappedFile, MapsWhatReadingReadsAndRefusesTheSame) {
+  TempDir dir;
+  for (std::size_t size : {0, 1, 4095, 4096, 100001}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 13 + size);
+    WriteFile(dir.Path("f"), bytes);
+    int error = 0;
+    std::optional<MappedFile> mapped = MappedFile::Open(dir.Path("f"), error);
+    ASSERT_TRUE(mapped.has_value()) << size;
+    mapped->WillRead(0, size + 10);
+    MappedFile moved = std::move(*mapped);
+    EXPECT_EQ(moved.bytes(), ReadRegularFile(dir.Path("f"), error)) << size;
+    EXPECT_EQ(mapped->size(), 0u);
+  }
+  ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+  for (const std::string& path :
+       {dir.Path("fifo"), dir.path(), std::string("/dev/zero"), dir.Path("missing")}) {
+    int mapped_error = 0;
+    int read_error = 0;
+    EXPECT_FALSE(MappedFile::Open(path, mapped_error).has_value()) << path;
+    EXPECT_FALSE(ReadRegularFile(path, read_error).has_value()) << path;
+    EXPECT_EQ(mapped_error, read_error) << path;
+  }
 }
 
 TEST(WriteAll, ReportsAFullDevice) {

@@ -15,15 +15,13 @@
 #include <set>
 #include <utility>
 
-#include "AWKStr.h"
 #include "BlockReader.h"
-#include "Chars.h"
 #include "Encoding.h"
 #include "FileSearcher.h"
 #include "LineMatcher.h"
-#include "LineSearch.h"
 #include "Options.h"
 #include "Printer.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace sjisgrep {
 
@@ -106,16 +104,6 @@ std::string WithoutEndAnchors(std::string pattern) {
   return pattern;
 }
 
-bool TakesCarriageReturn(const SjisRegExp::TRE_DFA& dfa) {
-  for (std::size_t s = 0; s < dfa.StateCount(); ++s) {
-    const auto state = static_cast<std::int32_t>(s);
-    for (const auto* t = dfa.TransitionsBegin(state); t != dfa.TransitionsEnd(state); ++t) {
-      if (t->range.start <= '\r' && t->range.end >= '\r') return true;
-    }
-  }
-  return false;
-}
-
 class Grep {
  public:
   Grep(const Options& options, std::FILE* out, std::FILE* err)
@@ -135,11 +123,8 @@ class Grep {
   std::FILE* out_;
   std::FILE* err_;
   std::string combined_;
-  std::vector<ByteClass> prefix_;  // what every match begins with (BytePrefix)
   bool noPatterns_ = false;
   std::optional<LineMatcher> lines_;
-  SjisRegExp::TAWKStr blockMatcher_;
-  std::optional<LineSearch> blocks_;
   std::optional<Printer> printer_;
   std::optional<FileSearcher> searcher_;
   SearchSetup setup_;
@@ -185,9 +170,9 @@ bool Grep::BuildPatterns(TextEncoding encoding) {
     if (options_.lineRegexp) pattern.sjis = WithoutEndAnchors(pattern.sjis);
     // Each pattern is compiled on its own first, so that an error names its place in it.
     try {
-      SjisRegExp::TAWKStr check;
-      check.SetUseFuzzyCharDic(options_.fuzzy);
-      check.SetRegExp(pattern.sjis);
+      SjisRegExp::TPatternOptions check;
+      check.UseFuzzyCharDic = options_.fuzzy;
+      SjisRegExp::TCompiledRegExp(pattern.sjis, check);
     } catch (const SjisRegExp::ERegExpParser& error) {
       std::size_t position = error.ErrorPos();
       if (!pattern.typedOffset.empty() && position >= 1) {
@@ -202,13 +187,6 @@ bool Grep::BuildPatterns(TextEncoding encoding) {
   if (patterns.empty()) {
     noPatterns_ = true;  // an empty -f file: no line matches
     return true;
-  }
-  // What every match begins with, for the block search: a leading "^" (an anchor at the
-  // start) and the -x group around a single pattern end no match earlier.
-  if (patterns.size() == 1) {
-    const std::string& only = patterns[0].sjis;
-    prefix_ = BytePrefix(!only.empty() && only[0] == '^' ? std::string_view(only).substr(1)
-                                                         : std::string_view(only));
   }
   if (patterns.size() == 1) {
     combined_ = patterns[0].sjis;
@@ -227,13 +205,7 @@ int Grep::Run() {
   if (!BuildPatterns(encoding)) return kExitError;
 
   try {
-    if (!noPatterns_) {
-      lines_.emplace(combined_, options_.fuzzy, options_.wordRegexp);
-      blockMatcher_.SetLineSeparator(SjisRegExp::mcls_CRLF);
-      blockMatcher_.SetUseFuzzyCharDic(options_.fuzzy);
-      blockMatcher_.SetRegExp(combined_);
-      blocks_.emplace(blockMatcher_, options_.fuzzy ? std::vector<ByteClass>() : prefix_);
-    }
+    if (!noPatterns_) lines_.emplace(combined_, options_.fuzzy, options_.wordRegexp);
   } catch (const SjisRegExp::ERegExpParser& error) {
     std::fprintf(err_, "%s: pattern:%u: %s\n", kProgram, static_cast<unsigned>(error.ErrorPos()),
                  error.what());
@@ -250,8 +222,7 @@ int Grep::Run() {
 
   setup_.options = &options_;
   setup_.lines = lines_ ? &*lines_ : nullptr;
-  setup_.blocks = blocks_ ? &*blocks_ : nullptr;
-  setup_.blocksComplete = !lines_ || !TakesCarriageReturn(lines_->Component().CurrentDFA());
+  setup_.checkLines = options_.wordRegexp;
   setup_.printer = &*printer_;
   setup_.groupPrinted = &groupPrinted_;
   searcher_.emplace(setup_);

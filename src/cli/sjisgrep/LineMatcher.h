@@ -1,6 +1,7 @@
-// LineMatcher: the matches of the pattern in the text of one line, exactly as sjisgrep
-// defines them. The text of a line is the line without its LF and without the CR of a CR LF,
-// and it ends early at its first zero byte; "$" matches only at its end.
+// LineMatcher: the matches of the pattern in the lines of a file, exactly as sjisgrep defines
+// them. The text of a line is the line without its LF and without the CR of a CR LF, and it
+// ends early at its first zero byte; "^" matches only at its start and "$" only at its end.
+// Every search goes through the library's compiled pattern.
 //
 // With -w a match counts only when the characters around it are no word characters
 // (WordChars.h); a match that fails this is retried as GNU grep does: the longest shorter
@@ -12,34 +13,40 @@
 
 #include <string>
 
-#include "AWKStr.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace sjisgrep {
+
+// A match in a line: [start, end), or start null for none.
+struct LineMatch {
+  const char* start = nullptr;
+  const char* end = nullptr;
+};
 
 class LineMatcher {
  public:
   // Throws SjisRegExp::ERegExpParser for a bad pattern.
   LineMatcher(const std::string& sjisPattern, bool fuzzy, bool words);
 
-  // The first match in [from, end) of the line that begins at lineBegin, from being a
+  // The first line in [begin, end) (whole lines: begin starts one) that holds a match as
+  // Find sees it: [line begin, its LF or end), or {} when there is none.
+  LineMatch FindLine(const char* begin, const char* end) const;
+
+  // The first match in [from, end) of the line text that begins at lineBegin, from being a
   // character start of it, or {} when there is none.
-  SjisRegExp::MatchSpan Find(const char* lineBegin, const char* from, const char* end) const;
+  LineMatch Find(const char* lineBegin, const char* from, const char* end) const;
 
   // The text end of a line [begin, lineEnd) (lineEnd at its LF, or the end of the data for
   // a last line without one): before the CR of a CR LF and before the first zero byte.
   static const char* TextEnd(const char* begin, const char* lineEnd, bool hasLineFeed);
 
-  const SjisRegExp::TAWKStr& Component() const { return matcher_; }
-
  private:
-  SjisRegExp::MatchSpan FindAny(const char* lineBegin, const char* from, const char* end) const;
+  LineMatch FindAny(const char* lineBegin, const char* from, const char* end) const;
   bool IsWordBounded(const char* lineBegin, const char* start, const char* end,
                      const char* textEnd) const;
 
-  SjisRegExp::TAWKStr matcher_;
+  SjisRegExp::TCompiledRegExp pattern_;
   bool words_;
-  bool lineHead_ = false;
-  bool lineTail_ = false;
 };
 
 }  // namespace sjisgrep
