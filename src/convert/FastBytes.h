@@ -30,6 +30,12 @@ inline char* CopyShort(char* at, std::string_view bytes) {
     std::memcpy(&tail, from + n - 8, 8);
     std::memcpy(at, &head, 8);
     std::memcpy(at + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(at, &head, 4);
+    std::memcpy(at + n - 4, &tail, 4);
   } else {
     for (std::size_t i = 0; i < n; ++i) at[i] = from[i];
   }

@@ -188,25 +188,30 @@ bool LogReader::ReadMessage(LogMessage& message) {
       // buffer, and no NUL (next_nul_ is at or after pos_) lies before it.
       const std::size_t limit = std::min(end_ - 1, next_nul_ + 1);
       std::size_t pos = pos_;
-      bool joined = false;  // the line follows one of this loop, after its CR LF
+      // The lines of this loop follow each other, after CR LF: one run for CrLfRunEnd.
+      std::vector<std::string_view>& lines = message.lines_;
+      const std::size_t run_start = lines.size();
       // The CRs still ahead in word w; each one taken is cleared, so the next is the lowest.
       // The LF after a CR is no CR bit, so none of the bits left lies before pos.
       std::size_t w = pos / 64;
       std::uint64_t word = bits[w] & (~std::uint64_t{0} << (pos % 64));
+      bool terminated = false;
       for (;;) {
         while (word == 0) word = bits[++w];  // the bit at end_ stops this
         const std::size_t cr = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
         if (cr >= limit || buffer[cr + 1] != kLF || cr - pos > kMaxLineBytes) break;
         word &= word - 1;
-        if (buffer[pos] == '.') {  // an empty line has its CR here, not a "."
-          pos_ = cr + 2;
-          return true;
-        }
-        message.AddBorrowedLine(std::string_view(buffer + pos, cr - pos), joined);
-        joined = true;
+        const std::size_t line_start = pos;
         pos = cr + 2;
+        if (buffer[line_start] == '.') {  // an empty line has its CR here, not a "."
+          terminated = true;
+          break;
+        }
+        lines.emplace_back(buffer + line_start, cr - line_start);
       }
+      if (lines.size() > run_start) message.run_starts_.push_back(run_start);
       pos_ = pos;
+      if (terminated) return true;
     }
     if (!ReadLine(line)) break;
     if (!line.empty() && line[0] == '.') return true;
