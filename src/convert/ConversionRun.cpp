@@ -24,26 +24,17 @@ RunOutcome SaveFailed(ConversionHost& host, std::string_view detail) {
 
 }  // namespace
 
-std::string ProgressText(std::string_view file_name, long long ordinal) {
+std::string ProgressInfo::Text() const {
   std::string text;
-  ProgressInfo{file_name, ordinal}.Text(text);
+  Text(text);
   return text;
 }
-
-std::string ProgressInfo::Text() const { return ProgressText(file_name, ordinal); }
 
 void ProgressInfo::Text(std::string& text) const {
   text.reserve(file_name.size() + 72);  // the fixed parts and the digits
   text.assign(file_name).append("\r\n を変換処理しています...\r\n\r\n");
   AppendDecimal(text, ordinal);
   text.append(" 件目");
-}
-
-std::string SummaryText(std::size_t file_count, std::string_view output_folder) {
-  std::string text = Decimal(static_cast<long long>(file_count));
-  text.append(" 個のファイルを SHOWPC Virtual Format に変換し ").append("\r\n");
-  text.append(output_folder).append(" に保存しました");
-  return text;
 }
 
 std::string SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines& lines,
@@ -170,10 +161,13 @@ bool SaveOutput(const ConversionOptions& options, const std::string& input_path,
   return true;
 }
 
-// The summary box that ends a run.
+// The summary box that ends a run: "<count> 個のファイルを SHOWPC Virtual Format に変換し
+// \r\n<folder> に保存しました".
 void ShowSummary(const ConversionOptions& options, ConversionHost& host) {
-  host.ShowMessage(MessageKind::Plain, MessageButtons::Ok,
-                   SummaryText(options.InputFiles.size(), options.OutputFolder));
+  std::string text = Decimal(static_cast<long long>(options.InputFiles.size()));
+  text.append(" 個のファイルを SHOWPC Virtual Format に変換し \r\n");
+  text.append(options.OutputFolder).append(" に保存しました");
+  host.ShowMessage(MessageKind::Plain, MessageButtons::Ok, text);
 }
 
 }  // namespace

@@ -33,11 +33,6 @@ inline constexpr std::string_view kSaveFailed =
     "ファイルの保存中にエラーが発生したので、処理を中止します。";
 }  // namespace run_text
 
-// "<file>\r\n を変換処理しています...\r\n\r\n<ordinal> 件目"
-std::string ProgressText(std::string_view file_name, long long ordinal);
-// "<count> 個のファイルを SHOWPC Virtual Format に変換し \r\n<folder> に保存しました"
-std::string SummaryText(std::size_t file_count, std::string_view output_folder);
-
 struct ConversionOptions {
   std::vector<std::string> InputFiles;  // full paths, in the order chosen
   std::string InputFolder;              // folder of the first chosen file, with its final "/"
@@ -56,11 +51,12 @@ enum class MessageKind { Plain, Warning, Error, Information, Confirmation };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
-// What the progress display is told before each message is read. `text` is the label text
-// (lines separated by CR LF); the other fields let a front end draw its own display.
+// What the progress display is told before each message is read: the label's text on
+// request, and the figures a front end may draw a display of its own from.
 struct ProgressInfo {
-  // The progress dialog's text; built on request, as a host that draws only now and then
-  // needs it for few of the messages. The second form replaces `text` and reuses its memory.
+  // The progress dialog's text, "<file>\r\n を変換処理しています...\r\n\r\n<ordinal> 件目",
+  // built on request, as a host that draws only now and then needs it for few of the
+  // messages. The second form replaces `text` and reuses its memory.
   std::string Text() const;
   void Text(std::string& text) const;
   std::string_view file_name;  // the input file's name without its folder

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cassert>
 #include <chrono>
 #include <system_error>
@@ -10,6 +11,7 @@
 #include "ReadAhead.h"
 #include "WriteBehind.h"
 #include "convert/Paths.h"
+#include "platform/posix/PosixFile.h"
 
 namespace sorbit::cli {
 
@@ -17,26 +19,24 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
-// What identifies a file's contents for the check at its turn.
-struct InputStamp {
-  dev_t device;
-  ino_t inode;
-  off_t size;
-  timespec modified;
-  timespec changed;
-
-  bool operator==(const InputStamp& o) const {
-    return device == o.device && inode == o.inode && size == o.size &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
-           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
-  }
-};
+// What identifies a file's contents for the check at its turn: device, inode, size,
+// modification and change times.
+using InputStamp = std::array<long long, 7>;
 
 // The stamp of a regular file; nothing for anything else or when `path` names nothing.
 std::optional<InputStamp> StampOf(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return InputStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  if (platform::RetryOnEintr([&] { return ::stat(path.c_str(), &st); }) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    return std::nullopt;
+  }
+  return InputStamp{static_cast<long long>(st.st_dev),
+                    static_cast<long long>(st.st_ino),
+                    st.st_size,
+                    st.st_mtim.tv_sec,
+                    st.st_mtim.tv_nsec,
+                    st.st_ctim.tv_sec,
+                    st.st_ctim.tv_nsec};
 }
 
 // Thrown through the engine to stop a worker's conversion when the run has ended.
