@@ -440,6 +440,9 @@ TEST(Tekuri2svf, InterruptedCallsAreMadeAgain) {
 // Where no helper thread can be started (a plain user allowed one process), the run goes on
 // with one thread and gives what it gives otherwise.
 TEST(Tekuri2svf, WithoutThreadsTheRunGoesOnWithOne) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's runtime starts threads of its own";
+#endif
   if (!std::filesystem::exists("/usr/bin/prlimit") || !std::filesystem::exists("/usr/bin/setpriv"))
     GTEST_SKIP() << "no prlimit or setpriv";
   for (const char* jobs : {"4", "2"}) {
