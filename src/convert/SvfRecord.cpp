@@ -1,6 +1,7 @@
 #include "convert/SvfRecord.h"
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <cstring>
 
@@ -147,7 +148,9 @@ void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long me
   for (std::string_view line : message.Lines()) bytes.append(line).append(kLineEnd);
 }
 
-OutputLines::OutputLines(std::unique_ptr<OutputFile> file) : file_(std::move(file)) {}
+OutputLines::OutputLines(std::unique_ptr<OutputFile> file) : file_(std::move(file)) {
+  assert(file_ != nullptr);
+}
 
 OutputLines::OutputLines(FileError error) : error_(std::move(error)) {}
 
@@ -157,6 +160,8 @@ void OutputLines::Fail(const FileError& error) {
 }
 
 void OutputLines::Spill() {
+  assert(begin_ == nullptr || (begin_ <= at_ && at_ <= end_ && end_ - begin_ == kBufferBytes));
+  assert((file_ == nullptr) == error_.has_value());
   if (begin_ != nullptr && at_ != begin_ && file_) {
     try {
       file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));

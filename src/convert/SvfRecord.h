@@ -43,6 +43,10 @@ void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long me
 //
 // The first failure of the file is kept (Error) and every byte after it dropped: the run still
 // reads its input to the end, since a read error is reported before a save error.
+//
+// Invariants: begin_ <= at_ <= end_ = begin_ + kBufferBytes inside the current buffer, or all
+// three null (before the first byte and after Finish); the file is there exactly while no
+// failure is kept.
 class OutputLines {
  public:
   static constexpr std::size_t kBufferBytes = 512 * 1024;

@@ -121,7 +121,8 @@ void FilesAhead::Start(const FileConversion& conversion) {
   const std::size_t workers = std::min<std::size_t>(jobs_, files);
   for (std::size_t w = 0; w < workers; ++w) {
     try {
-      workers_.emplace_back([this] { Work(); });
+      // The finder is made here, so that a failure to make one ends the run, not a thread.
+      workers_.emplace_back([this, finder = new_finder_()] { Work(finder); });
     } catch (const std::system_error&) {
       break;  // the files the workers cannot take are converted at their turn
     }
@@ -172,9 +173,9 @@ void FilesAhead::Stop() {
   slots_.clear();  // what was converted and not taken goes, with its temporary file
 }
 
-void FilesAhead::Work() {
+void FilesAhead::Work(const ReplyNumberFinder& finder) {
   FileConversion conversion = conversion_;
-  conversion.reply_numbers = new_finder_();
+  conversion.reply_numbers = finder;
   for (;;) {
     std::size_t i;
     {

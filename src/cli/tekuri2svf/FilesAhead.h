@@ -52,7 +52,7 @@ class FilesAhead final : public ConversionAhead {
   struct Slot;
   class WorkerHost;
 
-  void Work();
+  void Work(const ReplyNumberFinder& finder);
   void ConvertAhead(std::size_t index, const FileConversion& conversion);
 
   const unsigned jobs_;
