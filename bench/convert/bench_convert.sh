@@ -34,7 +34,7 @@ for i in $(seq "$runs"); do
 done
 out_bytes=$(stat -c %s "$data/out/svfbench-${mb}m.log")
 stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
-  printf "%.3f %.3f %.3f", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+  printf "%.3f %.3f %.3f\n", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
 read -r cp_min cp_med cp_max < <(stats "${cp_times[@]}")
 read -r c_min c_med c_max < <(stats "${conv_times[@]}")
 awk -v cp="$cp_med" -v conv="$c_med" -v cmin="$c_min" -v cmax="$c_max" -v cpmin="$cp_min" \

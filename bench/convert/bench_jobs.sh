@@ -28,7 +28,7 @@ timed() {
   "$tools/measure" "$@" | cut -d' ' -f1
 }
 stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
-  printf "%.3f %.3f %.3f", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+  printf "%.3f %.3f %.3f\n", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
 
 rm -rf "$data/o1" && mkdir "$data/o1"
 "$converter" -q -j 1 -o "$data/o1/" "$logs"
