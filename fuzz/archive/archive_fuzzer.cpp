@@ -1,8 +1,10 @@
-// Arbitrary bytes as an archive file: opening, indexing in steps, walking every thread and
-// reading every message must neither crash nor loop, and every message must be in exactly
-// one thread. The first byte picks the step size, so that steps cut the file anywhere.
+// Arbitrary bytes as an archive file: opening, indexing in steps, walking every thread,
+// reading every message and searching must neither crash nor loop; every message must be in
+// exactly one thread, and every hit of a search must show its match. The first byte picks the step
+// size, so that steps cut the file anywhere.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +14,7 @@
 
 #include "archive/Archive.h"
 #include "archive/References.h"
+#include "archive/Search.h"
 
 namespace {
 
@@ -53,6 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::uint32_t found =
           archive->FindNumbered(archive->Message(i).Board(), reference.digits, i);
       if (found != kNone && found >= count) std::abort();
+    }
+  }
+  static const SjisRegExp::TCompiledRegExp kPatterns[] = {
+      CompileSearchPattern("a", false), CompileSearchPattern("[ァ-ヶ]+", false),
+      CompileSearchPattern("Re: [0-9]+", false), CompileSearchPattern("(^|x)", false)};
+  // Every hit must show a match where the reader highlights; titles are part of all fields.
+  for (const SjisRegExp::TCompiledRegExp& pattern : kPatterns) {
+    const std::vector<std::uint32_t> hits = SearchArchive(*archive, pattern, kSearchAll);
+    const std::vector<std::uint32_t> titles = SearchArchive(*archive, pattern, kSearchTitle);
+    for (std::uint32_t i : titles) {
+      if (!std::binary_search(hits.begin(), hits.end(), i)) std::abort();
+    }
+    for (std::uint32_t i : hits) {
+      if (i >= count || FindInMessage(*archive, pattern, i, kSearchAll, raw).empty()) std::abort();
     }
   }
   ::unlink(path.c_str());

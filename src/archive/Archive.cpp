@@ -302,6 +302,7 @@ std::unique_ptr<Archive> Archive::Open(const std::string& path) {
 }
 
 std::uint64_t Archive::FileSize() const { return state_->text.size(); }
+std::string_view Archive::Bytes() const { return state_->text; }
 bool Archive::Indexed() const { return state_->indexed; }
 std::uint32_t Archive::MessageCount() const { return state_->count; }
 const std::vector<BoardInfo>& Archive::Boards() const { return state_->boards; }

@@ -87,6 +87,8 @@ class MessageEntry {
   NumberKind ReplyKind() const { return static_cast<NumberKind>((flags_ >> 2) & 3); }
   // REPLY is a number and no earlier message of the board has that NO.
   bool OriginalMissing() const { return (flags_ & kOriginalMissing) != 0; }
+  // A header line holds a zero byte (which ends a line for the pattern library's searches).
+  bool HeaderHoldsZeroByte() const { return (flags_ & kHeaderNul) != 0; }
   // The thread links: message numbers or kNone. Children and the roots of a board are in file
   // order, linked by NextSibling.
   std::uint32_t Parent() const { return parent_; }
@@ -95,7 +97,6 @@ class MessageEntry {
 
  private:
   friend class Archive;
-  friend class IndexBuilder;
   static constexpr std::uint8_t kOriginalMissing = 1 << 4;
   static constexpr std::uint8_t kLongNumber = 1 << 5;  // number_ is not NO's value
   static constexpr std::uint8_t kHeaderNul = 1 << 6;   // a header line holds a zero byte
@@ -155,6 +156,8 @@ class Archive {
   const std::string& Path() const { return path_; }
   FileKind Kind() const { return kind_; }
   std::uint64_t FileSize() const;
+  // The file's bytes, mapped: offsets of the index point into them.
+  std::string_view Bytes() const;
 
   // Building the index. IndexStep reads about `bytes` more of the file and returns true once
   // the index is complete; a caller with an event loop calls it between events (a step of
@@ -202,9 +205,8 @@ class Archive {
   std::unique_ptr<State> state_;
 };
 
-// Appends the UTF-8 form of raw CP932 `bytes` to `out`: a field as it is, a body block with
-// its line ends made "\n" and the last one dropped (`body` true). Returns false when a byte
-// did not decode.
+// Append the UTF-8 form of raw CP932 bytes to `out`: a field as it is; a body block with its
+// line ends made "\n" and the last one dropped. Return false when a byte did not decode.
 bool AppendFieldAsUtf8(std::string_view bytes, std::string& out);
 bool AppendBodyAsUtf8(std::string_view body, std::string& out);
 

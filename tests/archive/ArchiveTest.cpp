@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/Archive.h"
+#include "archive/Search.h"
 #include "cli/RunProgram.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
@@ -262,6 +263,95 @@ TEST(ArchiveTest, RandomSvfFilesReadAsTheReferenceAndThreadEveryMessageOnce) {
   }
   EXPECT_GT(threaded, 200);
   EXPECT_GT(missing, 200);
+}
+
+// The search finds exactly the messages where the pattern matches the title, the handle or a
+// body line taken alone (Match on each), in every mode: the whole-file pass, message by
+// message, one board or all, in small steps.
+TEST(ArchiveTest, SearchFindsExactlyTheMessagesWhoseFieldsMatch) {
+  TempDir dir;
+  std::mt19937 random(1812);
+  const std::vector<std::string> patterns = {"body",     "han",   "Re: [0-9]+", "[a-e]+y", "あ",
+                                             "^b",       "t$",    "^$",         "x*",      "@@@MSG",
+                                             "0,R",      "12:34", "fake",       ",",       "y\\r",
+                                             "[^a-z]+$", "\\xA0", "q|quot",     "e",       "掲"};
+  int hits = 0;
+  for (int round = 0; round < 150; ++round) {
+    std::string svf = RandomSvf(random);
+    if (random() % 5 == 0) svf.insert(svf.size() / 2, std::string(1, '\0'));
+    const std::string path = dir / ("s" + std::to_string(round) + ".log");
+    WriteFile(path, svf);
+    auto archive = Archive::Open(path);
+    archive->BuildIndex();
+    for (const std::string& text : patterns) {
+      const SjisRegExp::TCompiledRegExp pattern = CompileSearchPattern(text, false);
+      const std::uint8_t fields = static_cast<std::uint8_t>(1 + random() % 7);
+      const std::uint32_t board =
+          archive->Boards().empty() || random() % 2
+              ? kNone
+              : static_cast<std::uint32_t>(random() % archive->Boards().size());
+      std::vector<std::uint32_t> want;
+      RawMessage raw;
+      for (std::uint32_t i = 0; i < archive->MessageCount(); ++i) {
+        if (board != kNone && archive->Message(i).Board() != board) continue;
+        archive->ReadRaw(i, raw);
+        int start = 0;
+        int length = 0;
+        bool match = ((fields & kSearchTitle) && pattern.Match(raw.number.title, start, length)) ||
+                     ((fields & kSearchHandle) && pattern.Match(raw.msg.handle, start, length));
+        if (fields & kSearchBody) {
+          std::vector<std::string> lines = Split(std::string(raw.body), '\n');
+          for (std::size_t k = 0; k + 1 < lines.size(); ++k) {  // a CR before an LF goes
+            if (!lines[k].empty() && lines[k].back() == '\r') lines[k].pop_back();
+          }
+          if (lines.back().empty()) lines.pop_back();  // after the last line end
+          for (const std::string& line : lines) {
+            match = match || pattern.Match(line, start, length) != 0;
+          }
+        }
+        if (match) want.push_back(i);
+      }
+      ArchiveSearch search(*archive, pattern, fields, board);
+      while (!search.Step(1 + random() % 200)) {
+      }
+      ASSERT_EQ(search.Hits(), want) << ::testing::PrintToString(svf) << " /" << text << "/ "
+                                     << int{fields} << " board " << board;
+      EXPECT_EQ(SearchArchive(*archive, pattern, fields, board), want);
+      hits += static_cast<int>(want.size());
+    }
+  }
+  EXPECT_GT(hits, 5000);
+}
+
+TEST(ArchiveTest, MatchesInAMessageStandWhereItsUtf8ViewShowsThem) {
+  TempDir dir;
+  WriteFile(dir / "m.log",
+            "\r\n@@@MSG,0,b,,\x82\xA0Re: 1,98/01/01,00:00\r\n@@@2,1,0,Re: 12 \x82\xA0\r\n"
+            "x\r\n\x82\xA0\x82\xA0Re: 3 Re:4\r\n\r\nRe:5");
+  auto archive = Archive::Open(dir / "m.log");
+  archive->BuildIndex();
+  const SjisRegExp::TCompiledRegExp pattern = CompileSearchPattern("Re: ?[0-9]+", false);
+  RawMessage raw;
+  MessageText text;
+  archive->ReadText(0, text, raw);
+  const std::vector<TextMatch> found = FindInMessage(*archive, pattern, 0, kSearchAll, raw);
+  std::vector<std::string> shown;
+  for (const TextMatch& m : found) {
+    const std::string& field = m.field == kSearchTitle    ? text.title
+                               : m.field == kSearchHandle ? text.handle
+                                                          : text.body;
+    shown.push_back(std::to_string(m.field) + ":" + field.substr(m.begin, m.end - m.begin));
+  }
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"1:Re: 12", "2:Re: 1", "4:Re: 3", "4:Re:4", "4:Re:5"}));
+  EXPECT_EQ(found[2].begin, std::string("x\nああ").size());
+  EXPECT_EQ(PatternToCp932("あ〜∵"), "\x82\xA0\x81\x60\x81\xE6");
+  try {
+    PatternToCp932("ab\xC3");
+    ADD_FAILURE();
+  } catch (const PatternEncodingError& error) {
+    EXPECT_EQ(error.Offset(), 2u);
+  }
 }
 
 TEST(ArchiveTest, FindNumberedTakesTheLatestBeforeElseTheFirstAfter) {

@@ -1,4 +1,4 @@
-// Header fields, numbers, dates against the C++ calendar, and the "Re: N" finder against the
+// Numbers, dates against the C++ calendar, and the "Re: N" finder against the
 // pattern library running the converter's reply pattern.
 #include <gtest/gtest.h>
 
@@ -13,47 +13,6 @@
 
 namespace sorbit::archive {
 namespace {
-
-TEST(FieldsTest, HeaderLinesAreCutByTheRules) {
-  struct Case {
-    const char* line;
-    MsgLineFields want;
-  };
-  const Case cases[] = {
-      {"@@@MSG,0,gen,id,han,98/12/31,12:34", {"gen", "id", "han", "98/12/31", "12:34"}},
-      {"@@@MSG,0,gen,,a, b,c,98/12/31,12:34", {"gen", "", "a, b,c", "98/12/31", "12:34"}},
-      {"@@@MSG,0,gen, ,,,", {"gen", " ", "", "", ""}},
-      {"@@@MSG,0,gen,id,han,98/12/31", {"gen", "id", "han", "98/12/31", ""}},
-      {"@@@MSG,0,gen,id,han", {"gen", "id", "han", "", ""}},
-      {"@@@MSG,0,gen", {"gen", "", "", "", ""}},
-      {"@@@MSG,", {"", "", "", "", ""}},
-  };
-  for (const Case& c : cases) {
-    const MsgLineFields got = CutMsgLine(c.line);
-    EXPECT_EQ(got.board, c.want.board) << c.line;
-    EXPECT_EQ(got.id, c.want.id) << c.line;
-    EXPECT_EQ(got.handle, c.want.handle) << c.line;
-    EXPECT_EQ(got.date, c.want.date) << c.line;
-    EXPECT_EQ(got.time, c.want.time) << c.line;
-  }
-  struct NumberCase {
-    const char* line;
-    NumberLineFields want;
-  };
-  const NumberCase numbers[] = {
-      {"@@@7,12,0,Re:12 thanks", {"7", "12", "Re:12 thanks"}},
-      {"@@@ 7,,0,a,b,,", {" 7", "", "a,b,,"}},
-      {"@@@,,0,", {"", "", ""}},
-      {"@@@7,12,0", {"7", "12", ""}},
-      {"@@@7", {"7", "", ""}},
-  };
-  for (const NumberCase& c : numbers) {
-    const NumberLineFields got = CutNumberLine(c.line);
-    EXPECT_EQ(got.no, c.want.no) << c.line;
-    EXPECT_EQ(got.reply, c.want.reply) << c.line;
-    EXPECT_EQ(got.title, c.want.title) << c.line;
-  }
-}
 
 TEST(FieldsTest, NumbersAreDigitsLessTheirBlanks) {
   struct Case {
