@@ -526,6 +526,12 @@ std::size_t Archive::IndexBytes() const {
   return bytes;
 }
 
+std::string_view WithoutFinalLineEnd(std::string_view body) {
+  if (body.ends_with("\r\n")) return body.substr(0, body.size() - 2);
+  if (body.ends_with('\n')) return body.substr(0, body.size() - 1);
+  return body;
+}
+
 bool AppendFieldAsUtf8(std::string_view bytes, std::string& out) {
   return text::AppendCp932AsUtf8(bytes, out);
 }

@@ -218,6 +218,9 @@ class Archive {
   std::unique_ptr<State> state_;
 };
 
+// A body block without the line end of its last line: its lines joined by their line ends.
+std::string_view WithoutFinalLineEnd(std::string_view body);
+
 // Append the UTF-8 form of raw CP932 bytes to `out`: a field as it is; a body block with its
 // line ends made "\n" and the last one dropped. Return false when a byte did not decode.
 bool AppendFieldAsUtf8(std::string_view bytes, std::string& out);

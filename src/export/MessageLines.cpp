@@ -19,19 +19,6 @@ using archive::kNone;
 
 constexpr std::uint32_t kProgressEvery = 4096;
 
-// The body without the line end of its last line: its lines joined by line ends.
-std::string_view WithoutFinalLineEnd(std::string_view body) {
-  if (body.ends_with("\r\n")) return body.substr(0, body.size() - 2);
-  if (body.ends_with('\n')) return body.substr(0, body.size() - 1);
-  return body;
-}
-
-std::string_view WithoutBlanks(std::string_view field) {
-  const std::size_t first = field.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return field.substr(first, field.find_last_not_of(" \t") - first + 1);
-}
-
 class LineWriter {
  public:
   LineWriter(const Archive& archive, std::string_view file, OutputBuffer& out)
@@ -131,7 +118,7 @@ void LineWriter::Json(std::uint32_t index) {
   out_.Append(",\"title\":");
   JsonString(raw_.number.title);
   out_.Append(",\"body\":");
-  JsonString(WithoutFinalLineEnd(raw_.body), true);
+  JsonString(archive::WithoutFinalLineEnd(raw_.body), true);
   out_.Append(lossy_ ? ",\"lossy\":true}\n" : ",\"lossy\":false}\n");
 }
 
@@ -160,10 +147,10 @@ void LineWriter::Text(std::uint32_t index) {
   archive_.ReadRaw(index, raw_);
   Plain(raw_.msg.board);
   out_.Append(" #");
-  Plain(WithoutBlanks(raw_.number.no));
-  if (!WithoutBlanks(raw_.number.reply).empty()) {
+  Plain(archive::WithoutBlanks(raw_.number.no));
+  if (!archive::WithoutBlanks(raw_.number.reply).empty()) {
     out_.Append(" > #");
-    Plain(WithoutBlanks(raw_.number.reply));
+    Plain(archive::WithoutBlanks(raw_.number.reply));
   }
   out_.Append(" | ");
   Plain(raw_.msg.date);
@@ -171,15 +158,15 @@ void LineWriter::Text(std::uint32_t index) {
   Plain(raw_.msg.time);
   out_.Append(" | ");
   Plain(raw_.msg.handle);
-  if (!WithoutBlanks(raw_.msg.id).empty()) {
+  if (!archive::WithoutBlanks(raw_.msg.id).empty()) {
     out_.Append(" <");
-    Plain(WithoutBlanks(raw_.msg.id));
+    Plain(archive::WithoutBlanks(raw_.msg.id));
     out_.Append('>');
   }
   out_.Append(" | ");
   Plain(raw_.number.title);
   out_.Append('\n');
-  const std::string_view body = WithoutFinalLineEnd(raw_.body);
+  const std::string_view body = archive::WithoutFinalLineEnd(raw_.body);
   Plain(body, true);
   out_.Append(body.empty() ? "\n" : "\n\n");
 }

@@ -95,17 +95,8 @@ void PageHeadEnd(std::string_view css, OutputBuffer& out) {
 
 constexpr std::string_view kPageEnd = "</main>\n</body>\n</html>\n";
 
-// The body without the line end of its last line.
-std::string_view WithoutFinalLineEnd(std::string_view body) {
-  if (body.ends_with("\r\n")) return body.substr(0, body.size() - 2);
-  if (body.ends_with('\n')) return body.substr(0, body.size() - 1);
-  return body;
-}
-
 // Whether a field shows anything: a span of blanks alone is not worth an element.
-bool Shows(std::string_view field) {
-  return field.find_first_not_of(" \t") != std::string_view::npos;
-}
+bool Shows(std::string_view field) { return !archive::WithoutBlanks(field).empty(); }
 
 bool IsQuote(std::string_view line) {
   return line.starts_with('>') || line.starts_with("\x81\x84");
@@ -206,7 +197,7 @@ void BoardPages::Head(std::string_view title_cp932, std::string_view title_utf8,
 
 void BoardPages::Body(std::string_view body, std::uint32_t from, std::uint32_t page,
                       OutputBuffer& out) {
-  body = WithoutFinalLineEnd(body);
+  body = archive::WithoutFinalLineEnd(body);
   if (body.empty()) return;
   out.Append("<pre class=\"body\">");
   // A page reader drops a line break just after <pre>: an empty first line needs another.

@@ -74,7 +74,8 @@ class BoardPages {
   archive::RawMessage raw_;
   archive::RawMessage other_;  // for a label of another message
   std::string piece_;
-  bool lossy_ = false;  // unused: a page shows U+FFFD where a byte did not decode
+  // The decoder's flag, not read: a page simply shows U+FFFD where a byte did not decode.
+  bool lossy_ = false;
 };
 
 }  // namespace sorbit::exporter

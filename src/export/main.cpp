@@ -109,7 +109,7 @@ void HandleBusErrors() {
 class Terminal {
  public:
   explicit Terminal(bool show_progress)
-      : host_(kProgram, Options(show_progress), stdout, stderr, stdin) {}
+      : host_(kProgram, Options(show_progress), STDOUT_FILENO, stderr, stdin) {}
 
   // `share` of the work on `path` is done, out of `whole`; `messages` so far.
   void Progress(const std::string& path, long long messages, long long share, long long whole) {
