@@ -12,7 +12,7 @@ packages=(
   libonig-dev
   dpkg-dev file
   ripgrep bsdutils
-  tidy
+  tidy python3
 )
 
 missing=()

@@ -114,6 +114,7 @@ class Terminal {
   // `share` of the work on `path` is done, out of `whole`; `messages` so far.
   void Progress(const std::string& path, long long messages, long long share, long long whole) {
     name_ = sorbit::platform::NameOfPath(path);
+    if (name_.empty()) name_ = path;  // a folder given with its final "/"
     sorbit::ProgressInfo info;
     info.file_name = name_;
     info.ordinal = messages;
