@@ -54,8 +54,7 @@ void PutJapanese(std::string& s, Random& r) {
   }
 }
 
-std::string Lines(double megabytes, int minLength, int maxLength, const char* letters,
-                  Random& r) {
+std::string Lines(double megabytes, int minLength, int maxLength, const char* letters, Random& r) {
   std::string text;
   const auto size = static_cast<std::size_t>(megabytes * 1e6);
   while (text.size() < size) {

@@ -80,9 +80,10 @@ class DFAAccel {
   class Literal;
   // Walks from `state` at `cursor` while the state lives, a character at a time: sets
   // `found` to each position at which the state accepts, and stops at the end of the text
-  // (`end` or a zero byte), when the state dies, or when the cursor has reached `limit`
+  // (AtTextEnd<kZeroEnds>), when the state dies, or when the cursor has reached `limit`
   // (at or before end) with the state alive, which is what it returns true for. With
   // dense rows only.
+  template <bool kZeroEnds>
   inline bool WalkDense(std::int32_t& state, const char*& cursor, const char*& found,
                         const char* limit, const char* end) const;
 

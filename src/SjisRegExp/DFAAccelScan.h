@@ -77,26 +77,28 @@ class DFAAccel::StopBytes {
 };
 
 // The finder of a pattern whose matches all begin with LiteralPrefix: the next place
-// where that text stands at or after p, or an earlier zero byte, or a place at or after end
-// when there is neither. memchr finds the literal's
-// least common byte and memcmp confirms the rest.
+// where that text stands at or after p, or (where kZeroEnds) an earlier zero byte, or a place
+// at or after end when there is neither. memchr finds the literal's least common byte and
+// memcmp confirms the rest.
 class DFAAccel::Literal {
  public:
   Literal(const DFAAccel& accel, const char*)
       : literal_(accel.literalPrefix_), rare_(accel.rareIndex_) {}
 
+  template <bool kZeroEnds = true>
   const char* NextCandidate(const char* p, const char* end) const {
     if (p >= end) return p;
     const std::size_t size = literal_.size();
     const char* checkedForZero = p;
     for (;;) {
       const char* from = p + rare_;
-      if (from >= end) return ZeroBefore(checkedForZero, end);
+      if (from >= end) return kZeroEnds ? ZeroBefore(checkedForZero, end) : end;
       const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
-      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
+      if (hit == nullptr) return kZeroEnds ? ZeroBefore(checkedForZero, end) : end;
       const char* candidate = static_cast<const char*>(hit) - rare_;
       if (static_cast<std::size_t>(end - candidate) >= size &&
           std::memcmp(candidate, literal_.data(), size) == 0) {
+        if (!kZeroEnds) return candidate;
         // The text ends at its first zero byte: one before the candidate ends the search.
         const char* zero = ZeroBefore(checkedForZero, candidate);
         return zero != candidate ? zero : candidate;
@@ -120,14 +122,19 @@ namespace accel_detail {
 
 enum ByteKind : std::uint8_t { kSingle, kLead, kZero };
 
+// The kind of each byte: the zero byte ends a text where kZeroEnds and is a character of its
+// own otherwise.
+template <bool kZeroEnds>
 constexpr std::array<ByteKind, 256> MakeByteKinds() {
   std::array<ByteKind, 256> kinds{};
   for (unsigned b = 0; b < 256; ++b) {
-    kinds[b] = b == 0 ? kZero : (IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kSingle);
+    kinds[b] = b == 0 ? (kZeroEnds ? kZero : kSingle)
+                      : (IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kSingle);
   }
   return kinds;
 }
-inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
+template <bool kZeroEnds>
+inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds<kZeroEnds>();
 
 // The state after a two-byte character; out of line, it keeps the walk's loop small. Of
 // internal linkage, so that the compiler sees which registers it uses and the walk keeps
@@ -141,12 +148,13 @@ inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
 
 }  // namespace accel_detail
 
-// NextChar and NextState done by hand: a single byte (a lone lead byte at the end
+// ReadChar and NextState done by hand: a single byte (a lone lead byte at the end
 // included) is one load from its state's row, and one table look-up tells it from a lead
 // byte and the zero byte.
+template <bool kZeroEnds>
 inline bool DFAAccel::WalkDense(std::int32_t& state, const char*& cursor, const char*& found,
                                 const char* limit, const char* end) const {
-  using accel_detail::kByteKinds;
+  constexpr const auto& kByteKinds = accel_detail::kByteKinds<kZeroEnds>;
   const TRE_DFA& dfa = *dfa_;
   const std::int32_t* dense = dense_.data();
   const std::uint8_t* accepting = acceptingFlags_.data();
@@ -162,7 +170,7 @@ inline bool DFAAccel::WalkDense(std::int32_t& state, const char*& cursor, const 
     const auto b = static_cast<unsigned char>(*c);
     if (kByteKinds[b] != accel_detail::kSingle) {
       if (kByteKinds[b] == accel_detail::kZero) break;
-      if (c + 1 < end && c[1] != 0) {
+      if (c + 1 < end && (!kZeroEnds || c[1] != 0)) {
         s = accel_detail::NextStateOnPair(dfa, s, c);
         c += 2;
         if (s == kNoState) break;
