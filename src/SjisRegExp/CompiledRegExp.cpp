@@ -109,16 +109,15 @@ std::optional<TMatchSpan> TCompiledRegExp::FindInLines(std::string_view block) c
 }
 
 std::optional<TMatchSpan> TCompiledRegExp::FindLine(std::string_view block) const {
-  const std::optional<TMatchSpan> m = FindInLines(block);
-  if (!m) return std::nullopt;
   const char* begin = block.data();
-  const void* before = memrchr(begin, '\n', m->start);
-  const void* after = std::memchr(begin + m->start, '\n', block.size() - m->start);
-  return TMatchSpan{
-      before != nullptr ? static_cast<std::size_t>(static_cast<const char*>(before) - begin) + 1
-                        : 0,
-      after != nullptr ? static_cast<std::size_t>(static_cast<const char*>(after) - begin)
-                       : block.size()};
+  const char* end = begin + block.size();
+  const char* line = FirstMatchingLine(pattern_->Program(), pattern_->Rules(), begin, end, nullptr);
+  if (line == nullptr) return std::nullopt;
+  const void* lineFeed = std::memchr(line, '\n', static_cast<std::size_t>(end - line));
+  return TMatchSpan{static_cast<std::size_t>(line - begin),
+                    lineFeed != nullptr
+                        ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - begin)
+                        : block.size()};
 }
 
 std::optional<std::size_t> TCompiledRegExp::LongestAt(std::string_view text, std::size_t at,

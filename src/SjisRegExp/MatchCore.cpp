@@ -423,35 +423,139 @@ ScanRules LineRules(ScanRules rules) {
   return rules;
 }
 
-MatchSpan FindInLines(const TRE_Program& program, const ScanRules& blockRules, const char* begin,
-                      const char* end) {
+namespace {
+
+// The text of the line that begins at p in [p, end): up to its LF (or end), less a CR before
+// the LF. lineEnd is set to the LF, or to end.
+const char* LineText(const char* p, const char* end, const char*& lineEnd) {
+  const void* lineFeed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+  lineEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
+  return lineFeed != nullptr && lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+}
+
+// The match of the line text [p, textEnd), or none.
+MatchSpan SearchLine(const TRE_Program& program, const ScanRules& rules, const char* p,
+                     const char* textEnd) {
+  return SearchText<false>(program, rules, p, textEnd);
+}
+
+// Whether the first matching line is found by the plain scan's own candidates (stop bytes few
+// enough to be searched sixteen at a time, or a literal prefix), passing over lines without
+// one unread, each candidate's line searched by the restart scan. That pays for a small
+// automaton, whose walks are short; a big one's lines go to the line automaton, which reads
+// every byte once.
+constexpr std::size_t kMaxCandidateScanStates = 256;
+bool LinesByCandidates(const TRE_Program& program) {
+  if (program.Lazy() || program.LineHeadMark() || program.LineTailMark()) return false;
+  const TRE_DFA& dfa = program.EagerDFA();
+  if (dfa.Accepting(0) || dfa.StateCount() > kMaxCandidateScanStates) return false;
+  const DFAAccel& accel = dfa.Accel();
+  return !accel.LiteralPrefix().empty() || accel.SearchesStopBytesByBlock();
+}
+
+// Whether the first matching line is found by the byte prefix's candidates (DFAAccel):
+// where it is rare, for a small automaton.
+bool LinesByBytePrefix(const TRE_Program& program) {
+  return !program.Lazy() && program.EagerDFA().StateCount() <= kMaxCandidateScanStates &&
+         program.EagerDFA().Accel().SearchesBytePrefix();
+}
+
+// The first line holding the literal at a character start, for a pattern whose every match
+// is that literal: the leftmost such place is the line's match.
+const char* FirstLineOfLiteral(const LiteralText& literal, const char* begin, const char* end,
+                               MatchSpan* match) {
+  const char* line = begin;   // the start of the line of the last place looked at
+  const char* known = begin;  // a character start at or after line
+  for (const char* p = begin;;) {
+    const char* hit = FindLiteral(literal, p, end);
+    if (hit == nullptr) return nullptr;
+    if (const void* lf = memrchr(known, '\n', static_cast<std::size_t>(hit - known))) {
+      line = known = static_cast<const char*>(lf) + 1;
+    }
+    if (BeginsCharacter(known, hit)) {
+      if (match != nullptr) *match = {hit, hit + literal.text.size()};
+      return line;
+    }
+    // hit is a trail byte: the next byte begins a character.
+    known = p = hit + 1;
+  }
+}
+
+}  // namespace
+
+const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& blockRules,
+                              const char* begin, const char* end, MatchSpan* match) {
   const ScanRules rules = LineRules(blockRules);
-  const bool anchored = program.LineHeadMark() || program.LineTailMark();
-  // A plain pattern whose initial state does not accept can only match where a stop byte
-  // begins a character, so lines without a stop byte are passed over unread by the scan.
-  const bool skipLines = !anchored && !program.Lazy() && !program.EagerDFA().Accepting(0);
   const char* p = begin;
-  while (p < end) {
-    if (skipLines) {
-      const DFAAccel& accel = program.EagerDFA().Accel();
+  if (!program.WholeLiteral().text.empty()) {
+    return FirstLineOfLiteral(program.WholeLiteral(), begin, end, match);
+  }
+  if (LinesByCandidates(program)) {
+    const DFAAccel& accel = program.EagerDFA().Accel();
+    while (p < end) {
       const char* hit = accel.LiteralPrefix().empty()
                             ? StopFinder(accel, p).NextCandidate<false>(p, end)
                             : LiteralFinder(accel, p).NextCandidate<false>(p, end);
-      if (hit >= end) return {};
+      if (hit >= end) return nullptr;
       const void* lastLineFeed = memrchr(p, '\n', static_cast<std::size_t>(hit - p));
       if (lastLineFeed != nullptr) p = static_cast<const char*>(lastLineFeed) + 1;
+      const char* lineEnd = nullptr;
+      const char* textEnd = LineText(p, end, lineEnd);
+      if (const MatchSpan m = ScanPlain<false>(program, p, textEnd); m.start != nullptr) {
+        if (match != nullptr) *match = m;
+        return p;
+      }
+      if (lineEnd == end) return nullptr;
+      p = lineEnd + 1;
     }
-    const void* lineFeed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-    const char* lineEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
-    const char* textEnd =
-        lineFeed != nullptr && lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
-    const MatchSpan m = anchored ? ScanAnchored<false>(program, rules, p, textEnd)
-                                 : ScanPlain<false>(program, p, textEnd);
-    if (m.start != nullptr) return m;
-    if (lineFeed == nullptr) break;
+    return nullptr;
+  }
+  if (LinesByBytePrefix(program)) {
+    const DFAAccel::Prefix prefix(program.EagerDFA().Accel());
+    while (p < end) {
+      const char* hit = prefix.Find(p, end);
+      if (hit == nullptr) return nullptr;
+      // A match can begin only where the prefix holds: the lines before hold none, and this
+      // one is searched whole.
+      if (const void* lf = memrchr(p, '\n', static_cast<std::size_t>(hit - p))) {
+        p = static_cast<const char*>(lf) + 1;
+      }
+      const char* lineEnd = nullptr;
+      const char* textEnd = LineText(p, end, lineEnd);
+      if (const MatchSpan m = SearchLine(program, rules, p, textEnd); m.start != nullptr) {
+        if (match != nullptr) *match = m;
+        return p;
+      }
+      if (lineEnd == end) return nullptr;
+      p = lineEnd + 1;
+    }
+    return nullptr;
+  }
+  TRE_Search search(program);
+  TRE_LineDFA& lines = search.Cache().LineDFA();
+  while (p < end) {
+    const char* line = lines.FindLine(p, end);
+    if (line == nullptr) return nullptr;
+    if (lines.Exact() && match == nullptr) return line;
+    const char* lineEnd = nullptr;
+    const char* textEnd = LineText(line, end, lineEnd);
+    if (const MatchSpan m = SearchLine(program, rules, line, textEnd); m.start != nullptr) {
+      if (match != nullptr) *match = m;
+      return line;
+    }
+    // Only a candidate (the line automaton is exact but for overlapping ranges).
+    assert(!lines.Exact());
+    if (lineEnd == end) return nullptr;
     p = lineEnd + 1;
   }
-  return {};
+  return nullptr;
+}
+
+MatchSpan FindInLines(const TRE_Program& program, const ScanRules& rules, const char* begin,
+                      const char* end) {
+  MatchSpan m;
+  FirstMatchingLine(program, rules, begin, end, &m);
+  return m;
 }
 
 bool TMatchCORE::IsLineSeparator(CharCode code) const {

@@ -69,6 +69,10 @@ const char* LongestUpTo(const TRE_Program& program, const ScanRules& rules, cons
 // looks for the bytes that can begin a match across lines at once.
 MatchSpan FindInLines(const TRE_Program& program, const ScanRules& rules, const char* begin,
                       const char* end);
+// The start of the first line in [begin, end) that holds a match as FindInLines finds it, or
+// null; the line's match is left in `match` when that is not null.
+const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& rules, const char* begin,
+                              const char* end, MatchSpan* match);
 // The rules of a line's text: its only line tail is its end.
 ScanRules LineRules(ScanRules rules);
 

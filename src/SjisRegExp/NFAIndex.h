@@ -76,6 +76,11 @@ class TRE_NFAIndex {
   const CharMove* MovesEnd(std::size_t state) const {
     return charMoves_.data() + charBegin_[state + 1];
   }
+  // Every non-empty transition has a number: its place among all of them, a state's in a row
+  // from FirstMove(state).
+  std::size_t MoveCount() const { return charMoves_.size(); }
+  std::uint32_t FirstMove(std::size_t state) const { return charBegin_[state]; }
+  const CharMove& Move(std::size_t number) const { return charMoves_[number]; }
 
   // Adds to the set every state reachable from a member over empty transitions. Returns the
   // work it took (states visited and transitions followed), which the DFA's eager budget

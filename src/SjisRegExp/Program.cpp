@@ -8,13 +8,57 @@
 
 namespace SjisRegExp {
 
-TRE_SearchCache::TRE_SearchCache(const TRE_Program& program) {
+namespace {
+
+// The text of every match when the NFA is one chain of single characters from its entry to
+// its exit (every state on the way has one transition, on one code); empty otherwise, or when
+// a character could not stand in a line's text as these bytes (LF, CR, a lead byte alone, a
+// two-byte code that no text holds).
+std::string ChainLiteral(const TRE_NFAIndex& index) {
+  std::string text;
+  std::size_t steps = 0;
+  for (auto state = static_cast<std::size_t>(index.Entry());
+       state != static_cast<std::size_t>(index.Exit()); ++steps) {
+    if (steps > index.StateCount()) return {};
+    if (index.EpsBegin(state) != index.EpsEnd(state) ||
+        index.MovesEnd(state) - index.MovesBegin(state) != 1) {
+      return {};
+    }
+    const auto& move = *index.MovesBegin(state);
+    const CharRange& range = index.Ranges()[move.range];
+    const unsigned code = range.start;
+    const unsigned lead = code >> 8;
+    const unsigned low = code & 0xFF;
+    if (range.end != code || low == '\n' || low == '\r') return {};
+    if (code < 0x100) {
+      if (IsLeadByte(static_cast<unsigned char>(code))) return {};
+      text += static_cast<char>(code);
+    } else {
+      if (!IsLeadByte(static_cast<unsigned char>(lead))) return {};
+      text += static_cast<char>(lead);
+      text += static_cast<char>(low);
+    }
+    state = static_cast<std::size_t>(move.target);
+  }
+  return text;
+}
+
+}  // namespace
+
+TRE_SearchCache::TRE_SearchCache(const TRE_Program& owner) : program(owner) {
   if (program.Lazy()) {
     lazy = std::make_unique<TRE_DFA>(program.Index(), program.Limits());
     lazy->BuildLazy();
   } else if (program.EagerDFA().StateCount() <= kMaxDenseStates) {
     scratch.Prepare(program.EagerDFA().StateCount());
   }
+}
+
+TRE_LineDFA& TRE_SearchCache::LineDFA() {
+  if (lineDFA == nullptr) {
+    lineDFA = std::make_unique<TRE_LineDFA>(program.Index(), program.LinePlan());
+  }
+  return *lineDFA;
 }
 
 TRE_Program::TRE_Program(const std::string& text, CharCode lineHeadCode, CharCode lineTailCode,
@@ -32,6 +76,9 @@ TRE_Program::TRE_Program(const std::string& text, CharCode lineHeadCode, CharCod
     nfa->Build();
     index_ = std::make_unique<TRE_NFAIndex>(*nfa);
   }
+  linePlan_ = std::make_unique<LineDFAPlan>(*index_, lineHeadCode, lineTailCode);
+  literal_ = ChainLiteral(*index_);
+  if (!literal_.empty()) wholeLiteral_ = LiteralText(literal_);
   auto dfa = std::make_unique<TRE_DFA>(*index_, limits_);
   dfa->Build();
   if (!dfa->Lazy()) {

@@ -12,7 +12,8 @@
 // allocates nothing.
 //
 // Memory: the eager automaton and its tables (DFA.h), the index, and per cache at most the
-// lazy automaton's kMaxDFACacheBytes and the scan's few bytes per automaton state.
+// lazy automaton's kMaxDFACacheBytes, the line automaton's kMaxLineDFABytes and the scan's few
+// bytes per automaton state.
 #pragma once
 
 #include <atomic>
@@ -23,7 +24,9 @@
 #include <vector>
 
 #include "DFA.h"
+#include "LineDFA.h"
 #include "LinearScan.h"
+#include "LiteralSearch.h"
 #include "NFAIndex.h"
 
 namespace SjisRegExp {
@@ -32,9 +35,14 @@ class TRE_Program;
 
 struct TRE_SearchCache {
   explicit TRE_SearchCache(const TRE_Program& program);
+  // The line automaton, made the first time a search asks for it.
+  TRE_LineDFA& LineDFA();
+
+  const TRE_Program& program;
   // A lazy program's automaton, grown by this cache's searches; null for an eager program.
   std::unique_ptr<TRE_DFA> lazy;
   LinearScanScratch scratch;
+  std::unique_ptr<TRE_LineDFA> lineDFA;
 };
 
 class TRE_Program {
@@ -49,6 +57,7 @@ class TRE_Program {
   TRE_Program& operator=(const TRE_Program&) = delete;
 
   const TRE_NFAIndex& Index() const { return *index_; }
+  const LineDFAPlan& LinePlan() const { return *linePlan_; }
   const DFALimits& Limits() const { return limits_; }
   bool LineHeadMark() const { return index_->LineHeadMark(); }
   bool LineTailMark() const { return index_->LineTailMark(); }
@@ -57,6 +66,10 @@ class TRE_Program {
   // Whether the pattern has no anchor marks and its plain scan goes by stop bytes over dense
   // rows: the usual case, which Match takes without further choice.
   bool PlainScanByStops() const { return plainByStops_; }
+  // When every match of the pattern is one and the same text of whole characters, holding no
+  // LF or CR, that text (of any length); else an empty one. A search of lines then looks for
+  // the text itself (LiteralSearch.h).
+  const LiteralText& WholeLiteral() const { return wholeLiteral_; }
   // The automaton of a program that is not lazy.
   const TRE_DFA& EagerDFA() const {
     assert(eager_ != nullptr);
@@ -82,8 +95,11 @@ class TRE_Program {
 
  private:
   std::unique_ptr<TRE_NFAIndex> index_;
+  std::unique_ptr<LineDFAPlan> linePlan_;
   std::unique_ptr<TRE_DFA> eager_;
   bool plainByStops_ = false;
+  std::string literal_;
+  LiteralText wholeLiteral_;
   DFALimits limits_;
   mutable std::atomic<TRE_SearchCache*> spare_{nullptr};
   mutable std::mutex poolLock_;
