@@ -23,6 +23,7 @@ bool Contains(const CharRange& range, CharCode code) {
 
 LineDFAPlan::LineDFAPlan(const TRE_NFAIndex& index, CharCode lineHeadCode, CharCode lineTailCode)
     : entry(index.StateCount()),
+      headReading(index.StateCount()),
       lineStart(index.StateCount()),
       tailStates(index.StateCount()),
       exact(!index.RangesOverlap()) {
@@ -45,7 +46,7 @@ LineDFAPlan::LineDFAPlan(const TRE_NFAIndex& index, CharCode lineHeadCode, CharC
       cutAt((range.end & 0xFFu) + 1);
     }
   }
-  for (unsigned b : {0x81u, 0xA0u, 0xE0u, 0xFDu, 0x0Au, 0x0Bu, 0x0Du, 0x0Eu}) cutAt(b);
+  for (unsigned b : {0x81u, 0xA0u, 0xE0u, 0xFDu, 0x0Au, 0x0Bu, 0x0Du, 0x0Eu, 0x01u}) cutAt(b);
   cut[0] = true;
   for (unsigned b = 0; b < 256; ++b) {
     if (cut[b]) {
@@ -57,18 +58,16 @@ LineDFAPlan::LineDFAPlan(const TRE_NFAIndex& index, CharCode lineHeadCode, CharC
   classCount = representative.size();
   lineFeedClass = classOf['\n'];
   carriageReturnClass = classOf['\r'];
+  zeroClass = classOf[0];
 
   std::vector<std::int32_t> worklist;
   entry.Include(index.Entry());
   index.Closure(entry, worklist);
-  lineStart = entry;
-  if (index.LineHeadMark()) {
-    TRE_NFAStateSet head(index.StateCount());
-    if (index.MoveAll(entry.Bytes(), lineHeadCode, head)) {
-      index.Closure(head, worklist);
-      lineStart.Unite(head);
-    }
+  if (index.LineHeadMark() && index.MoveAll(entry.Bytes(), lineHeadCode, headReading)) {
+    index.Closure(headReading, worklist);
   }
+  lineStart = entry;
+  lineStart.Unite(headReading);
   for (std::size_t i = 0; i < index.StateCount(); ++i) {
     for (const auto* m = index.MovesBegin(i); m != index.MovesEnd(i); ++m) {
       if (Contains(index.Ranges()[m->range], lineTailCode)) {
@@ -82,7 +81,7 @@ TRE_LineDFA::TRE_LineDFA(const TRE_NFAIndex& index, const LineDFAPlan& plan, std
     : index_(index),
       plan_(plan),
       budget_(budget),
-      stride_(plan.classCount + 1),
+      stride_(plan.classCount + 3),
       setBytes_(index.SetBytes()),
       moveBytes_(index.MoveCount() / 8 + 1),
       work_(index.StateCount()),
@@ -96,6 +95,7 @@ void TRE_LineDFA::Reset() {
   hashes_.clear();
   bytes_ = 0;
   startRow_ = kUnknown;
+  entryRow_ = kUnknown;
   ++resets_;
 }
 
@@ -142,6 +142,7 @@ std::int32_t TRE_LineDFA::FindOrAdd(const std::uint8_t* key, std::int16_t leadCl
   table_.resize(row + stride_, kUnknown);
   table_[row + static_cast<std::size_t>(plan_.lineFeedClass)] = kStop;
   table_[row + static_cast<std::size_t>(plan_.carriageReturnClass)] = kStop;
+  table_[row + static_cast<std::size_t>(plan_.zeroClass)] = kStop;
   bytes_ += cost;
   if (states_.size() * 2 > slots_.size()) {
     // Keep the table at most half full: grow it and place every state again.
@@ -169,8 +170,11 @@ std::int32_t TRE_LineDFA::Boundary(TRE_NFAStateSet& set, std::int32_t* keep) {
 std::int32_t TRE_LineDFA::Compute(std::int32_t& row, std::size_t cls) {
   const State state = StateOf(row);
   const std::uint8_t* key = keys_.data() + state.key;
-  // A CR read as a character is the last column; every other class stands for its bytes.
-  const unsigned byte = cls == plan_.classCount ? 0x0Du : plan_.representative[cls];
+  // The columns after the classes are CR, LF and the zero byte read as characters; every
+  // other class stands for its bytes.
+  static constexpr unsigned kStopBytes[] = {'\r', '\n', 0};
+  const unsigned byte =
+      cls >= plan_.classCount ? kStopBytes[cls - plan_.classCount] : plan_.representative[cls];
   work_.Clear();
   if (state.leadClass < 0) {
     if (cls < plan_.classCount && plan_.leadClass[cls]) {
@@ -192,6 +196,8 @@ std::int32_t TRE_LineDFA::Compute(std::int32_t& row, std::size_t cls) {
       return FindOrAdd(moves_.data(), static_cast<std::int16_t>(cls), loneMatches, &row);
     }
     index_.MoveAll(key, static_cast<CharCode>(byte), work_);
+    // After an LF read as a character, the line-head reading starts too (MayMatch's texts).
+    if (byte == '\n') work_.Unite(plan_.headReading);
   } else {
     const auto code = static_cast<CharCode>(
         plan_.representative[static_cast<std::size_t>(state.leadClass)] << 8 | byte);
@@ -247,11 +253,11 @@ const char* TRE_LineDFA::FindLine(const char* begin, const char* end) {
       ++p;
       continue;
     }
-    assert(t == kStop && (*p == '\n' || *p == '\r'));
-    const bool lineEnds = *p == '\n' || (p + 1 < end && p[1] == '\n');
+    assert(t == kStop && (*p == '\n' || *p == '\r' || *p == 0));
+    const bool lineEnds = *p == '\n' || (*p == '\r' && p + 1 < end && p[1] == '\n');
     if (!lineEnds) {
-      // A CR inside a line: a character like any other.
-      t = Transition(row, plan_.classCount);
+      // A CR or zero byte inside a line: a character like any other.
+      t = Transition(row, ColumnOf(static_cast<unsigned char>(*p)));
       if (t == kFound) return line;
       row = t;
       ++p;
@@ -263,6 +269,57 @@ const char* TRE_LineDFA::FindLine(const char* begin, const char* end) {
     if (p >= end) return nullptr;
     row = start();
     if (row == kFound) return line;
+  }
+}
+
+bool TRE_LineDFA::MayMatch(const char* p, const char* end, bool lineHeadAtP, CharCode separator,
+                           bool zeroEnds) {
+  std::int32_t row = kUnknown;
+  if (lineHeadAtP) {
+    if (startRow_ == kUnknown) {
+      work_ = plan_.lineStart;
+      startRow_ = Boundary(work_, nullptr);
+    }
+    row = startRow_;
+  } else {
+    if (entryRow_ == kUnknown) {
+      work_ = plan_.entry;
+      entryRow_ = Boundary(work_, nullptr);
+    }
+    row = entryRow_;
+  }
+  if (row == kFound) return true;
+  const std::uint8_t* classOf = plan_.classOf;
+  for (;;) {
+    const std::int32_t* table = table_.data();
+    std::int32_t s = row;
+    std::int32_t t = 0;
+    while (p < end) {
+      t = table[static_cast<std::size_t>(s) + classOf[static_cast<unsigned char>(*p)]];
+      if (t < 0) break;
+      s = t;
+      ++p;
+    }
+    row = s;
+    if (p >= end) return StateOf(row).endMatches;
+    if (t == kUnknown) t = Transition(row, classOf[static_cast<unsigned char>(*p)]);
+    if (t == kFound) return true;
+    if (t >= 0) {
+      row = t;
+      ++p;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(*p);
+    // The text's end, after a lone lead byte too.
+    if (b == 0 && zeroEnds) return StateOf(row).endMatches;
+    // A walk may end before the separator (a lead byte's trail is none).
+    if (separator != 0 && b == separator && StateOf(row).leadClass < 0 && StateOf(row).endMatches) {
+      return true;
+    }
+    t = Transition(row, ColumnOf(b));
+    if (t == kFound) return true;
+    row = t;
+    ++p;
   }
 }
 

@@ -11,14 +11,21 @@
 // a line-tail transition. So it needs no start positions and no order among the walks: it
 // is the classic unanchored DFA of the NFA, stepped a byte at a time.
 //
+// The same automaton also tells whether a text holds any match at all (MayMatch), for Match
+// and Find: there LF is a character after which the line-head reading starts again, the
+// separator byte (CR or LF) ends a line for a walk in a state with a line-tail transition,
+// and Match's texts end at a zero byte. A walk there may go on through the separator where
+// the restart scan's walk would have ended, so this answer is a superset: no means no match.
+//
 // Bytes: the automaton reads bytes, not characters. A state is either at a character start
 // (a "boundary" state: a set of NFA states) or just after a lead byte (a "pending" state: the
 // transitions of the set that a code of that lead byte could take, the lead byte's class,
 // and whether the lead byte read as a character of its own would match at the line's end,
 // which it is when the line ends right after it). Bytes are grouped in classes (LineDFAPlan)
 // that no range of the pattern tells apart in any role: as a character of one byte, as a lead
-// byte and as a trail byte. LF and CR have classes of their own, which stop the table walk:
-// LF ends a line, CR ends one when an LF follows it and is an ordinary character otherwise.
+// byte and as a trail byte. LF, CR and the zero byte have classes of their own, which stop the
+// table walk: LF ends a line, CR ends one when an LF follows it, and otherwise each is read
+// as a character (or as a trail byte) through a column of its own at the end of each row.
 //
 // The union of walks answers exactly when the ranges of the pattern do not overlap; where an
 // anchor character matched literally lies inside another range (NFAIndex.h), the union may
@@ -49,11 +56,13 @@ struct LineDFAPlan {
   std::vector<bool> leadClass;               // whether the class's bytes are lead bytes
   int lineFeedClass = 0;
   int carriageReturnClass = 0;
+  int zeroClass = 0;
   std::size_t classCount = 0;
-  // The closure of the entry state; the sets a line starts with (that closure, and the
-  // anchored reading's when the pattern has a line-head mark); the NFA states that have a
-  // line-tail transition.
+  // The closure of the entry state; the anchored reading's first set (empty without a
+  // line-head mark); the sets a line starts with (both); the NFA states that have a line-tail
+  // transition.
   TRE_NFAStateSet entry{0};
+  TRE_NFAStateSet headReading{0};
   TRE_NFAStateSet lineStart{0};
   TRE_NFAStateSet tailStates{0};
   bool exact = true;
@@ -67,6 +76,11 @@ class TRE_LineDFA {
   // The start of the first line in [begin, end) that holds a match, or null; begin is a line
   // start. An empty range holds no line.
   const char* FindLine(const char* begin, const char* end);
+  // Whether the text from p (a character start; a line start when lineHeadAtP) to end may hold
+  // a match that starts at or after p, under the separator byte and, where zeroEnds, with the
+  // text ending at its first zero byte (above).
+  bool MayMatch(const char* p, const char* end, bool lineHeadAtP, CharCode separator,
+                bool zeroEnds);
 
   // Whether a line FindLine finds holds a match for certain (see above).
   bool Exact() const { return plan_.exact; }
@@ -89,9 +103,12 @@ class TRE_LineDFA {
   // before are void then, but for the one handed in as keep, whose new row is returned there).
   std::int32_t FindOrAdd(const std::uint8_t* key, std::int16_t leadClass, bool endMatches,
                          std::int32_t* keep);
-  // The transition of the row on the class (kUnknown in the table until computed), or on a CR
-  // read as a character when cls is classCount.
+  // The transition of the row on the class (kUnknown in the table until computed), or on a
+  // stopping byte read as a character (or trail byte): the columns after the classes.
   std::int32_t Transition(std::int32_t& row, std::size_t cls);
+  std::size_t ColumnOf(unsigned char stopByte) const {
+    return plan_.classCount + (stopByte == '\r' ? 0 : stopByte == '\n' ? 1 : 2);
+  }
   std::int32_t Compute(std::int32_t& row, std::size_t cls);
   // From a set of NFA states reached at a character start: kFound when it holds the exit,
   // else its boundary state's row.
@@ -104,7 +121,7 @@ class TRE_LineDFA {
   const TRE_NFAIndex& index_;
   const LineDFAPlan& plan_;
   std::size_t budget_;
-  std::size_t stride_;     // classCount + 1: the last entry is a CR read as a character
+  std::size_t stride_;     // classCount + 3: CR, LF and the zero byte read as characters
   std::size_t setBytes_;   // a boundary key: an NFA set
   std::size_t moveBytes_;  // a pending key: a set of transition numbers
   std::vector<std::int32_t> table_;
@@ -115,6 +132,7 @@ class TRE_LineDFA {
   std::size_t bytes_ = 0;
   std::size_t resets_ = 0;
   std::int32_t startRow_ = kUnknown;  // the line start's row, or kFound
+  std::int32_t entryRow_ = kUnknown;  // the row of a start that is no line start, or kFound
   // Working sets.
   TRE_NFAStateSet work_{0};
   std::vector<std::uint8_t> moves_;

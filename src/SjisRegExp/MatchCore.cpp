@@ -104,6 +104,18 @@ class StopFinder : public DFAAccel::StopBytes {
 };
 using LiteralFinder = DFAAccel::Literal;
 
+// The one-pass scan from p, for a text that may hold a match: the line automaton reads the
+// text first, a byte at a time (LineDFA.h), and where it finds no match can begin at or
+// after p, the scan is not run. Where one can, the scan finds which.
+template <bool kZeroEnds, typename Automaton>
+MatchSpan OnePass(TRE_Search& search, Automaton& dfa, const char* p, const char* end,
+                  bool lineHeadAtP, const ScanRules& rules) {
+  if (!search.Cache().LineDFA().MayMatch(p, end, lineHeadAtP, rules.separator, kZeroEnds)) {
+    return {};
+  }
+  return LinearScan<kZeroEnds>(dfa, search.Cache().scratch, p, end, lineHeadAtP, rules);
+}
+
 // The rest of a restart scan on an eager automaton, from p on, in one pass: the scan's
 // memory comes from a search cache, taken here. Out of line: the restart scans rarely get
 // here, and they keep no cache themselves.
@@ -111,7 +123,15 @@ template <bool kZeroEnds>
 [[gnu::noinline]] MatchSpan HandOver(const TRE_Program& program, const TRE_DFA& dfa, const char* p,
                                      const char* end, const ScanRules& rules) {
   TRE_Search search(program);
-  return LinearScan<kZeroEnds>(dfa, search.Cache().scratch, p, end, false, rules);
+  return OnePass<kZeroEnds>(search, dfa, p, end, false, rules);
+}
+
+// The one-pass scan of a lazy program, whose automaton the search's cache holds.
+template <bool kZeroEnds>
+[[gnu::noinline]] MatchSpan LazyScan(const TRE_Program& program, const char* p, const char* end,
+                                     bool lineHeadAtP, const ScanRules& rules) {
+  TRE_Search search(program);
+  return OnePass<kZeroEnds>(search, search.LazyDFA(), p, end, lineHeadAtP, rules);
 }
 
 // The plain scan from its first candidate p on, which is a stop byte before the end of the
@@ -188,11 +208,7 @@ inline MatchSpan ScanPlainBy(const TRE_Program& program, const TRE_DFA& dfa, con
 template <bool kZeroEnds>
 [[gnu::noinline]] MatchSpan ScanPlainOtherwise(const TRE_Program& program, const char* begin,
                                                const char* end) {
-  if (program.Lazy()) {
-    TRE_Search search(program);
-    return LinearScan<kZeroEnds>(search.LazyDFA(), search.Cache().scratch, begin, end, false,
-                                 PlainRules());
-  }
+  if (program.Lazy()) return LazyScan<kZeroEnds>(program, begin, end, false, PlainRules());
   const TRE_DFA& dfa = program.EagerDFA();
   const DFAAccel& accel = dfa.Accel();
   if (accel.PlainSearch() == DFAAccel::kByLiteral) {
@@ -381,10 +397,7 @@ const char* LongestUpTo(const TRE_Program& program, const ScanRules& rules, cons
 template <bool kZeroEnds>
 MatchSpan ScanAnchored(const TRE_Program& program, const ScanRules& rules, const char* begin,
                        const char* end) {
-  if (program.Lazy()) {
-    TRE_Search search(program);
-    return LinearScan<kZeroEnds>(search.LazyDFA(), search.Cache().scratch, begin, end, true, rules);
-  }
+  if (program.Lazy()) return LazyScan<kZeroEnds>(program, begin, end, true, rules);
   const char* e = LongestAtLineHead<kZeroEnds>(program, rules, begin, end, 0);
   if (e != nullptr) return {begin, e};
   return ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end);
@@ -393,11 +406,7 @@ MatchSpan ScanAnchored(const TRE_Program& program, const ScanRules& rules, const
 template <bool kZeroEnds>
 MatchSpan ScanFrom(const TRE_Program& program, const ScanRules& rules, const char* begin,
                    const char* end) {
-  if (program.Lazy()) {
-    TRE_Search search(program);
-    return LinearScan<kZeroEnds>(search.LazyDFA(), search.Cache().scratch, begin, end, false,
-                                 rules);
-  }
+  if (program.Lazy()) return LazyScan<kZeroEnds>(program, begin, end, false, rules);
   return ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end);
 }
 
