@@ -84,13 +84,18 @@ TEST_F(SjisgrepEncodingTest, PatternCharacterWithoutShiftJisFormIsAnError) {
   ShellResult r = Utf8("'x😀' a.log");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "sjisgrep: pattern: '😀' (U+1F600) has no Shift-JIS (CP932) form\n");
+  EXPECT_EQ(r.err,
+            "sjisgrep: pattern, column 2: '😀' (U+1F600) has no Shift-JIS (CP932) form\n"
+            "  x😀\n"
+            "   ^\n");
   r = Utf8("-e x -e 'ä' a.log");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("(U+00E4)"), std::string::npos);
   r = Utf8("\"$(printf 'x\\377')\" a.log");  // not UTF-8 at all
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "sjisgrep: pattern: the pattern is not valid UTF-8 (byte 2)\n");
+  EXPECT_EQ(r.err,
+            "sjisgrep: pattern, column 2: not valid UTF-8 (byte 2); for Shift-JIS patterns give "
+            "--encoding=sjis\n  x\377\n   ^\n");
   // A pattern file is UTF-8 text too.
   WriteFile(files_.Path("p"), "x\n\xE2\x82\xAC\n");  // U+20AC EURO SIGN
   r = Utf8("-f p a.log");
@@ -100,10 +105,10 @@ TEST_F(SjisgrepEncodingTest, PatternCharacterWithoutShiftJisFormIsAnError) {
 
 TEST_F(SjisgrepEncodingTest, PatternErrorPositionIsInTheTextAsTyped) {
   WriteFile(files_.Path("a.log"), "x\n");
-  // "あ[z-a]": the error is found at "]", byte 8 of the UTF-8 text (byte 7 in Shift-JIS).
+  // "あ[z-a]": the range end "a" is character 5; あ shows two columns wide.
   const ShellResult r = Utf8("'あ[z-a]' a.log");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "sjisgrep: pattern:8: 不正なキャラクタ範囲です\n");
+  EXPECT_EQ(r.err, "sjisgrep: pattern, column 5: Invalid range end\n  あ[z-a]\n       ^\n");
 }
 
 TEST_F(SjisgrepEncodingTest, UndecodableBytesPrintAsReplacementCharacters) {

@@ -23,6 +23,7 @@
 #include "LineMatcher.h"
 #include "LineSearch.h"
 #include "Options.h"
+#include "Patterns.h"
 #include "Printer.h"
 
 namespace sjisgrep {
@@ -30,12 +31,6 @@ namespace sjisgrep {
 namespace {
 
 constexpr char kProgram[] = "sjisgrep";
-
-// A pattern ready for the library, with what is needed to tell its errors in the text as typed.
-struct Pattern {
-  std::string sjis;
-  std::vector<std::size_t> typedOffset;  // per byte of sjis (and its end); empty: the same
-};
 
 class FdCloser {
  public:
@@ -49,62 +44,6 @@ class FdCloser {
  private:
   int fd_;
 };
-
-// Splits pattern text at its newlines, as grep does: each line is a pattern of its own.
-void SplitLines(const std::string& text, bool fromFile, std::vector<std::string>& into) {
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t lf = text.find('\n', start);
-    if (lf == std::string::npos) {
-      // A file's last line needs no LF, and an LF at the end of a file adds no pattern.
-      if (!(fromFile && start == text.size())) into.push_back(text.substr(start));
-      return;
-    }
-    into.push_back(text.substr(start, lf - start));
-    start = lf + 1;
-  }
-}
-
-// Reads a whole pattern file (or standard input for "-") with the one block reader.
-bool ReadWholeFile(const std::string& name, std::string& text) {
-  const int fd = name == "-" ? 0 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  FdCloser closer(fd);
-  BlockReader reader;
-  reader.Reset(fd);
-  for (;;) {
-    switch (reader.Fill(reader.Begin())) {
-      case BlockReader::Status::kRead:
-        continue;
-      case BlockReader::Status::kEnd:
-        text.assign(reader.Begin(), reader.End());
-        return true;
-      case BlockReader::Status::kError:
-        return false;
-      case BlockReader::Status::kNoMemory:
-        errno = ENOMEM;
-        return false;
-    }
-  }
-}
-
-// -x: the pattern must match a whole line. A pattern's own anchors at its ends are dropped
-// first, since inside the group they would stand for themselves.
-std::string WithoutEndAnchors(std::string pattern) {
-  if (!pattern.empty() && pattern[0] == '^') pattern.erase(0, 1);
-  if (!pattern.empty() && pattern.back() == '$') {
-    // The "$" is an anchor unless it is escaped: after an odd run of backslashes that are
-    // characters of their own (not trail bytes).
-    const std::size_t last = pattern.size() - 1;
-    std::size_t backslashes = 0;
-    while (backslashes < last && pattern[last - 1 - backslashes] == '\\' &&
-           !SjisRegExp::IsTrailByte(pattern, last - 1 - backslashes)) {
-      ++backslashes;
-    }
-    if (backslashes % 2 == 0 && !SjisRegExp::IsTrailByte(pattern, last)) pattern.pop_back();
-  }
-  return pattern;
-}
 
 bool TakesCarriageReturn(const SjisRegExp::TRE_DFA& dfa) {
   for (std::size_t s = 0; s < dfa.StateCount(); ++s) {
@@ -152,73 +91,29 @@ class Grep {
 };
 
 bool Grep::BuildPatterns(TextEncoding encoding) {
-  std::vector<std::string> typed;
-  for (const PatternSource& source : options_.patterns) {
-    if (!source.isFile) {
-      SplitLines(source.text, false, typed);
-      continue;
-    }
-    std::string text;
-    if (!ReadWholeFile(source.text, text)) {
-      std::fprintf(err_, "%s: %s: %s\n", kProgram, source.text.c_str(), std::strerror(errno));
-      return false;
-    }
-    SplitLines(text, true, typed);
-  }
-  std::vector<Pattern> patterns;
-  for (const std::string& text : typed) {
-    Pattern pattern;
-    if (encoding == TextEncoding::kUtf8) {
-      try {
-        pattern.sjis = Utf8ToSjis(text, &pattern.typedOffset);
-      } catch (const PatternEncodingError& error) {
-        std::fprintf(err_, "%s: pattern: %s\n", kProgram, error.what());
-        return false;
-      }
-    } else {
-      pattern.sjis = text;
-    }
-    if (options_.fixedStrings) {
-      pattern.sjis = SjisRegExp::QuoteMetaChars(pattern.sjis);
-      pattern.typedOffset.clear();
-    }
-    if (options_.lineRegexp) pattern.sjis = WithoutEndAnchors(pattern.sjis);
-    // Each pattern is compiled on its own first, so that an error names its place in it.
-    try {
-      SjisRegExp::TAWKStr check;
-      check.SetUseFuzzyCharDic(options_.fuzzy);
-      check.SetRegExp(pattern.sjis);
-    } catch (const SjisRegExp::ERegExpParser& error) {
-      std::size_t position = error.ErrorPos();
-      if (!pattern.typedOffset.empty() && position >= 1) {
-        const std::size_t at = std::min(position - 1, pattern.typedOffset.size() - 1);
-        position = pattern.typedOffset[at] + 1;
-      }
-      std::fprintf(err_, "%s: pattern:%zu: %s\n", kProgram, position, error.what());
-      return false;
-    }
-    patterns.push_back(std::move(pattern));
-  }
-  if (patterns.empty()) {
-    noPatterns_ = true;  // an empty -f file: no line matches
+  std::optional<std::vector<MatchPiece>> pieces = ReadPatterns(options_, encoding, err_);
+  if (!pieces) return false;
+  if (pieces->empty()) {
+    noPatterns_ = true;  // an empty -f file, or patterns that can match nothing
     return true;
   }
+  // Until the line matcher takes pieces, only -w's own word tests are looked at.
+  const EdgeTest start{options_.wordRegexp && !options_.lineRegexp ? std::uint8_t{0b0011}
+                                                                   : std::uint8_t{0xF}};
+  const EdgeTest end{options_.wordRegexp && !options_.lineRegexp ? std::uint8_t{0b0101}
+                                                                 : std::uint8_t{0xF}};
+  if (pieces->size() > 1 || !((*pieces)[0].start == start) || !((*pieces)[0].end == end)) {
+    std::fprintf(err_, "%s: word assertions are not supported yet\n", kProgram);
+    return false;
+  }
+  combined_ = CombinedPattern(*pieces);
   // What every match begins with, for the block search: a leading "^" (an anchor at the
-  // start) and the -x group around a single pattern end no match earlier.
-  if (patterns.size() == 1) {
-    const std::string& only = patterns[0].sjis;
-    prefix_ = BytePrefix(!only.empty() && only[0] == '^' ? std::string_view(only).substr(1)
-                                                         : std::string_view(only));
+  // start) ends no match earlier.
+  if (pieces->size() == 1) {
+    prefix_ =
+        BytePrefix(!combined_.empty() && combined_[0] == '^' ? std::string_view(combined_).substr(1)
+                                                             : std::string_view(combined_));
   }
-  if (patterns.size() == 1) {
-    combined_ = patterns[0].sjis;
-  } else {
-    for (std::size_t k = 0; k < patterns.size(); ++k) {
-      if (k > 0) combined_ += '|';
-      combined_ += "(" + patterns[k].sjis + ")";
-    }
-  }
-  if (options_.lineRegexp) combined_ = "^(" + combined_ + ")$";
   return true;
 }
 
