@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <utility>
@@ -142,6 +143,7 @@ int Grep::Run() {
   }
   const Colors colors = ColorsFromEnvironment();
   printer_.emplace(out_, encoding, colour ? &colors : nullptr, options_.nullAfterName);
+  printer_->SetLineBuffered(options_.lineBuffered);
 
   setup_.options = &options_;
   setup_.lines = lines_ ? &*lines_ : nullptr;
@@ -298,20 +300,38 @@ void Grep::SearchFd(int fd, const std::string& name, bool showName) {
 
 int Main(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   Options options;
+  const char* text = nullptr;
+  std::string version;
   switch (ParseArguments(args, options, err)) {
     case ParseResult::kHelp:
-      std::fputs(kHelpText, out);
-      return std::fflush(out) == 0 ? kExitMatch : kExitError;
+      text = kHelpText;
+      break;
     case ParseResult::kVersion:
-      std::fprintf(out, "sjisgrep (Sorbit) %s\n", SJISGREP_VERSION);
-      return std::fflush(out) == 0 ? kExitMatch : kExitError;
+      version = std::string("sjisgrep (Sorbit) ") + SJISGREP_VERSION + "\n";
+      text = version.c_str();
+      break;
     case ParseResult::kError:
       return kExitError;
     case ParseResult::kRun:
       break;
   }
-  Grep grep(options, out, err);
-  return grep.Run();
+  if (text != nullptr) {
+    if (std::fputs(text, out) < 0 || std::fflush(out) != 0) {
+      std::fprintf(err, "%s: write error: %s\n", kProgram, std::strerror(errno));
+      return kExitError;
+    }
+    return kExitMatch;
+  }
+  // Memory runs out only for a pattern of huge counts or a line that cannot be held, both
+  // told where they happen; anything else ends here as grep ends, not with an abort.
+  try {
+    Grep grep(options, out, err);
+    return grep.Run();
+  } catch (const std::bad_alloc&) {
+    std::fflush(out);
+    std::fprintf(err, "%s: memory exhausted\n", kProgram);
+    return kExitError;
+  }
 }
 
 }  // namespace sjisgrep
