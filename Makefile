@@ -1,7 +1,11 @@
 # make run   installs what is missing, builds, runs the main job
 # make test  installs what is missing, builds, runs every test (also under ASan + UBSan, and
-#            the tests of code with threads under ThreadSanitizer)
+#            the tests of code with threads under ThreadSanitizer); builds the fuzz targets
 # make package  builds the Debian package $(BUILD)/sorbit_VERSION_ARCH.deb
+# make fuzz  builds the libFuzzer targets (clang) and runs each FUZZ_SECONDS
+#
+# Every tree made here treats warnings as errors (-DSORBIT_WERROR=ON); the project's own
+# default leaves them warnings, for whoever packages it with another compiler.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
@@ -9,7 +13,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build asan tsan test run bench fuzz format check-format clean package
+.PHONY: all deps build asan tsan test run bench fuzz fuzz-build format check-format clean package
 
 all: build
 
@@ -17,21 +21,21 @@ deps:
 	@scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBIT_WERROR=ON
 	cmake --build $(BUILD) -j$(JOBS)
 
 asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORBIT_SANITIZE=ON -DSORBIT_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORBIT_WERROR=ON -DSORBIT_SANITIZE=ON -DSORBIT_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
 # The tests of code with threads (label "threads"), built and run under ThreadSanitizer; only
 # their targets are built, so this tree costs a couple of minutes.
 TSAN_TARGETS = tekuri2svf_test tekuri2svf_parts_test
 tsan: deps
-	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORBIT_SANITIZE_THREAD=ON -DSORBIT_BENCH=OFF -DSORBIT_UI=OFF
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORBIT_WERROR=ON -DSORBIT_SANITIZE_THREAD=ON -DSORBIT_BENCH=OFF -DSORBIT_UI=OFF
 	cmake --build $(TSAN_BUILD) -j$(JOBS) --target $(TSAN_TARGETS)
 
-test: build asan tsan check-format
+test: build asan tsan fuzz-build check-format
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -j$(JOBS) -L threads
@@ -45,9 +49,13 @@ run: build
 bench: build
 	bench/run.sh $(BUILD)
 
-fuzz: deps
-	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBIT_FUZZ=ON -DSORBIT_UI=OFF -DSORBIT_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+# The libFuzzer targets and what they link, nothing else (no tests, window or benchmarks).
+# `make test` builds them so that they cannot stop compiling unseen; `make fuzz` runs them.
+fuzz-build: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBIT_WERROR=ON -DSORBIT_FUZZ=ON -DBUILD_TESTING=OFF -DSORBIT_UI=OFF -DSORBIT_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+
+fuzz: fuzz-build
 	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 check-format:

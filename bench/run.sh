@@ -14,6 +14,6 @@ if [ -x "$build/bench/ui/window_convert" ]; then bench/ui/bench_ui.sh "$build"; 
 echo "== matcher against Oniguruma (sjisregexp_bench, 100 MB)"
 if [ -x "$build/bench/SjisRegExp/sjisregexp_bench" ]; then "$build/bench/SjisRegExp/sjisregexp_bench" 100; else echo "skipped: no Oniguruma"; fi
 echo "== sjisgrep against GNU grep (bench/SjisRegExp/grep_compare.sh)"
-sh bench/SjisRegExp/grep_compare.sh "$build/src/cli/sjisgrep/sjisgrep"
+sh bench/SjisRegExp/grep_compare.sh "$build"
 echo "== sjisgrep against GNU grep and ripgrep, 200 MB log (bench/SjisRegExp/sjisgrep_bench.sh)"
 bench/SjisRegExp/sjisgrep_bench.sh "$build" || true

@@ -3,20 +3,20 @@
 # which lines each selects, how many of grep's extra lines are explained by matches that start
 # inside a two-byte character, and the time each takes.
 #
-# Usage: bench/SjisRegExp/grep_compare.sh [SJISGREP] [SIZE_BYTES]
-#   SJISGREP defaults to build/src/cli/sjisgrep/sjisgrep, SIZE_BYTES to 100000000.
+# Usage: bench/SjisRegExp/grep_compare.sh [BUILD] [SIZE_BYTES]
+#   BUILD (a build folder with the benchmarks) defaults to build, SIZE_BYTES to 100000000.
 set -eu
 
-here=$(cd "$(dirname "$0")" && pwd)
-sjisgrep=${1:-build/src/cli/sjisgrep/sjisgrep}
+build=${1:-build}
+sjisgrep=$build/src/cli/sjisgrep/sjisgrep
+gen_sjis_text=$build/bench/SjisRegExp/gen_sjis_text
+trail_check=$build/bench/SjisRegExp/trail_check
 size=${2:-100000000}
 work=${TMPDIR:-/tmp}/sjisgrep-bench
 mkdir -p "$work"
 
-c++ -O2 -std=c++20 -o "$work/gen_sjis_text" "$here/gen_sjis_text.cpp"
-c++ -O2 -std=c++20 -o "$work/trail_check" "$here/trail_check.cpp"
 text=$work/text-$size.sjis
-[ -f "$text" ] || "$work/gen_sjis_text" "$size" > "$text"
+[ -f "$text" ] || "$gen_sjis_text" "$size" > "$text"
 echo "text: $text, $(wc -c < "$text") bytes, $(wc -l < "$text") lines"
 
 # Best of three wall-clock runs of "$@". The output goes to a file: GNU grep stops at the
@@ -45,7 +45,7 @@ for pattern in '[A-Z][0-9]+' 'Re: [0-9]+' '[a-z]+[0-9]'; do
   LC_ALL=C comm -23 "$work/grep.lines" "$work/sjisgrep.lines" > "$work/extra.lines"
   awk -F: 'NR == FNR { extra[$1] = 1; next } ($1 in extra)' \
     "$work/extra.lines" "$work/grep.out" > "$work/extra.out"
-  set -- $("$work/trail_check" "$pattern" < "$work/extra.out")
+  set -- $("$trail_check" "$pattern" < "$work/extra.out")
   checked=$1 unexplained=$2
   t_grep=$(seconds env LC_ALL=C grep -E -- "$pattern" "$text")
   t_sjis=$(seconds "$sjisgrep" -- "$pattern" "$text")

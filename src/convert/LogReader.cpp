@@ -7,7 +7,6 @@
 
 namespace sorbit {
 
-constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
 LogMessage::LogMessage(const LogMessage& other) : lines_(other.lines_) { Detach(); }

@@ -8,7 +8,6 @@ namespace sorbit {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = OutputLines::kChunkBytes;
 constexpr std::string_view kLineEnd = "\r\n";
 
 struct Writer {

@@ -46,7 +46,7 @@ TEST(Tekuri2svf, HelpAndVersion) {
   }
   const auto version = RunProgram({kProgram, "--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "tekuri2svf (Sorbit) 0.9.2.1\n");
+  EXPECT_EQ(version.out, "tekuri2svf (Sorbit) " SORBIT_VERSION "\n");
 }
 
 TEST(Tekuri2svf, UsageErrorsExitWithTwo) {

@@ -23,7 +23,7 @@
 namespace {
 
 constexpr const char* kProgram = "tekuri2svf";
-constexpr const char* kVersion = "0.9.2.1";
+constexpr const char* kVersion = TEKURI2SVF_VERSION;
 
 constexpr int kExitOk = 0;
 constexpr int kExitEarlyEnd = 1;
