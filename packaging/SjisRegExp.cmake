@@ -1,20 +1,12 @@
-# SjisRegExp for other programs (component Development): the library's headers under
-# include/SjisRegExp/ (SjisRegExp.h is the one to include; the others include each other by
-# plain name, so they work from any one folder), the static library, the CMake package
-# (find_package(SjisRegExp) gives SjisRegExp::SjisRegExp) with its version file, and
-# sjisregexp.pc for pkg-config.
+# SjisRegExp for other programs (component Development): its one public header,
+# include/SjisRegExp/SjisRegExp.h, which needs only the standard library; the static library;
+# the CMake package (find_package(SjisRegExp) gives SjisRegExp::SjisRegExp) with its version
+# file; and sjisregexp.pc for pkg-config.
 include(CMakePackageConfigHelpers)
 
 set(SJISREGEXP_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/SjisRegExp)
 
-# The library's headers (the install test checks that every one SjisRegExp.h reaches is
-# here) but DFAAccelScan.h: the scans' inner loops, vector instructions included, are the
-# library's own business.
-set(SJISREGEXP_HEADERS
-  SjisRegExp.h AWKStr.h Chars.h DFA.h DFAAccel.h DFABuilder.h FuzzyCharDic.h LinearScan.h
-  MatchCore.h NFA.h ParseTree.h Parser.h PreProcessor.h RegularExpression.h Scanner.h)
-list(TRANSFORM SJISREGEXP_HEADERS PREPEND ${PROJECT_SOURCE_DIR}/src/SjisRegExp/)
-install(FILES ${SJISREGEXP_HEADERS}
+install(FILES ${PROJECT_SOURCE_DIR}/src/SjisRegExp/SjisRegExp.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/SjisRegExp COMPONENT Development)
 install(TARGETS SjisRegExp EXPORT SjisRegExpTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "../support/Median.h"
-#include "AWKStr.h"
+#include "SjisRegExp/SjisRegExp.h"
 #include "platform/posix/PosixFile.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "AWKStr.h"
+#include "SjisRegExp/MatchCore.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   std::printf("%-20s %10s %8s %10s %10s %9s %12s\n", "pattern", "bytes", "result", "cpu s",
               "ns/byte", "peak MiB", "cache MiB");
   for (const Case& c : cases) {
-    SjisRegExp::TAWKStr awk;
+    SjisRegExp::TMatchCORE awk;
     awk.SetRegExp(c.pattern);
     for (std::size_t size : {10'000ul, 100'000ul, 1'000'000ul, 10'000'000ul}) {
       if (static_cast<double>(size) > maxMB * 1e6) break;

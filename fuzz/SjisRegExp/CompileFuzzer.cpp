@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "AWKStr.h"
+#include "SjisRegExp/MatchCore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view pattern(reinterpret_cast<const char*>(data), size);
-  SjisRegExp::TAWKStr awk;
+  SjisRegExp::TMatchCORE awk;
   try {
     awk.SetRegExp(pattern);
     if (awk.RegExp() != pattern) std::abort();

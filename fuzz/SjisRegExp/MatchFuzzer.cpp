@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "../../tests/SjisRegExp/RestartScan.h"
-#include "AWKStr.h"
+#include "SjisRegExp/MatchCore.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t split = std::min<std::size_t>(data[0], size - 1);
   const std::string_view pattern(reinterpret_cast<const char*>(data + 1), split);
   const std::string_view text(reinterpret_cast<const char*>(data + 1 + split), size - 1 - split);
-  SjisRegExp::TAWKStr awk;
-  SjisRegExp::TAWKStr lazy;
+  SjisRegExp::TMatchCORE awk;
+  SjisRegExp::TMatchCORE lazy;
   SjisRegExp::DFALimits tiny;
   tiny.eagerStates = 1;
   tiny.cacheBytes = 1000;
@@ -71,9 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TRE_DFA& dfa = awk.CurrentDFA();
     const auto rules = testing::RulesOf(awk);
     const MatchSpan match = testing::RestartMatch(dfa, b, e, rules);
-    const MatchSpan lines = testing::RestartFindInLines(dfa, b, e, rules);
+    const MatchSpan lines = testing::RestartFindInLines(dfa, b, e);
     const MatchSpan from = testing::RestartScanFrom(dfa, b, e, rules);
-    for (const TAWKStr* c : {&awk, &lazy}) {
+    for (const TMatchCORE* c : {&awk, &lazy}) {
       int start = 0;
       int length = 0;
       c->Match(text, start, length);

@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzyCharDic.h"
-#include "Parser.h"
-#include "PreProcessor.h"
-#include "Scanner.h"
+#include "SjisRegExp/FuzzyCharDic.h"
+#include "SjisRegExp/Parser.h"
+#include "SjisRegExp/PreProcessor.h"
+#include "SjisRegExp/Scanner.h"
 
 namespace {
 

@@ -1,36 +1,32 @@
-// TAWKStr's construction, its choice of match method on every pattern write, and the
-// two dictionary switches that write the pattern again.
-#include "AWKStr.h"
-
-#include <string>
-
+// TAWKStr, the matching component of the public interface: a TMatchCORE with the built-in
+// fuzzy-character dictionary in its preprocessor's list (its pass stays off until switched on).
 #include "FuzzyCharDic.h"
+#include "MatchCore.h"
+#include "SjisRegExp.h"
 
 namespace SjisRegExp {
 
-TAWKStr::TAWKStr() { PreProcessor().FuzzyCharDics.push_back(&FuzzyCharDic()); }
-
-void TAWKStr::SetRegExp(std::string_view pattern) {
-  // A skipped write leaves the current pattern, and so the method chosen for it, as it was;
-  // the serial also catches writes made past this override.
-  if (RewritesCurrent(pattern) && methodSerial_ == WriteSerial()) return;
-  TMatchCORE::SetRegExp(pattern);
-  const TRE_DFA& dfa = CurrentDFA();
-  matchMethod_ = (dfa.LineHeadMark() || dfa.LineTailMark()) ? &TMatchCORE::ScanAnchored
-                                                            : &TMatchCORE::ScanPlain;
-  methodSerial_ = WriteSerial();
+TAWKStr::TAWKStr() : core_(std::make_unique<TMatchCORE>()) {
+  core_->AddFuzzyCharDic(FuzzyCharDic());
 }
 
-void TAWKStr::SetUseFuzzyCharDic(bool on) {
-  PreProcessor().SetUseFuzzyCharDic(on);
-  const std::string current = RegExp();  // a copy: writing RegExp replaces it
-  SetRegExp(current);
+TAWKStr::~TAWKStr() = default;
+
+const std::string& TAWKStr::RegExp() const { return core_->RegExp(); }
+void TAWKStr::SetRegExp(std::string_view pattern) { core_->SetRegExp(pattern); }
+
+TMatchCORE_LineSeparator TAWKStr::LineSeparator() const { return core_->LineSeparator(); }
+void TAWKStr::SetLineSeparator(TMatchCORE_LineSeparator separator) {
+  core_->SetLineSeparator(separator);
 }
 
-void TAWKStr::SetUseSynonymDic(bool on) {
-  PreProcessor().SetUseSynonymDic(on);
-  const std::string current = RegExp();
-  SetRegExp(current);
+bool TAWKStr::UseFuzzyCharDic() const { return core_->UseFuzzyCharDic(); }
+void TAWKStr::SetUseFuzzyCharDic(bool on) { core_->SetUseFuzzyCharDic(on); }
+bool TAWKStr::UseSynonymDic() const { return core_->UseSynonymDic(); }
+void TAWKStr::SetUseSynonymDic(bool on) { core_->SetUseSynonymDic(on); }
+
+int TAWKStr::Match(std::string_view text, int& start, int& length) const {
+  return core_->Match(text, start, length);
 }
 
 }  // namespace SjisRegExp

@@ -6,38 +6,22 @@
 // "no character": what reading at or past the end yields, and it ends every scan.
 // Positions handed to GetChar / UngetChar are 1-based byte indexes (`index1`).
 //
-// ERegExpParser is the one exception type of every pattern error in this library.
+// CharCode, IsLeadByte, IsTrailByte, QuoteMetaChars and ERegExpParser, the one exception
+// type of every pattern error, are part of the public interface (SjisRegExp.h).
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
-namespace SjisRegExp {
+#include "SjisRegExp.h"
 
-using CharCode = std::uint16_t;
+namespace SjisRegExp {
 
 // Codes above every real character; they label the special automaton transitions.
 inline constexpr CharCode LineHeadCode = 0xFFFD;
 inline constexpr CharCode LineTailCode = 0xFFFE;
 inline constexpr CharCode EpsilonCode = 0xFFFF;
-
-// A pattern error: the Japanese message (UTF-8) and the 1-based byte position in the
-// pattern just after what caused it. Positions past 65535 saturate at 65535.
-class ERegExpParser : public std::runtime_error {
- public:
-  ERegExpParser(const std::string& message, std::int64_t errorPos1);
-  std::uint16_t ErrorPos() const { return errorPos_; }
-
- private:
-  std::uint16_t errorPos_;
-};
-
-// The code-page-932 lead-byte test, the same on every platform.
-constexpr bool IsLeadByte(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 // Whether p begins a character of a text in which `known`, at or before p, begins one: the
 // lead-byte values directly before p, counted back no further than `known`, are even in
@@ -57,10 +41,6 @@ CharCode GetChar(std::string_view text, std::int32_t& index1);
 
 // Moves index1 back over the character that ends just before it.
 void UngetChar(std::string_view text, std::int32_t& index1);
-
-// Whether the byte at the 0-based offset is the trail byte of a two-byte character,
-// judged by the run of lead bytes directly before it (an odd run means yes).
-bool IsTrailByte(std::string_view text, std::size_t byteOffset);
 
 // Reads the character at p and advances p. The text ends at `end` or at its first
 // zero byte, whichever comes first; there it yields 0 and p stays. A lead byte with
@@ -96,8 +76,5 @@ CharCode ReadEscape(std::string_view text, std::int32_t& index1);
 CharCode ReadHexCode(std::string_view text, std::int32_t& index1);
 // One to six octal digits, at most 0xFFFF.
 CharCode ReadOctCode(std::string_view text, std::int32_t& index1);
-
-// The text with a backslash before each of ^ ( | ) + * ? . [ ] $ and \.
-std::string QuoteMetaChars(std::string_view text);
 
 }  // namespace SjisRegExp

@@ -1,22 +1,13 @@
-// TMatchCORE's scans: the restart scans, which find their candidate starts through
-// DFAAccel and hand long walks to LinearScan, and FindInLines.
+// The matching core's scans: the restart scans, which find their candidate starts through
+// DFAAccel and hand long walks to LinearScan, FindInLines, and TMatchCORE's Match.
 #include "MatchCore.h"
 
 #include <cstring>
+#include <limits>
 
 #include "DFAAccelScan.h"
 
 namespace SjisRegExp {
-
-bool TMatchCORE::IsLineSeparator(CharCode code) const {
-  switch (lineSeparator_) {
-    case mcls_CRLF:
-      return code == 13;
-    case mcls_LF:
-      return code == 10;
-  }
-  return false;
-}
 
 namespace {
 
@@ -195,8 +186,7 @@ inline MatchSpan ScanPlainBy(const TRE_DFA& dfa, const char* begin, const char* 
 
 }  // namespace
 
-MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
-  const TRE_DFA& dfa = CurrentDFA();
+MatchSpan ScanPlain(const TRE_DFA& dfa, const char* begin, const char* end) {
   if (dfa.Accel().PlainSearch() != DFAAccel::kByStopBytes) {
     return ScanPlainOtherwise(dfa, begin, end);
   }
@@ -205,25 +195,11 @@ MatchSpan TMatchCORE::ScanPlain(const char* begin, const char* end) const {
   return ScanPlainBy<StopFinder, true>(dfa, begin, end);
 }
 
-ScanRules TMatchCORE::Rules() const {
-  ScanRules rules;
-  rules.lineHeadCode = LineHeadCode();
-  rules.lineTailCode = LineTailCode();
-  rules.separator = lineSeparator_ == mcls_CRLF ? 13 : (lineSeparator_ == mcls_LF ? 10 : 0);
-  rules.lineHeadMark = CurrentDFA().LineHeadMark();
-  rules.lineTailRule = true;
-  return rules;
-}
+namespace {
 
-const char* TMatchCORE::LongestFrom(const char* p, const char* end, std::int32_t state) const {
-  std::size_t work = 0;
-  return LongestFromCounted(p, end, state, work);
-}
-
-const char* TMatchCORE::LongestFromCounted(const char* p, const char* end, std::int32_t state,
-                                           std::size_t& work) const {
+const char* LongestFromCounted(const TRE_DFA& dfa, const ScanRules& rules, const char* p,
+                               const char* end, std::int32_t state, std::size_t& work) {
   if (state == kNoState) return nullptr;
-  const TRE_DFA& dfa = CurrentDFA();
   const char* result = nullptr;
   const char* cursor = p;
   std::int32_t last = state;
@@ -236,48 +212,97 @@ const char* TMatchCORE::LongestFromCounted(const char* p, const char* end, std::
     state = code == 0 ? kNoState : dfa.NextState(state, code);
   } while (state != kNoState);
   if (cursor - p > kShortWalk) work += static_cast<std::size_t>(cursor - p);
-  if ((code == 0 || IsLineSeparator(code)) && dfa.NextState(last, LineTailCode()) != kNoState) {
+  if ((code == 0 || code == rules.separator) &&
+      dfa.NextState(last, rules.lineTailCode) != kNoState) {
     return code != 0 ? cursor - 1 : cursor;
   }
   return result;
 }
 
-const char* TMatchCORE::LongestAtLineHead(const char* p, const char* end,
-                                          std::int32_t state) const {
-  std::size_t work = 0;
-  return LongestAtLineHeadCounted(p, end, state, work);
-}
-
-const char* TMatchCORE::LongestAtLineHeadCounted(const char* p, const char* end, std::int32_t state,
-                                                 std::size_t& work) const {
-  const TRE_DFA& dfa = CurrentDFA();
-  if (!dfa.LineHeadMark()) return LongestFromCounted(p, end, state, work);
-  const char* a = LongestFromCounted(p, end, dfa.NextState(state, LineHeadCode()), work);
+const char* LongestAtLineHeadCounted(const TRE_DFA& dfa, const ScanRules& rules, const char* p,
+                                     const char* end, std::int32_t state, std::size_t& work) {
+  if (!dfa.LineHeadMark()) return LongestFromCounted(dfa, rules, p, end, state, work);
+  const char* a =
+      LongestFromCounted(dfa, rules, p, end, dfa.NextState(state, rules.lineHeadCode), work);
   if (a == nullptr) return nullptr;
-  const char* b = LongestFromCounted(p, end, state, work);
+  const char* b = LongestFromCounted(dfa, rules, p, end, state, work);
   if (b != nullptr && b >= a) return b;
   return a;
 }
 
-MatchSpan TMatchCORE::ScanAnchored(const char* begin, const char* end) const {
-  if (CurrentDFA().Lazy()) return LinearScan(CurrentDFA(), begin, end, true, Rules());
-  const char* e = LongestAtLineHead(begin, end, 0);
-  if (e != nullptr) return {begin, e};
-  return ScanFrom(begin, end);
+}  // namespace
+
+const char* LongestFrom(const TRE_DFA& dfa, const ScanRules& rules, const char* p, const char* end,
+                        std::int32_t state) {
+  std::size_t work = 0;
+  return LongestFromCounted(dfa, rules, p, end, state, work);
 }
 
-MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
-  const TRE_DFA& dfa = CurrentDFA();
-  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, Rules());
+const char* LongestAtLineHead(const TRE_DFA& dfa, const ScanRules& rules, const char* p,
+                              const char* end, std::int32_t state) {
+  std::size_t work = 0;
+  return LongestAtLineHeadCounted(dfa, rules, p, end, state, work);
+}
+
+namespace {
+
+const char* LongestReadingUpTo(const TRE_DFA& dfa, const ScanRules& rules, const char* p,
+                               const char* limit, const char* end, std::int32_t state) {
+  const char* result = nullptr;
+  const char* cursor = p;
+  while (state != kNoState) {
+    if (dfa.CacheFull()) dfa.ResetCache(&state, 1);
+    if (dfa.Accepting(state)) result = cursor;
+    const char* next = cursor;
+    const CharCode code = NextChar(next, end);
+    const std::int32_t target = code == 0 ? kNoState : dfa.NextState(state, code);
+    if (target == kNoState) {
+      // The walk dies here: on the separator or at the end, a line tail matches before it.
+      if ((code == 0 || code == rules.separator) &&
+          dfa.NextState(state, rules.lineTailCode) != kNoState) {
+        result = cursor;
+      }
+      break;
+    }
+    if (next > limit) break;
+    state = target;
+    cursor = next;
+  }
+  return result;
+}
+
+}  // namespace
+
+const char* LongestUpTo(const TRE_DFA& dfa, const ScanRules& rules, const char* p,
+                        const char* limit, const char* end, bool lineHead) {
+  const char* plain = LongestReadingUpTo(dfa, rules, p, limit, end, 0);
+  if (!lineHead || !dfa.LineHeadMark()) return plain;
+  const char* anchored =
+      LongestReadingUpTo(dfa, rules, p, limit, end, dfa.NextState(0, rules.lineHeadCode));
+  return anchored != nullptr && (plain == nullptr || anchored > plain) ? anchored : plain;
+}
+
+MatchSpan ScanAnchored(const TRE_DFA& dfa, const ScanRules& rules, const char* begin,
+                       const char* end) {
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, true, rules);
+  const char* e = LongestAtLineHead(dfa, rules, begin, end, 0);
+  if (e != nullptr) return {begin, e};
+  return ScanFrom(dfa, rules, begin, end);
+}
+
+MatchSpan ScanFrom(const TRE_DFA& dfa, const ScanRules& rules, const char* begin, const char* end) {
+  if (dfa.Lazy()) return LinearScan(dfa, begin, end, false, rules);
   const char* p = begin;
   std::size_t work = 0;
   while (p < end && *p != 0) {
     // A line head whose anchored reading failed just before is only its plain reading,
     // which is what LinearScan tries there without the line-head flag.
-    if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, Rules());
-    if (const char* e = LongestFromCounted(p, end, 0, work); e != nullptr) return {p, e};
+    if (OverBudget(work, begin, p)) return LinearScan(dfa, p, end, false, rules);
+    if (const char* e = LongestFromCounted(dfa, rules, p, end, 0, work); e != nullptr) {
+      return {p, e};
+    }
     if (*p == '\n' && dfa.LineHeadMark()) {
-      if (const char* e = LongestAtLineHeadCounted(p + 1, end, 0, work); e != nullptr) {
+      if (const char* e = LongestAtLineHeadCounted(dfa, rules, p + 1, end, 0, work); e != nullptr) {
         return {p + 1, e};
       }
     }
@@ -286,12 +311,18 @@ MatchSpan TMatchCORE::ScanFrom(const char* begin, const char* end) const {
   // The end of the text is a start too: an initial state that accepts, or that has a
   // line-tail transition, matches there with length 0. (Only an empty text reaches here
   // with an accepting initial state.)
-  if (const char* e = LongestFrom(p, end, 0); e != nullptr) return {p, e};
+  if (const char* e = LongestFrom(dfa, rules, p, end, 0); e != nullptr) return {p, e};
   return {};
 }
 
-MatchSpan TMatchCORE::FindInLines(const char* begin, const char* end) const {
-  const TRE_DFA& dfa = CurrentDFA();
+ScanRules LineRules(ScanRules rules) {
+  rules.separator = '\n';
+  return rules;
+}
+
+MatchSpan FindInLines(const TRE_DFA& dfa, const ScanRules& blockRules, const char* begin,
+                      const char* end) {
+  const ScanRules rules = LineRules(blockRules);
   const bool anchored = dfa.LineHeadMark() || dfa.LineTailMark();
   // A plain pattern whose initial state does not accept can only match where a stop byte
   // begins a character, so lines without a stop byte are passed over unread by the scan.
@@ -309,12 +340,59 @@ MatchSpan TMatchCORE::FindInLines(const char* begin, const char* end) const {
     }
     const void* lineFeed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
     const char* lineEnd = lineFeed != nullptr ? static_cast<const char*>(lineFeed) : end;
-    const MatchSpan m = anchored ? ScanAnchored(p, lineEnd) : ScanPlain(p, lineEnd);
+    const char* textEnd =
+        lineFeed != nullptr && lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+    const MatchSpan m =
+        anchored ? ScanAnchored(dfa, rules, p, textEnd) : ScanPlain(dfa, p, textEnd);
     if (m.start != nullptr) return m;
     if (lineFeed == nullptr) break;
     p = lineEnd + 1;
   }
   return {};
+}
+
+bool TMatchCORE::IsLineSeparator(CharCode code) const {
+  const CharCode separator = Rules().separator;
+  return separator != 0 && code == separator;
+}
+
+ScanRules TMatchCORE::Rules() const {
+  ScanRules rules;
+  rules.lineHeadCode = LineHeadCode();
+  rules.lineTailCode = LineTailCode();
+  rules.separator = lineSeparator_ == mcls_CRLF ? 13 : (lineSeparator_ == mcls_LF ? 10 : 0);
+  rules.lineHeadMark = CurrentDFA().LineHeadMark();
+  rules.lineTailRule = true;
+  return rules;
+}
+
+std::string_view MatchText(std::string_view text) {
+  constexpr std::size_t kMaxText = static_cast<std::size_t>(std::numeric_limits<int>::max()) - 1;
+  return text.size() > kMaxText ? text.substr(0, kMaxText) : text;
+}
+
+int MatchResult(std::string_view text, MatchSpan m, int& start, int& length) {
+  if (m.start == nullptr) {
+    start = 0;
+    length = 0;
+    return 0;
+  }
+  start = static_cast<int>(m.start - text.data()) + 1;
+  length = static_cast<int>(m.end - m.start);
+  return start;
+}
+
+int TMatchCORE::Match(std::string_view text, int& start, int& length) const {
+  text = MatchText(text);
+  // The scans stop at the first zero byte themselves, so the text is not measured first: a
+  // long text with an early match costs only what is read.
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  const TRE_DFA& dfa = CurrentDFA();
+  const MatchSpan m = (dfa.LineHeadMark() || dfa.LineTailMark())
+                          ? SjisRegExp::ScanAnchored(dfa, Rules(), begin, end)
+                          : SjisRegExp::ScanPlain(dfa, begin, end);
+  return MatchResult(text, m, start, length);
 }
 
 }  // namespace SjisRegExp

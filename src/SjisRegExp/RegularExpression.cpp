@@ -6,6 +6,7 @@
 
 #include "NFA.h"
 #include "Parser.h"
+#include "Program.h"
 
 namespace SjisRegExp {
 
@@ -17,22 +18,18 @@ TRegularExpression::TRegularExpression() {
 }
 
 void TRegularExpression::SetRegExp(std::string_view pattern) {
-  if (RewritesCurrent(pattern)) return;
-  ++writeSerial_;
   // Only the current pattern's automaton keeps a full state cache: a lazy one gives its
   // cache back as another pattern is written (it refills if it becomes current again).
   if (const auto& current = cache_[static_cast<std::size_t>(currentIndex_)].dfa; current) {
     current->ReleaseCache();
   }
   // The pattern may be our own RegExp text (the dictionary switches write it again), so it is
-  // copied first; into a member, so that writing a cached pattern allocates nothing. The
-  // converter writes the same pattern before every title: then the copy is already there.
+  // copied first; into a member, so that writing a cached pattern again allocates nothing.
   if (written_ != pattern) written_.assign(pattern);
   preProcessor_.SetText(written_);
   preProcessor_.Run();
   const std::string& processed = preProcessor_.ProcessedText();
   try {
-    currentIsRegExp_ = false;
     currentIndex_ = -1;
     for (std::size_t i = 0; i < cache_.size(); ++i) {
       if (cache_[i].text == processed) {
@@ -47,7 +44,6 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
       Compile(cache_[1].text);
     }
     regExp_.swap(written_);
-    currentIsRegExp_ = cache_[static_cast<std::size_t>(currentIndex_)].text == regExp_;
     // Every entry holds a compiled automaton, entry 0 the empty pattern, each text once.
     assert(cache_[0].text.empty() && cache_[static_cast<std::size_t>(currentIndex_)].dfa);
     assert(cache_.size() <= static_cast<std::size_t>(CacheCapacity));
@@ -58,20 +54,38 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
   }
 }
 
+void TRegularExpression::SetUseFuzzyCharDic(bool on) {
+  preProcessor_.SetUseFuzzyCharDic(on);
+  const std::string current = regExp_;  // a copy: writing RegExp replaces it
+  SetRegExp(current);
+}
+
+void TRegularExpression::SetUseSynonymDic(bool on) {
+  preProcessor_.SetUseSynonymDic(on);
+  const std::string current = regExp_;
+  SetRegExp(current);
+}
+
+std::unique_ptr<TRE_DFA> CompileDFA(const std::string& text, CharCode lineHeadCode,
+                                    CharCode lineTailCode, const DFALimits& limits) {
+  // Positions are 32-bit and reported in 16 bits; a text this long is refused before its
+  // positions could wrap.
+  if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
+    throw ERegExpParser(kMsgTooComplex, std::numeric_limits<std::int64_t>::max());
+  }
+  auto parser = std::make_unique<TREParser>(text);
+  parser->Parse();
+  auto nfa = std::make_unique<TRE_NFA>(*parser, lineHeadCode, lineTailCode);
+  nfa->Build();
+  auto dfa = std::make_unique<TRE_DFA>(*nfa, limits);
+  dfa->Build();
+  return dfa;
+}
+
 void TRegularExpression::Compile(const std::string& text) {
   try {
-    // Positions are 32-bit and reported in 16 bits; a text this long is refused
-    // before its positions could wrap.
-    if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
-      throw ERegExpParser(kMsgTooComplex, std::numeric_limits<std::int64_t>::max());
-    }
-    auto parser = std::make_unique<TREParser>(text);
-    parser->Parse();
-    auto nfa = std::make_unique<TRE_NFA>(*parser, LineHeadCode(), LineTailCode());
-    nfa->Build();
-    auto dfa = std::make_unique<TRE_DFA>(*nfa, dfaLimits_);
-    dfa->Build();
-    cache_[static_cast<std::size_t>(currentIndex_)].dfa = std::move(dfa);
+    cache_[static_cast<std::size_t>(currentIndex_)].dfa =
+        CompileDFA(text, LineHeadCode(), LineTailCode(), dfaLimits_);
     ++compileCount_;
   } catch (...) {
     if (currentIndex_ > 0) {

@@ -13,7 +13,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,26 +22,6 @@
 #include "PreProcessor.h"
 
 namespace SjisRegExp {
-
-// Whether two texts are equal; those of 8 to 32 bytes, as patterns mostly are, are compared
-// a word at a time, without a call.
-inline bool SameText(std::string_view a, std::string_view b) {
-  const std::size_t n = a.size();
-  if (n != b.size()) return false;
-  if (n < 8 || n > 32) return a == b;
-  const auto word = [](const char* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-  };
-  const char* x = a.data();
-  const char* y = b.data();
-  // Words at 0, 8 and 16 as far as they fit, and the last 8 bytes: together every byte.
-  std::uint64_t diff = (word(x) ^ word(y)) | (word(x + n - 8) ^ word(y + n - 8));
-  if (n > 16) diff |= word(x + 8) ^ word(y + 8);
-  if (n > 24) diff |= word(x + 16) ^ word(y + 16);
-  return diff == 0;
-}
 
 class TRegularExpression {
  public:
@@ -66,10 +45,19 @@ class TRegularExpression {
   // How many patterns this component has compiled (the empty one included).
   std::size_t CompileCount() const { return compileCount_; }
 
-  // The dictionaries of the preprocessor's fuzzy-character pass.
+  // The dictionaries of the preprocessor's fuzzy-character pass; a new component has none.
   const std::vector<const Dictionary*>& FuzzyCharDics() const {
     return preProcessor_.FuzzyCharDics;
   }
+  void AddFuzzyCharDic(const Dictionary& dictionary) {
+    preProcessor_.FuzzyCharDics.push_back(&dictionary);
+  }
+
+  // The two dictionary switches; writing one writes RegExp again with its current text.
+  bool UseFuzzyCharDic() const { return preProcessor_.UseFuzzyCharDic(); }
+  void SetUseFuzzyCharDic(bool on);
+  bool UseSynonymDic() const { return preProcessor_.UseSynonymDic(); }
+  void SetUseSynonymDic(bool on);
 
   // The bounds of the automata of patterns compiled from now on (DFA.h); the defaults
   // suit every use, smaller ones make the on-demand states and the cache clearing run on
@@ -84,19 +72,6 @@ class TRegularExpression {
   TREPreProcessor& PreProcessor() { return preProcessor_; }
   const TREPreProcessor& PreProcessor() const { return preProcessor_; }
 
-  // Whether writing this pattern would change nothing, so that the write can be skipped:
-  // both passes are off (the preprocessor then hands the text on unchanged) and it is the
-  // RegExp text, which the current entry holds. The cache holds each text once, so the
-  // lookup could only find the current entry again. The converter writes its pattern
-  // before every title: this keeps such a write to a flag test and one compare.
-  bool RewritesCurrent(std::string_view pattern) const {
-    return currentIsRegExp_ && !preProcessor_.UseFuzzyCharDic() && !preProcessor_.UseSynonymDic() &&
-           SameText(pattern, regExp_);
-  }
-  // Changes with every write that is not skipped, whether it succeeds or fails: state that
-  // a descendant derives from the current pattern is still valid while this has not moved.
-  std::uint32_t WriteSerial() const { return writeSerial_; }
-
  private:
   struct CacheEntry {
     std::string text;
@@ -109,10 +84,6 @@ class TRegularExpression {
   std::int32_t currentIndex_ = 0;
   TREPreProcessor preProcessor_;
   std::size_t compileCount_ = 0;
-  // Kept true exactly while the text of the entry at CurrentIndex equals regExp_ (so a
-  // pattern written with a pass on, or a failed write, clears it until the next write).
-  bool currentIsRegExp_ = true;
-  std::uint32_t writeSerial_ = 0;
   DFALimits dfaLimits_;
 };
 

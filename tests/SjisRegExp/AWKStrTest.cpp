@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "SjisRegExp.h"
+#include "SjisRegExp/FuzzyCharDic.h"
+#include "SjisRegExp/MatchCore.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace SjisRegExp {
 namespace {
@@ -200,7 +202,7 @@ TEST(AWKStrTest, DotAndNegatedClassesSkipLineBreaks) {
 }
 
 TEST(AWKStrTest, FailedPatternLeavesTheEmptyPatternCurrent) {
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp("abc");
   try {
     awk.SetRegExp("a(");
@@ -211,7 +213,6 @@ TEST(AWKStrTest, FailedPatternLeavesTheEmptyPatternCurrent) {
   }
   EXPECT_EQ(awk.RegExp(), "");
   EXPECT_EQ(awk.CurrentIndex(), 0);
-  EXPECT_EQ(awk.MatchMethod(), &TMatchCORE::ScanPlain);
   int start = -1;
   int length = -1;
   EXPECT_EQ(awk.Match("xyz", start, length), 1);
@@ -219,23 +220,8 @@ TEST(AWKStrTest, FailedPatternLeavesTheEmptyPatternCurrent) {
   EXPECT_EQ(awk.CacheCount(), 2u) << "the failed entry is dropped, abc stays cached";
 }
 
-TEST(AWKStrTest, MatchMethodFollowsTheAnchorMarks) {
-  TAWKStr awk;
-  EXPECT_EQ(awk.MatchMethod(), &TMatchCORE::ScanPlain);
-  awk.SetRegExp("^a");
-  EXPECT_EQ(awk.MatchMethod(), &TMatchCORE::ScanAnchored);
-  awk.SetRegExp("a^");
-  EXPECT_EQ(awk.MatchMethod(), &TMatchCORE::ScanPlain);
-  awk.SetRegExp("a$");
-  EXPECT_EQ(awk.MatchMethod(), &TMatchCORE::ScanAnchored);
-  EXPECT_THROW(awk.SetRegExp("*"), ERegExpParser);
-  EXPECT_EQ(awk.MatchMethod(), &TMatchCORE::ScanAnchored) << "a failed write keeps it";
-  awk.SetRegExp("");
-  EXPECT_EQ(awk.MatchMethod(), &TMatchCORE::ScanPlain);
-}
-
 TEST(AWKStrTest, CacheHitsAndEviction) {
-  TAWKStr awk;
+  TMatchCORE awk;
   EXPECT_EQ(awk.CacheCount(), 1u);
   EXPECT_EQ(awk.CompileCount(), 1u);
   awk.SetRegExp(kReply);
@@ -282,7 +268,7 @@ TEST(AWKStrTest, DictionarySwitchesRewriteTheCurrentPattern) {
 
 TEST(AWKStrTest, SwitchThatLeavesThePatternAloneDoesNotRecompile) {
   // No synonym dictionaries exist, so the synonym pass gives the same text: a hit.
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp("[Rr]e");
   const std::size_t compiled = awk.CompileCount();
   awk.SetUseSynonymDic(true);
@@ -293,7 +279,7 @@ TEST(AWKStrTest, SwitchThatLeavesThePatternAloneDoesNotRecompile) {
 }
 
 TEST(AWKStrTest, LineSeparatorTakesEffectWithoutRecompiling) {
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp("c$");
   const std::size_t compiled = awk.CompileCount();
   int start = 0;
@@ -311,10 +297,10 @@ TEST(AWKStrTest, LineSeparatorTakesEffectWithoutRecompiling) {
 namespace SjisRegExp {
 namespace {
 
-// Writing the current pattern again is a shortcut only while both passes are off: after the
-// fuzzy pass is switched off, the same text must select its plain entry again.
+// After the fuzzy pass is switched off, the same text selects its plain entry again.
 TEST(AWKStrTest, RewritingThePatternFollowsTheSwitches) {
-  TAWKStr awk;
+  TMatchCORE awk;
+  awk.AddFuzzyCharDic(FuzzyCharDic());
   int start = 0;
   int length = 0;
   awk.SetUseFuzzyCharDic(true);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Chars.h"
+#include "SjisRegExp/Chars.h"
 
 namespace SjisRegExp {
 namespace {

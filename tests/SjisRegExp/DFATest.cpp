@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "AWKStr.h"
-#include "DFA.h"
-#include "Parser.h"
 #include "PatternGen.h"
+#include "SjisRegExp/DFA.h"
+#include "SjisRegExp/MatchCore.h"
+#include "SjisRegExp/Parser.h"
 
 namespace SjisRegExp {
 namespace {
@@ -237,7 +237,7 @@ TEST(DFATest, ExponentialSubsetsCompileUpToTheBound) {
   const Compiled c = CompileAll(AOrBChain(12));
   EXPECT_EQ(c.dfa->StateCount(), (1u << 13) + 1);
   EXPECT_FALSE(c.dfa->Accel().HasDenseRows()) << "above the table bound the walk is used";
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp(AOrBChain(12));
   int start = 0;
   int length = 0;
@@ -249,7 +249,7 @@ TEST(DFATest, ExponentialSubsetsCompileUpToTheBound) {
 // A pattern whose whole automaton has 2^21 states is not refused: it compiles at once
 // into an automaton that builds its states while matching, and answers like the rule.
 TEST(DFATest, AnExplodingPatternIsAnsweredWithStatesBuiltOnDemand) {
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp("abc");
   const auto t0 = std::chrono::steady_clock::now();
   awk.SetRegExp(AOrBChain(20));

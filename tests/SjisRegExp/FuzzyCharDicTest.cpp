@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FuzzyCharDic.h"
+#include "SjisRegExp/FuzzyCharDic.h"
 
 namespace SjisRegExp {
 namespace {

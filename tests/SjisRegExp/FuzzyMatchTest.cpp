@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "AWKStr.h"
-#include "Chars.h"
+#include "SjisRegExp/Chars.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace SjisRegExp {
 namespace {

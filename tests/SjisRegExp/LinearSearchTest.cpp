@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "AWKStr.h"
-#include "LinearScan.h"
 #include "PatternGen.h"
 #include "RestartScan.h"
+#include "SjisRegExp/LinearScan.h"
+#include "SjisRegExp/MatchCore.h"
 
 namespace SjisRegExp {
 namespace {
@@ -40,7 +40,7 @@ ScanRules PlainRules() {
 
 // Every way in: Match, ScanFrom, FindInLines and LinearScan called directly (the scans
 // only hand over to it on long texts), each against the restart scan.
-int CompareAll(TAWKStr& awk, const std::string& pattern, const std::string& text) {
+int CompareAll(TMatchCORE& awk, const std::string& pattern, const std::string& text) {
   int mismatches = 0;
   const char* b = text.data();
   const char* e = b + text.size();
@@ -65,7 +65,7 @@ int CompareAll(TAWKStr& awk, const std::string& pattern, const std::string& text
     check("Match", {start ? b + start - 1 : nullptr, b + start - 1 + length}, want);
   }
   check("ScanFrom", awk.ScanFrom(b, e), RestartScanFrom(dfa, b, e, rules));
-  check("FindInLines", awk.FindInLines(b, e), RestartFindInLines(dfa, b, e, rules));
+  check("FindInLines", awk.FindInLines(b, e), RestartFindInLines(dfa, b, e));
   check("LinearScan from", LinearScan(dfa, b, e, false, awk.Rules()),
         RestartScanFrom(dfa, b, e, rules));
   if (anchored) {
@@ -92,7 +92,7 @@ TEST(LinearSearchTest, AgreesWithTheRestartScanOnRandomPatterns) {
     std::string pattern = gen.Pattern();
     if (gen.Pick(3) == 0) pattern = "^" + pattern;
     if (gen.Pick(3) == 0) pattern += "$";
-    TAWKStr awk;
+    TMatchCORE awk;
     try {
       awk.SetRegExp(pattern);
     } catch (const ERegExpParser&) {
@@ -130,7 +130,7 @@ TEST(LinearSearchTest, TheFamiliesAgreeOnLongTexts) {
                               std::string(120, 'a') + "\r\n" + std::string(120, 'a')};
   int mismatches = 0;
   for (const char* pattern : patterns) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(pattern);
     for (const std::string& run : runs) {
       for (const std::string& tail :
@@ -163,7 +163,7 @@ TEST(LinearSearchTest, QuadraticFamiliesRunInLinearTime) {
   } cases[] = {{"a+b", 'a'},      {"(a|aa)*b", 'a'},    {"(x+x+)+y", 'x'}, {"a*a*a*a*a*b", 'a'},
                {"(ab|a)*c", 'a'}, {"[a-z]+[0-9]", 'q'}, {"^a+$", 'a'}};
   for (const auto& c : cases) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(c.pattern);
     const auto timed = [&](std::size_t size) {
       const std::string text(size, c.fill);
@@ -197,7 +197,7 @@ TEST(LinearSearchTest, SuccessiveMatchesAgree) {
   options.wideChars = kWide;
   testing::PatternGen gen(77, options);
   for (const char* pattern : patterns) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(pattern);
     for (int k = 0; k < 40; ++k) {
       const std::string text = gen.Text(200, "\n\r");
@@ -233,7 +233,7 @@ TEST(LinearSearchTest, EmptyTextMatchesAnchoredPatternsThatMatchEmpty) {
   } cases[] = {{"^a$|b?", 1}, {"^.b$|(b?)", 1}, {"^x|y*", 1}, {"^$", 1}, {"$", 1},
                {"^", 1},      {"^a", 0},        {"a$", 0},    {"", 1},   {"b?", 1}};
   for (const auto& c : cases) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(c.pattern);
     for (const std::string& text : {std::string(), std::string(1, '\0'), std::string("\0ab", 3)}) {
       int start = -1;
@@ -247,7 +247,7 @@ TEST(LinearSearchTest, EmptyTextMatchesAnchoredPatternsThatMatchEmpty) {
 
 // sjisgrep counts the lines "abc", "", "xyz", "" under "^x|y*": all four match.
 TEST(LinearSearchTest, FindInLinesFindsEveryLineOfAnEmptyMatch) {
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp("^x|y*");
   awk.SetLineSeparator(mcls_LF);
   const std::string text = "abc\n\nxyz\n\n";
@@ -289,22 +289,26 @@ TEST(LinearSearchTest, FindInLinesTable) {
       {"$", "ab\r\n", 3, 0},       //
   };
   for (const auto& c : crlf) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(c.pattern);
     const char* b = c.text.data();
     const MatchSpan m = awk.FindInLines(b, b + c.text.size());
     EXPECT_EQ(Span(m, b), std::make_pair(c.start, c.length)) << c.pattern << " on " << c.text;
-    EXPECT_EQ(Span(m, b),
-              Span(RestartFindInLines(awk.CurrentDFA(), b, b + c.text.size(), RulesOf(awk)), b))
+    EXPECT_EQ(Span(m, b), Span(RestartFindInLines(awk.CurrentDFA(), b, b + c.text.size()), b))
         << c.pattern;
   }
-  TAWKStr awk;
-  awk.SetLineSeparator(mcls_LF);
-  awk.SetRegExp("c$");
-  const std::string text = "abc\r\nxc\n";
-  EXPECT_EQ(Span(awk.FindInLines(text.data(), text.data() + text.size()), text.data()),
-            std::make_pair(7, 1))
-      << "under LF the CR is part of the line";
+  // A line's text ends before the CR of its CR LF whatever the separator; a CR elsewhere is
+  // an ordinary character.
+  for (auto separator : {mcls_CRLF, mcls_LF}) {
+    TMatchCORE awk;
+    awk.SetLineSeparator(separator);
+    awk.SetRegExp("c$");
+    for (const auto& [text, start] : {std::pair{"abc\r\nxc\n"s, 3}, std::pair{"c\rx\nc\r"s, 0}}) {
+      EXPECT_EQ(Span(awk.FindInLines(text.data(), text.data() + text.size()), text.data()),
+                std::make_pair(start, start == 0 ? 0 : 1))
+          << ::testing::PrintToString(text);
+    }
+  }
 }
 
 // Lines of random text with CR LF, NUL bytes and empty lines: FindInLines equals its
@@ -320,7 +324,7 @@ TEST(LinearSearchTest, FindInLinesAgreesWithThePerLineSearch) {
     std::string pattern = gen.Pattern();
     if (gen.Pick(4) == 0) pattern = "^" + pattern;
     if (gen.Pick(4) == 0) pattern += "$";
-    TAWKStr awk;
+    TMatchCORE awk;
     try {
       awk.SetRegExp(pattern);
     } catch (const ERegExpParser&) {
@@ -339,7 +343,7 @@ TEST(LinearSearchTest, FindInLinesAgreesWithThePerLineSearch) {
         const char* b = text.data();
         const char* e = b + text.size();
         const auto got = Span(awk.FindInLines(b, e), b);
-        const auto want = Span(RestartFindInLines(awk.CurrentDFA(), b, e, RulesOf(awk)), b);
+        const auto want = Span(RestartFindInLines(awk.CurrentDFA(), b, e), b);
         if (got != want && ++mismatches <= 5) {
           ADD_FAILURE() << pattern << " on \"" << text << "\": got " << got.first << ","
                         << got.second << " want " << want.first << "," << want.second;
@@ -371,8 +375,8 @@ void CompareTinyCache(bool uncached) {
     if (gen.Pick(3) == 0) pattern = "^" + pattern;
     if (gen.Pick(3) == 0) pattern += "$";
     if (gen.Pick(4) == 0) pattern = "(a|b)*a(a|b)(a|b)(a|b)" + pattern;
-    TAWKStr eager;
-    TAWKStr lazy;
+    TMatchCORE eager;
+    TMatchCORE lazy;
     lazy.SetDFALimits(tiny);
     try {
       eager.SetRegExp(pattern);
@@ -391,7 +395,7 @@ void CompareTinyCache(bool uncached) {
         const auto rules = RulesOf(eager);
         const std::pair<std::pair<int, int>, std::pair<int, int>> pairs[] = {
             {Span(lazy.FindInLines(b, e), b),
-             Span(RestartFindInLines(eager.CurrentDFA(), b, e, rules), b)},
+             Span(RestartFindInLines(eager.CurrentDFA(), b, e), b)},
             {Span(lazy.ScanFrom(b, e), b),
              Span(RestartScanFrom(eager.CurrentDFA(), b, e, rules), b)},
             {Span(lazy.ScanAnchored(b, e), b),
@@ -437,7 +441,7 @@ TEST(LinearSearchTest, ChainsOfAOrBAreAnsweredOnDemand) {
   for (int k : {15, 19, 23}) {
     std::string pattern = "(a|b)*a";
     for (int i = 0; i < k; ++i) pattern += "(a|b)";
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(pattern);
     EXPECT_TRUE(awk.CurrentDFA().Lazy()) << k;
     int start = 0;
@@ -459,7 +463,7 @@ TEST(LinearSearchTest, ALazyAutomatonGivesItsCacheBackWhenItsPatternIsNoLongerCu
   std::string text(20'000, 'a');
   std::mt19937 rng(3);
   for (char& c : text) c = (rng() & 1) != 0 ? 'a' : 'b';
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp(chain);
   const std::size_t empty = awk.CurrentDFA().CacheBytes();
   int start = 0;
@@ -491,7 +495,7 @@ TEST(LinearSearchTest, LiteralPrefixes) {
       {"^ab", ""},  // the line-head transition is no character
   };
   for (const auto& c : cases) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(c.pattern);
     EXPECT_EQ(awk.CurrentDFA().Accel().LiteralPrefix(), c.prefix) << c.pattern;
   }
@@ -514,7 +518,7 @@ TEST(LinearSearchTest, TheLiteralSearchReportsOnlyCharacterStarts) {
   int mismatches = 0;
   int found = 0;
   for (const char* pattern : patterns) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(pattern);
     ASSERT_FALSE(awk.CurrentDFA().Accel().LiteralPrefix().empty()) << pattern;
     for (int k = 0; k < 400; ++k) {
@@ -527,7 +531,7 @@ TEST(LinearSearchTest, TheLiteralSearchReportsOnlyCharacterStarts) {
       const auto got = Span(awk.ScanPlain(b, e), b);
       const auto want = Span(testing::ReferenceScan(awk.CurrentDFA(), b, e), b);
       const auto gotLines = Span(awk.FindInLines(b, e), b);
-      const auto wantLines = Span(RestartFindInLines(awk.CurrentDFA(), b, e, RulesOf(awk)), b);
+      const auto wantLines = Span(RestartFindInLines(awk.CurrentDFA(), b, e), b);
       found += want.first > 0;
       if ((got != want || gotLines != wantLines) && ++mismatches <= 5) {
         ADD_FAILURE() << pattern << " on " << ::testing::PrintToString(text) << ": got "

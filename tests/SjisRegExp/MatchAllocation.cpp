@@ -5,7 +5,7 @@
 #include <string>
 
 #include "../support/CountingAllocator.h"
-#include "AWKStr.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 using sorbit::testing::g_allocations;
 

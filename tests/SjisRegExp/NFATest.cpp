@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "NFA.h"
-#include "Parser.h"
+#include "SjisRegExp/NFA.h"
+#include "SjisRegExp/Parser.h"
 
 namespace SjisRegExp {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "Parser.h"
+#include "SjisRegExp/Parser.h"
 #include "TreeText.h"
 
 namespace SjisRegExp {

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "AWKStr.h"
 #include "PatternGen.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace SjisRegExp {
 namespace {

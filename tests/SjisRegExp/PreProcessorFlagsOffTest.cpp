@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "AWKStr.h"
-#include "FuzzyCharDic.h"
-#include "PreProcessor.h"
+#include "SjisRegExp/FuzzyCharDic.h"
+#include "SjisRegExp/PreProcessor.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace SjisRegExp {
 namespace {
@@ -24,14 +24,17 @@ TEST(PreProcessorFlagsOffTest, TextPassesByteForByte) {
   }
 }
 
-TEST(PreProcessorFlagsOffTest, ComponentListsTheFuzzyDictionary) {
-  // A TAWKStr lists the one shared fuzzy dictionary; its switch stays off.
-  TAWKStr first;
-  TAWKStr second;
-  EXPECT_FALSE(first.UseFuzzyCharDic());
-  ASSERT_EQ(first.FuzzyCharDics().size(), 1u);
-  EXPECT_EQ(first.FuzzyCharDics()[0], &FuzzyCharDic());
-  EXPECT_EQ(second.FuzzyCharDics()[0], first.FuzzyCharDics()[0]);
+TEST(PreProcessorFlagsOffTest, ComponentHasTheFuzzyDictionaryWithItsSwitchOff) {
+  // A TAWKStr has the shared fuzzy dictionary at hand; its switch starts off.
+  TAWKStr awk;
+  EXPECT_FALSE(awk.UseFuzzyCharDic());
+  awk.SetRegExp("a");
+  int start = 0;
+  int length = 0;
+  EXPECT_EQ(awk.Match("\x82\x60", start, length), 0) << "Ａ, the full-width form of a";
+  awk.SetUseFuzzyCharDic(true);
+  EXPECT_EQ(awk.Match("\x82\x60", start, length), 1);
+  EXPECT_EQ(length, 2);
   TREPreProcessor pre;
   EXPECT_TRUE(pre.FuzzyCharDics.empty());
   EXPECT_TRUE(pre.SynonymDics.empty());

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzyCharDic.h"
-#include "PreProcessor.h"
+#include "SjisRegExp/FuzzyCharDic.h"
+#include "SjisRegExp/PreProcessor.h"
 
 namespace SjisRegExp {
 namespace {

@@ -2,7 +2,7 @@
 // sorted transition lists and no table: what the library's scans are checked against.
 #pragma once
 
-#include "AWKStr.h"
+#include "SjisRegExp/MatchCore.h"
 
 namespace SjisRegExp::testing {
 

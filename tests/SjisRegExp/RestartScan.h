@@ -10,8 +10,8 @@
 
 #include <cstring>
 
-#include "AWKStr.h"
 #include "ReferenceScan.h"
+#include "SjisRegExp/MatchCore.h"
 
 namespace SjisRegExp::testing {
 
@@ -85,13 +85,15 @@ inline MatchSpan RestartMatch(const TRE_DFA& dfa, const char* begin, const char*
   return ReferenceScan(dfa, begin, end);
 }
 
-// FindInLines by its definition: each LF-terminated line searched in turn.
-inline MatchSpan RestartFindInLines(const TRE_DFA& dfa, const char* begin, const char* end,
-                                    RestartRules rules) {
+// FindInLines by its definition: the text of each line searched in turn, that is the line
+// up to its LF without a CR just before the LF, with "$" at its end only.
+inline MatchSpan RestartFindInLines(const TRE_DFA& dfa, const char* begin, const char* end) {
   for (const char* p = begin; p < end;) {
     const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
     const char* lineEnd = lf != nullptr ? static_cast<const char*>(lf) : end;
-    if (const MatchSpan m = RestartMatch(dfa, p, lineEnd, rules); m.start != nullptr) return m;
+    const char* textEnd =
+        lf != nullptr && lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+    if (const MatchSpan m = RestartMatch(dfa, p, textEnd, {'\n'}); m.start != nullptr) return m;
     p = lineEnd + 1;
   }
   return {};

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Scanner.h"
+#include "SjisRegExp/Scanner.h"
 
 namespace SjisRegExp {
 namespace {

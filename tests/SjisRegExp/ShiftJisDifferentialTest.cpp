@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "AWKStr.h"
 #include "PatternGen.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace SjisRegExp {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "AWKStr.h"
 #include "ReferenceScan.h"
+#include "SjisRegExp/MatchCore.h"
 
 namespace SjisRegExp {
 namespace {
@@ -46,7 +46,7 @@ const PatternCase kPatterns[] = {
 
 TEST(StopSearchTest, PatternsUseTheVectorSearchWhenTheyHaveFewStopBytes) {
   for (const PatternCase& c : kPatterns) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(c.pattern);
     EXPECT_EQ(awk.CurrentDFA().Accel().SearchesStopBytesByBlock(), c.fewStops) << c.pattern;
   }
@@ -62,7 +62,7 @@ TEST(StopSearchTest, AgreesWithTheCharacterScan) {
   int cases = 0;
   int matched = 0;
   for (const PatternCase& c : kPatterns) {
-    TAWKStr awk;
+    TMatchCORE awk;
     awk.SetRegExp(c.pattern);
     for (int k = 0; k < 4000; ++k) {
       std::string text;
@@ -94,7 +94,7 @@ TEST(StopSearchTest, AgreesWithTheCharacterScan) {
 TEST(StopSearchTest, StopByteInEveryPositionOfTheLastBlock) {
   // A single "R" at every offset of texts of every length up to 40 bytes, after plain
   // filler and after two-byte characters whose trail bytes are "R".
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp("R");
   for (std::size_t n = 1; n <= 40; ++n) {
     for (std::size_t at = 0; at < n; ++at) {
@@ -115,7 +115,7 @@ TEST(StopSearchTest, StopByteInEveryPositionOfTheLastBlock) {
 }
 
 TEST(StopSearchTest, ZeroByteEndsTheTextInsideABlock) {
-  TAWKStr awk;
+  TMatchCORE awk;
   awk.SetRegExp("R");
   int start = -1;
   int length = -1;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ParseTree.h"
+#include "SjisRegExp/ParseTree.h"
 
 namespace SjisRegExp::testing {
 

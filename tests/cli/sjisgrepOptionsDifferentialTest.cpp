@@ -106,6 +106,8 @@ TEST_F(SjisgrepOptionsDifferentialTest, PrintsWhatGrepPrints) {
       "-o -n -A 2 foo d/f.txt",
       "-n '^ab' d/a.txt",
       "-c 'c$' d/a.txt",
+      "--color=always 'c$|b*' d/a.txt",
+      "--color=always -n '$' d/f.txt",
   };
   for (const std::string& options : cases) {
     // grep lists a folder's files in the file system's order, sjisgrep sorted: the lines of a

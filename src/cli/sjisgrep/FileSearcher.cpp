@@ -15,6 +15,11 @@ const char* LineStart(const char* floor, const char* p) {
   return lf != nullptr ? static_cast<const char*>(lf) + 1 : floor;
 }
 
+// The bytes of the character at p, which lies before end.
+std::size_t CharLength(const char* p, const char* end) {
+  return SjisRegExp::CharLength(std::string_view(p, static_cast<std::size_t>(end - p)), 0);
+}
+
 std::uintmax_t CountLineFeeds(const char* p, const char* end) {
   std::uintmax_t count = 0;
   while (p < end) {
@@ -134,20 +139,11 @@ bool FileSearcher::Matches(const Line& line) const {
 
 FileSearcher::Line FileSearcher::NextMatchingLine(const char* p, const char* end) const {
   if (setup_.lines == nullptr) return {end, end, false};
-  if (!setup_.blocksComplete) {
-    while (p < end) {
-      const Line line = LineAt(p);
-      if (Matches(line)) return line;
-      p = line.end + 1;
-    }
-    return {end, end, false};
-  }
   while (p < end) {
-    const SjisRegExp::MatchSpan hit = setup_.blocks->FindInLines(p, end);
+    const LineMatch hit = setup_.lines->FindLine(p, end);
     if (hit.start == nullptr) break;
-    // The hit's line, confirmed by the exact matcher (the CR of a CR LF, -w).
-    const Line line = LineAt(LineStart(p, hit.start));
-    if (Matches(line)) return line;
+    const Line line = LineAt(hit.start);
+    if (!setup_.checkLines || Matches(line)) return line;
     p = line.end + 1;
   }
   return {end, end, false};
@@ -275,7 +271,7 @@ void FileSearcher::PrintLine(const Line& line, char separator) {
     if (!selected || lines == nullptr) return;
     const char* from = line.begin;
     while (from <= textEnd) {
-      const SjisRegExp::MatchSpan m = lines->Find(line.begin, from, textEnd);
+      const LineMatch m = lines->Find(line.begin, from, textEnd);
       if (m.start == nullptr) break;
       if (m.end > m.start) {
         const std::uintmax_t at = reader_.OffsetOf(m.start);
@@ -286,7 +282,7 @@ void FileSearcher::PrintLine(const Line& line, char separator) {
       } else {
         // An empty match prints nothing; look again one character further on.
         if (m.start >= textEnd) break;
-        from = m.start + SjisRegExp::CharStep(m.start, textEnd);
+        from = m.start + CharLength(m.start, textEnd);
       }
       if (from >= textEnd) break;
     }
@@ -300,16 +296,18 @@ void FileSearcher::PrintLine(const Line& line, char separator) {
   const char* from = line.begin;
   if (mark) {
     while (from < textEnd) {
-      const SjisRegExp::MatchSpan m = lines->Find(line.begin, from, textEnd);
+      const LineMatch m = lines->Find(line.begin, from, textEnd);
       if (m.start == nullptr) break;
       printer.Text(from, m.start, selected, false);
       if (m.end > m.start) {
         printer.Text(m.start, m.end, selected, true);
         from = m.end;
-      } else {
-        const char* next = m.start + SjisRegExp::CharStep(m.start, textEnd);
+      } else if (m.start < textEnd) {
+        const char* next = m.start + CharLength(m.start, textEnd);
         printer.Text(m.start, next, selected, false);
         from = next;
+      } else {
+        from = textEnd;  // an empty match at the end of the text marks nothing
       }
     }
   }

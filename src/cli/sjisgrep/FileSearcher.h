@@ -2,9 +2,9 @@
 // for (lines with their context, -o parts, a count, a name) through the Printer.
 //
 // The input is read in blocks (BlockReader); each block's complete lines are searched as a
-// whole with LineSearch, and only a hit's line is looked at: its bounds are found then, the
-// hit is confirmed with the exact per-line matcher (LineMatcher: CR of CR LF, -w), and line
-// numbers are counted only when -n asks. Context lines before a selected line are kept in
+// whole for the first line that holds a match (LineMatcher::FindLine), and only that line
+// is looked at: with -w its matches are checked for word bounds, and line numbers are
+// counted only when -n asks. Context lines before a selected line are kept in
 // the block buffer; those after it are printed as the search passes them.
 //
 // A file is binary when it holds a zero byte (unless -a): its first selected line to print
@@ -16,7 +16,6 @@
 
 #include "BlockReader.h"
 #include "LineMatcher.h"
-#include "LineSearch.h"
 #include "Options.h"
 #include "Printer.h"
 
@@ -25,10 +24,8 @@ namespace sjisgrep {
 struct SearchSetup {
   const Options* options = nullptr;
   const LineMatcher* lines = nullptr;  // null when there is no pattern: nothing matches
-  const LineSearch* blocks = nullptr;
-  // Whether LineSearch finds every line that LineMatcher matches; when not (a pattern that
-  // can take a CR), every line is tried with LineMatcher.
-  bool blocksComplete = true;
+  // Whether a line that holds a match must still be checked with LineMatcher::Find (-w).
+  bool checkLines = false;
   Printer* printer = nullptr;
   // Whether a group of lines has been printed from any input yet, for "--" between groups.
   bool* groupPrinted = nullptr;

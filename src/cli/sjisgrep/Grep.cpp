@@ -16,16 +16,14 @@
 #include <set>
 #include <utility>
 
-#include "AWKStr.h"
 #include "BlockReader.h"
-#include "Chars.h"
 #include "Encoding.h"
 #include "FileSearcher.h"
 #include "LineMatcher.h"
-#include "LineSearch.h"
 #include "Options.h"
 #include "Patterns.h"
 #include "Printer.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace sjisgrep {
 
@@ -46,16 +44,6 @@ class FdCloser {
   int fd_;
 };
 
-bool TakesCarriageReturn(const SjisRegExp::TRE_DFA& dfa) {
-  for (std::size_t s = 0; s < dfa.StateCount(); ++s) {
-    const auto state = static_cast<std::int32_t>(s);
-    for (const auto* t = dfa.TransitionsBegin(state); t != dfa.TransitionsEnd(state); ++t) {
-      if (t->range.start <= '\r' && t->range.end >= '\r') return true;
-    }
-  }
-  return false;
-}
-
 class Grep {
  public:
   Grep(const Options& options, std::FILE* out, std::FILE* err)
@@ -74,12 +62,9 @@ class Grep {
   const Options& options_;
   std::FILE* out_;
   std::FILE* err_;
-  std::string combined_;
-  std::vector<ByteClass> prefix_;  // what every match begins with (BytePrefix)
+  std::vector<MatchPiece> pieces_;
   bool noPatterns_ = false;
   std::optional<LineMatcher> lines_;
-  SjisRegExp::TAWKStr blockMatcher_;
-  std::optional<LineSearch> blocks_;
   std::optional<Printer> printer_;
   std::optional<FileSearcher> searcher_;
   SearchSetup setup_;
@@ -98,23 +83,7 @@ bool Grep::BuildPatterns(TextEncoding encoding) {
     noPatterns_ = true;  // an empty -f file, or patterns that can match nothing
     return true;
   }
-  // Until the line matcher takes pieces, only -w's own word tests are looked at.
-  const EdgeTest start{options_.wordRegexp && !options_.lineRegexp ? std::uint8_t{0b0011}
-                                                                   : std::uint8_t{0xF}};
-  const EdgeTest end{options_.wordRegexp && !options_.lineRegexp ? std::uint8_t{0b0101}
-                                                                 : std::uint8_t{0xF}};
-  if (pieces->size() > 1 || !((*pieces)[0].start == start) || !((*pieces)[0].end == end)) {
-    std::fprintf(err_, "%s: word assertions are not supported yet\n", kProgram);
-    return false;
-  }
-  combined_ = CombinedPattern(*pieces);
-  // What every match begins with, for the block search: a leading "^" (an anchor at the
-  // start) ends no match earlier.
-  if (pieces->size() == 1) {
-    prefix_ =
-        BytePrefix(!combined_.empty() && combined_[0] == '^' ? std::string_view(combined_).substr(1)
-                                                             : std::string_view(combined_));
-  }
+  pieces_ = std::move(*pieces);
   return true;
 }
 
@@ -123,16 +92,16 @@ int Grep::Run() {
   if (!BuildPatterns(encoding)) return kExitError;
 
   try {
-    if (!noPatterns_) {
-      lines_.emplace(combined_, options_.fuzzy, options_.wordRegexp);
-      blockMatcher_.SetLineSeparator(SjisRegExp::mcls_CRLF);
-      blockMatcher_.SetUseFuzzyCharDic(options_.fuzzy);
-      blockMatcher_.SetRegExp(combined_);
-      blocks_.emplace(blockMatcher_, options_.fuzzy ? std::vector<ByteClass>() : prefix_);
-    }
+    if (!noPatterns_) lines_.emplace(pieces_, options_.fuzzy);
   } catch (const SjisRegExp::ERegExpParser& error) {
-    std::fprintf(err_, "%s: pattern:%u: %s\n", kProgram, static_cast<unsigned>(error.ErrorPos()),
-                 error.what());
+    // The translated patterns are well formed; the library refuses them only as too complex
+    // (nesting or the size of their automaton).
+    if (std::string_view(error.what()) == "正規表現が複雑すぎます。") {
+      std::fprintf(err_, "%s: the patterns are too complex to search\n", kProgram);
+    } else {
+      std::fprintf(err_, "%s: internal error: the library refused the translated patterns: %s\n",
+                   kProgram, error.what());
+    }
     return kExitError;
   }
 
@@ -147,8 +116,7 @@ int Grep::Run() {
 
   setup_.options = &options_;
   setup_.lines = lines_ ? &*lines_ : nullptr;
-  setup_.blocks = blocks_ ? &*blocks_ : nullptr;
-  setup_.blocksComplete = !lines_ || !TakesCarriageReturn(lines_->Component().CurrentDFA());
+  setup_.checkLines = lines_ && lines_->NeedsCheck();
   setup_.printer = &*printer_;
   setup_.groupPrinted = &groupPrinted_;
   searcher_.emplace(setup_);

@@ -1,45 +1,65 @@
-// LineMatcher: the matches of the pattern in the text of one line, exactly as sjisgrep
-// defines them. The text of a line is the line without its LF and without the CR of a CR LF,
-// and it ends early at its first zero byte; "$" matches only at its end.
+// LineMatcher: the matches of the pattern in the lines of a file, exactly as sjisgrep defines
+// them. The text of a line is the line without its LF and without the CR of a CR LF, and it
+// ends early at its first zero byte; "^" matches only at its start and "$" only at its end.
+// Every search goes through the library's compiled pattern.
 //
-// With -w a match counts only when the characters around it are no word characters
-// (WordChars.h); a match that fails this is retried as GNU grep does: the longest shorter
-// match at the same start, then the matches from the next character on.
+// The patterns come as pieces (PatternTranslator.h), each a library pattern with the tests
+// its edges must pass: -w's (no word character before or after, WordChars.h) and those of
+// \<, \>, \b and \B. A match of a piece whose edges fail is retried as GNU grep retries one
+// with -w: the longest shorter match at the same start, then the matches from the next
+// character on. A line's match is the leftmost of its pieces' matches, the longest there.
 //
 // Further matches in a line (-o, colours) are looked for from where the last one ended; a
 // line-head anchor no longer matches there.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "AWKStr.h"
+#include "PatternTranslator.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace sjisgrep {
 
+// A match in a line: [start, end), or start null for none.
+struct LineMatch {
+  const char* start = nullptr;
+  const char* end = nullptr;
+};
+
 class LineMatcher {
  public:
-  // Throws SjisRegExp::ERegExpParser for a bad pattern.
-  LineMatcher(const std::string& sjisPattern, bool fuzzy, bool words);
+  // Throws SjisRegExp::ERegExpParser for a bad pattern. There is at least one piece.
+  LineMatcher(const std::vector<MatchPiece>& pieces, bool fuzzy);
 
-  // The first match in [from, end) of the line that begins at lineBegin, from being a
+  // The first line in [begin, end) (whole lines: begin starts one) that holds a match as
+  // Find sees it, edge tests aside: [line begin, its LF or end), or {} when there is none.
+  LineMatch FindLine(const char* begin, const char* end) const;
+  // Whether a line that FindLine finds must still be checked with Find: some piece has
+  // edge tests.
+  bool NeedsCheck() const { return needsCheck_; }
+
+  // The first match in [from, end) of the line text that begins at lineBegin, from being a
   // character start of it, or {} when there is none.
-  SjisRegExp::MatchSpan Find(const char* lineBegin, const char* from, const char* end) const;
+  LineMatch Find(const char* lineBegin, const char* from, const char* end) const;
 
   // The text end of a line [begin, lineEnd) (lineEnd at its LF, or the end of the data for
   // a last line without one): before the CR of a CR LF and before the first zero byte.
   static const char* TextEnd(const char* begin, const char* lineEnd, bool hasLineFeed);
 
-  const SjisRegExp::TAWKStr& Component() const { return matcher_; }
-
  private:
-  SjisRegExp::MatchSpan FindAny(const char* lineBegin, const char* from, const char* end) const;
-  bool IsWordBounded(const char* lineBegin, const char* start, const char* end,
-                     const char* textEnd) const;
+  struct Piece {
+    SjisRegExp::TCompiledRegExp pattern;
+    EdgeTest start, end;
+  };
 
-  SjisRegExp::TAWKStr matcher_;
-  bool words_;
-  bool lineHead_ = false;
-  bool lineTail_ = false;
+  LineMatch FindInPiece(const Piece& piece, const char* lineBegin, const char* from,
+                        const char* end) const;
+
+  std::vector<Piece> pieces_;
+  std::optional<SjisRegExp::TCompiledRegExp> combined_;  // the pieces as one, when several
+  bool needsCheck_ = false;
 };
 
 }  // namespace sjisgrep

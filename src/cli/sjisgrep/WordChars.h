@@ -3,7 +3,7 @@
 // forms included. A Shift-JIS character that does not decode is no word character.
 #pragma once
 
-#include "Chars.h"
+#include "SjisRegExp/SjisRegExp.h"
 
 namespace sjisgrep {
 

@@ -1,5 +1,6 @@
 // A program outside Sorbit that uses the installed SjisRegExp: it prints the match of each
-// pattern and text pair as "start length", one a line, for the test to compare.
+// pattern and text pair as "start length", one a line, then what a compiled pattern finds in
+// a block of lines and in successive searches, and a pattern error's position.
 #include <SjisRegExp/SjisRegExp.h>
 
 #include <cstdio>
@@ -28,6 +29,21 @@ int main() {
     int length = -1;
     awk.Match(c.text, start, length);
     std::printf("%d %d\n", start, length);
+  }
+  const SjisRegExp::TCompiledRegExp digits("[0-9]+$");
+  const std::string block =
+      "a1\r\n\x83\x41"
+      "22x\r\nb333\r\n";
+  if (const auto m = digits.FindInLines(block)) std::printf("lines %zu %zu\n", m->start, m->end);
+  const SjisRegExp::TCompiledRegExp a("A");
+  const std::string text =
+      "\x83\x41"
+      "AxA";
+  for (auto m = a.Find(text); m; m = a.Find(text, m->end)) std::printf("find %zu\n", m->start);
+  try {
+    const SjisRegExp::TCompiledRegExp bad("ab(");
+  } catch (const SjisRegExp::ERegExpParser& error) {
+    std::printf("error %u\n", static_cast<unsigned>(error.ErrorPos()));
   }
   return 0;
 }
