@@ -1,5 +1,5 @@
 // sjisgrep's reader of typed patterns: any bytes, as UTF-8 or Shift-JIS, with any of -i, -F,
-// -x, -w and --fuzzy (the input's first byte), cut into lines as patterns. Reading may refuse
+// -x and --fuzzy (the input's first byte), cut into lines as patterns. Reading may refuse
 // a pattern (PatternError, a translation error); it may not crash, and whatever it translates
 // must be a pattern the library compiles, refused at most as too complex.
 #include <cstddef>
@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   parse.fixed = (flags & 4) != 0;
   sjisgrep::TranslateOptions translate;
   translate.lineRegexp = (flags & 8) != 0;
-  translate.wordRegexp = (flags & 16) != 0;
-  translate.fuzzy = (flags & 32) != 0;
+  translate.fuzzy = (flags & 16) != 0;
 
   std::vector<sjisgrep::PatternTree> trees;
   std::vector<std::string> warnings;

@@ -1,12 +1,9 @@
-// sjisgrep's conversions on their own: UTF-8 patterns to Shift-JIS with the offsets that tell
-// error positions, Shift-JIS lines to UTF-8 with one U+FFFD per undecodable byte, and the
-// word characters of -w.
+// The word characters of -w, \w and \<: letters, digits and the underscore of any script.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "Encoding.h"
 #include "WordChars.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "SjisgrepShell.h"
 
@@ -111,6 +112,43 @@ TEST_F(SjisgrepEncodingTest, PatternErrorPositionIsInTheTextAsTyped) {
   EXPECT_EQ(r.err, "sjisgrep: pattern, column 5: Invalid range end\n  あ[z-a]\n       ^\n");
 }
 
+// What a user types every day: anchors inside alternatives with -x, -w and -f; ¥ and ＼; a
+// character that CP932 writes with several codes; case with -i, in lists too.
+TEST_F(SjisgrepEncodingTest, WhatGrepUsersTypeFindsWhatTheyMean) {
+  // ∵ three ways (0x81E6, 0x879A, 0xFA5B), 纊 two (0xED40, 0xFA5C), ￢ three (0x81CA,
+  // 0xEEF9, 0xFA54), a path with its backslash, ソ (trail byte 0x5C), full-width letters.
+  WriteFile(files_.Path("a.log"),
+            "abc\r\nab-c\r\n\x81\xE6\r\n\x87\x9A\r\n\xFA\x5B\r\n\xED\x40\r\n\xFA\x5C\r\n"
+            "\x81\xCA\r\n\xEE\xF9\r\n\xFA\x54\r\nC:\\Windows\r\nC:Windows\r\n\x83\x5C\r\n"
+            "ABC \x82\x60\x82\x61\x82\x62\r\nzz\r\n");
+  WriteFile(files_.Path("p.txt"), "x\n^q|zz\nabc$|y\n");
+  struct Case {
+    std::string arguments;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"-xc 'abc$|zz' a.log", "2\n"},
+      {"-x -c -f p.txt a.log", "2\n"},
+      {"-wo -e 'ab-?' -e '^z' a.log", "ab\n"},
+      {"-wo -e 'ab-?' -e '^z+' a.log", "ab\nzz\n"},
+      {"-c '∵' a.log", "3\n"},
+      {"-c '[纊]' a.log", "2\n"},
+      {"-c '￢' a.log", "3\n"},
+      {"-c 'C:¥Windows' a.log", "1\n"},
+      {"-c '¥' a.log", "1\n"},
+      {"-c 'ソ' a.log", "1\n"},
+      {"-o '[＼¥]' a.log", "\\\n"},
+      {"-ic '[a-c]' a.log", "5\n"},
+      {"-io '[ａ-ｃ]+' a.log", "ＡＢＣ\n"},
+      {"--ignore-case -c 'ABC$|ＡＢｃ$' a.log", "2\n"},
+  };
+  for (const Case& c : cases) {
+    const ShellResult r = Utf8(c.arguments);
+    EXPECT_EQ(r.out, c.out) << c.arguments;
+    EXPECT_EQ(r.err, "") << c.arguments;
+  }
+}
+
 TEST_F(SjisgrepEncodingTest, UndecodableBytesPrintAsReplacementCharacters) {
   // 0x80 and 0xFF decode to nothing; 0x81 0x20 is a lead byte before a space; 0x82 ends the
   // line alone. Each such byte is one U+FFFD, and what follows still prints as itself.
@@ -158,7 +196,8 @@ TEST_F(SjisgrepEncodingTest, BinaryFileIsReportedUnlessText) {
   WriteFile(files_.Path("bin"), std::string("abc\0def\nabc\n", 12));
   ShellResult r = Run("LC_ALL=C", "abc bin");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "Binary file bin matches\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "sjisgrep: bin: binary file matches\n");
   EXPECT_EQ(Run("LC_ALL=C", "-c abc bin").out, "2\n");
   EXPECT_EQ(Run("LC_ALL=C", "-a -n def bin").status, 1);  // the zero byte ends the text
   EXPECT_EQ(Run("LC_ALL=C", "-a -n abc bin").out, std::string("1:abc\0def\n2:abc\n", 16));

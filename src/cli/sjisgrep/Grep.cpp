@@ -92,7 +92,10 @@ int Grep::Run() {
   if (!BuildPatterns(encoding)) return kExitError;
 
   try {
-    if (!noPatterns_) lines_.emplace(pieces_, options_.fuzzy);
+    // -x takes a whole line, which leaves -w nothing to test (grep does the same).
+    if (!noPatterns_) {
+      lines_.emplace(pieces_, options_.fuzzy, options_.wordRegexp && !options_.lineRegexp);
+    }
   } catch (const SjisRegExp::ERegExpParser& error) {
     // The translated patterns are well formed; the library refuses them only as too complex
     // (nesting or the size of their automaton).
@@ -113,6 +116,7 @@ int Grep::Run() {
   const Colors colors = ColorsFromEnvironment();
   printer_.emplace(out_, encoding, colour ? &colors : nullptr, options_.nullAfterName);
   printer_->SetLineBuffered(options_.lineBuffered);
+  printer_->SetLineEnd(options_.nullData ? '\0' : '\n');
 
   setup_.options = &options_;
   setup_.lines = lines_ ? &*lines_ : nullptr;
@@ -173,7 +177,7 @@ void Grep::SearchOperand(const std::string& name, bool commandLine, bool implici
   }
   if (S_ISDIR(info.st_mode)) {
     if (!options_.recursive) {
-      FileError(name, EISDIR);
+      if (!options_.skipDirectories) FileError(name, EISDIR);  // -d read; -d skip says nothing
       return;
     }
     const std::size_t slash = name.find_last_of('/', name.size() > 1 ? name.size() - 2 : 0);
@@ -193,8 +197,13 @@ void Grep::SearchOperand(const std::string& name, bool commandLine, bool implici
     return;
   }
   // In a folder, only regular files are read: devices, pipes and (with -r) symbolic links
-  // are passed over.
+  // are passed over; -D skip passes over those named on the command line too.
   if (!commandLine && !S_ISREG(info.st_mode)) return;
+  if (options_.devices == DeviceAction::kSkip &&
+      (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode) ||
+       S_ISSOCK(info.st_mode))) {
+    return;
+  }
   if (!Included(name)) return;
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

@@ -35,7 +35,8 @@ SjisRegExp::CharCode CodeAt(const char* p, const char* end) {
 
 }  // namespace
 
-LineMatcher::LineMatcher(const std::vector<MatchPiece>& pieces, bool fuzzy) {
+LineMatcher::LineMatcher(const std::vector<MatchPiece>& pieces, bool fuzzy, bool words)
+    : words_(words), needsCheck_(words) {
   assert(!pieces.empty());
   for (const MatchPiece& piece : pieces) {
     pieces_.push_back(
@@ -64,70 +65,95 @@ LineMatch LineMatcher::FindLine(const char* begin, const char* end) const {
 
 namespace {
 
-// Whether the character before p in the line text [lineBegin, ...) is a word character; the
+// Whether the character before the offset `at` of a line's text is a word character; the
 // line's start counts as none.
-bool WordBefore(const char* lineBegin, const char* p) {
-  if (p == lineBegin) return false;
-  const std::string_view before = Text(lineBegin, p);
-  const std::size_t last = before.size() - 1;
-  const char* previous = last > 0 && SjisRegExp::IsTrailByte(before, last) ? p - 2 : p - 1;
-  return IsWordChar(CodeAt(previous, p));
+bool WordBefore(std::string_view text, std::size_t at) {
+  if (at == 0) return false;
+  const std::size_t previous = at >= 2 && SjisRegExp::IsTrailByte(text, at - 1) ? at - 2 : at - 1;
+  return IsWordChar(CodeAt(text.data() + previous, text.data() + at));
 }
 
-// Whether the character at p of a text that ends at textEnd is one; the end counts as none.
-bool WordAt(const char* p, const char* textEnd) {
-  return p < textEnd && IsWordChar(CodeAt(p, textEnd));
+// Whether the character at the offset is one; the text's end counts as none.
+bool WordAt(std::string_view text, std::size_t at) {
+  return at < text.size() && IsWordChar(CodeAt(text.data() + at, text.data() + text.size()));
+}
+
+// The start of the last character of the non-empty text [start, end) of a line.
+std::size_t LastCharStart(std::string_view text, std::size_t start, std::size_t end) {
+  const std::string_view match = text.substr(start, end - start);
+  return SjisRegExp::IsTrailByte(match, match.size() - 1) ? end - 2 : end - 1;
 }
 
 }  // namespace
 
-LineMatch LineMatcher::FindInPiece(const Piece& piece, const char* lineBegin, const char* from,
-                                   const char* end) const {
-  const std::string_view text = Text(lineBegin, end);
-  auto m = piece.pattern.Find(text, static_cast<std::size_t>(from - lineBegin));
-  if (piece.start.AllowsAll() && piece.end.AllowsAll()) {
-    if (!m) return {};
-    return {lineBegin + m->start, lineBegin + m->end};
+std::optional<std::size_t> LineMatcher::LongestAt(const Piece& piece, std::string_view text,
+                                                  std::size_t start, std::size_t limit) const {
+  if (!piece.start.AllowsAll() &&
+      !piece.start.Allows(WordBefore(text, start), WordAt(text, start))) {
+    return std::nullopt;
   }
-  while (m) {
-    const char* start = lineBegin + m->start;
-    if (piece.start.Allows(WordBefore(lineBegin, start), WordAt(start, end))) {
-      const char* matchEnd = lineBegin + m->end;
-      for (;;) {
-        if (piece.end.Allows(WordBefore(lineBegin, matchEnd), WordAt(matchEnd, end))) {
-          return {start, matchEnd};
-        }
-        // The longest shorter match at the same start: one that ends before the last
-        // character of this one. An empty one is not taken, as in grep.
-        if (matchEnd == start) break;
-        const std::string_view match = Text(start, matchEnd);
-        const std::size_t last = match.size() - 1;
-        const char* cut =
-            (last > 0 && SjisRegExp::IsTrailByte(match, last)) ? matchEnd - 2 : matchEnd - 1;
-        const auto shorter =
-            piece.pattern.LongestAt(text, m->start, static_cast<std::size_t>(cut - lineBegin));
-        if (!shorter || lineBegin + *shorter == start) break;
-        matchEnd = lineBegin + *shorter;
-      }
-    }
-    if (start >= end) break;
-    m = piece.pattern.Find(text, m->start + SjisRegExp::CharLength(text, m->start));
+  std::optional<std::size_t> end = piece.pattern.LongestAt(text, start, limit);
+  if (piece.end.AllowsAll()) return end;
+  // The assertions are part of the pattern: a shorter match that passes them is a match.
+  while (end && !piece.end.Allows(WordBefore(text, *end), WordAt(text, *end))) {
+    if (*end == start) return std::nullopt;
+    end = piece.pattern.LongestAt(text, start, LastCharStart(text, start, *end));
   }
-  return {};
+  return end;
 }
 
 LineMatch LineMatcher::Find(const char* lineBegin, const char* from, const char* end) const {
   assert(lineBegin <= from && from <= end);
-  LineMatch best;
-  for (const Piece& piece : pieces_) {
-    const LineMatch m = FindInPiece(piece, lineBegin, from, end);
-    if (m.start == nullptr) continue;
-    if (best.start == nullptr || m.start < best.start ||
-        (m.start == best.start && m.end > best.end)) {
-      best = m;
+  const std::string_view text(lineBegin, static_cast<std::size_t>(end - lineBegin));
+  const auto found = [lineBegin](std::size_t start, std::size_t matchEnd) {
+    return LineMatch{lineBegin + start, lineBegin + matchEnd};
+  };
+  if (!needsCheck_ && pieces_.size() == 1) {
+    const auto m = pieces_[0].pattern.Find(text, static_cast<std::size_t>(from - lineBegin));
+    return m ? found(m->start, m->end) : LineMatch{};
+  }
+  // Where each piece's next match (tests aside) starts; the leftmost of them is the next
+  // place where a match may start.
+  std::vector<std::optional<std::size_t>> next(pieces_.size());
+  const auto findFrom = [&](std::size_t k, std::size_t at) {
+    const auto m = pieces_[k].pattern.Find(text, at);
+    next[k] = m ? std::optional<std::size_t>(m->start) : std::nullopt;
+  };
+  for (std::size_t k = 0; k < pieces_.size(); ++k) {
+    findFrom(k, static_cast<std::size_t>(from - lineBegin));
+  }
+  for (;;) {
+    std::optional<std::size_t> start;
+    for (const auto& at : next) {
+      if (at && (!start || *at < *start)) start = at;
+    }
+    if (!start) return {};
+    // The longest match of any piece at this start that ends at or before `limit`.
+    const auto longest = [&](std::size_t limit) {
+      std::optional<std::size_t> best;
+      for (std::size_t k = 0; k < pieces_.size(); ++k) {
+        if (next[k] != start) continue;
+        const auto e = LongestAt(pieces_[k], text, *start, limit);
+        if (e && (!best || *e > *best)) best = e;
+      }
+      return best;
+    };
+    std::optional<std::size_t> matchEnd = longest(SIZE_MAX);
+    while (matchEnd) {
+      if (!words_ || (!WordBefore(text, *start) && !WordAt(text, *matchEnd))) {
+        return found(*start, *matchEnd);
+      }
+      // -w: the longest shorter match at the same start; an empty one is not taken.
+      if (*matchEnd == *start) break;
+      matchEnd = longest(LastCharStart(text, *start, *matchEnd));
+      if (matchEnd && *matchEnd == *start) break;
+    }
+    if (*start >= text.size()) return {};
+    const std::size_t after = *start + SjisRegExp::CharLength(text, *start);
+    for (std::size_t k = 0; k < pieces_.size(); ++k) {
+      if (next[k] == start) findFrom(k, after);
     }
   }
-  return best;
 }
 
 }  // namespace sjisgrep

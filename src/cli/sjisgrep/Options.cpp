@@ -201,6 +201,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
       digitsArgument = optind == argument ? argument : -1;  // the argument goes on after it
       digits = digits > (UINTMAX_MAX - 9) / 10 ? UINTMAX_MAX : digits * 10 + (c - '0');
       options.after = options.before = digits;
+      options.contextGiven = true;
       continue;
     }
     digitsArgument = -1;
@@ -304,6 +305,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
         }
         if (c != 'B') options.after = lines;
         if (c != 'A') options.before = lines;
+        options.contextGiven = true;
         break;
       }
       case 'a':

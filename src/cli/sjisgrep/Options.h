@@ -53,6 +53,8 @@ struct Options {
   std::optional<std::uintmax_t> maxCount;  // -m; none: no limit
   std::uintmax_t after = 0;                // -A
   std::uintmax_t before = 0;               // -B
+  bool contextGiven = false;  // -A, -B, -C or -NUM, even 0: groups are then parted by "--"
+
   ColorWhen color = ColorWhen::kNever;
   std::optional<TextEncoding> encoding;  // --encoding; else the locale's
   std::optional<std::string> label;      // --label

@@ -560,7 +560,6 @@ std::vector<MatchPiece> TranslatePatterns(const std::vector<PatternTree>& patter
       alternatives.push_back({root, p, {}, {}});
     }
   }
-  const bool words = options.wordRegexp && !options.lineRegexp;
   Rewriter rewriter(std::move(all));
   std::vector<MatchPiece> pieces;
   std::size_t current = 0;
@@ -571,10 +570,6 @@ std::vector<MatchPiece> TranslatePatterns(const std::vector<PatternTree>& patter
     for (current = 0; current < alternatives.size(); ++current) {
       Alternative& alt = alternatives[current];
       SettleAssertions(rewriter.In(), alt);
-      if (words) {
-        alt.start.allowed &= 0b0011;  // no word character before the match
-        alt.end.allowed &= 0b0101;    // none after it
-      }
       if (alt.start.allowed == 0 || alt.end.allowed == 0) continue;
       const auto key = std::make_pair(alt.start, alt.end);
       auto found = std::find(tests.begin(), tests.end(), key);

@@ -12,8 +12,8 @@
 //     for "$" with no character after it, HT both. An anchor that can never hold drops the
 //     part of the pattern that needs it; the rest of the pattern is written as typed.
 //   - -x is "^(HT)$" alone: a whole line, with every anchor in it where it must be.
-//   - The word assertions \< \> \b \B (and -w) look at the characters around a match, which
-//     the library cannot. Where they stand at the start or end of an alternative they become
+//   - The word assertions \< \> \b \B look at the characters around a match, which the
+//     library cannot. Where they stand at the start or end of an alternative they become
 //     the piece's EdgeTests, which the line matcher checks around each match; between two
 //     characters whose letters are all word or all non-word characters they are decided here.
 //     Anywhere else they are refused with a message.
@@ -51,7 +51,6 @@ struct MatchPiece {
 
 struct TranslateOptions {
   bool lineRegexp = false;  // -x
-  bool wordRegexp = false;  // -w (ignored with -x, as in grep)
   bool fuzzy = false;       // --fuzzy: write characters so that its dictionary sees them
 };
 

@@ -159,7 +159,6 @@ std::optional<std::vector<MatchPiece>> ReadPatterns(const Options& options, Text
 
   TranslateOptions translate;
   translate.lineRegexp = options.lineRegexp;
-  translate.wordRegexp = options.wordRegexp;
   translate.fuzzy = options.fuzzy;
   TranslateError error;
   std::vector<MatchPiece> pieces = TranslatePatterns(trees, translate, error);

@@ -87,7 +87,7 @@ void Printer::Put(std::string_view bytes) {
 }
 
 void Printer::EndLine() {
-  Put("\n");
+  Put(std::string_view(&eol_, 1));
   if (lineBuffered_ && !Failed()) std::fflush(out_);
 }
 

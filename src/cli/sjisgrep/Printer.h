@@ -57,6 +57,8 @@ class Printer {
   bool HasColors() const { return colors_ != nullptr; }
   // --line-buffered: every line goes out when it ends.
   void SetLineBuffered(bool on) { lineBuffered_ = on; }
+  // The byte that ends lines and the group separator: LF, or zero with -z.
+  void SetLineEnd(char eol) { eol_ = eol; }
   bool Flush();
   bool Failed() const { return std::ferror(out_) != 0; }
 
@@ -68,6 +70,7 @@ class Printer {
   const Colors* colors_;
   bool nullAfterName_;
   bool lineBuffered_ = false;
+  char eol_ = '\n';
   std::vector<char> utf8_;  // room for one piece of converted text
 };
 
