@@ -1,8 +1,10 @@
 // The per-line matches of sjisgrep: the library's searches on a line's text, -w's retries.
 #include "LineMatcher.h"
 
+#include <array>
 #include <cassert>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "WordChars.h"
@@ -114,7 +116,11 @@ LineMatch LineMatcher::Find(const char* lineBegin, const char* from, const char*
   }
   // Where each piece's next match (tests aside) starts; the leftmost of them is the next
   // place where a match may start.
-  std::vector<std::optional<std::size_t>> next(pieces_.size());
+  std::array<std::optional<std::size_t>, 4> few;  // no allocation for the usual few pieces
+  std::vector<std::optional<std::size_t>> many;
+  if (pieces_.size() > few.size()) many.resize(pieces_.size());
+  const std::span<std::optional<std::size_t>> next =
+      many.empty() ? std::span(few.data(), pieces_.size()) : std::span(many);
   const auto findFrom = [&](std::size_t k, std::size_t at) {
     const auto m = pieces_[k].pattern.Find(text, at);
     next[k] = m ? std::optional<std::size_t>(m->start) : std::nullopt;

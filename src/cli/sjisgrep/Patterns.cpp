@@ -110,7 +110,6 @@ std::optional<std::vector<MatchPiece>> ReadPatterns(const Options& options, Text
   std::vector<bool> fromFile;
   int option = 0;
   for (const PatternSource& source : options.patterns) {
-    const std::size_t before = lines.size();
     switch (source.kind) {
       case PatternSource::Kind::kOperand:
         AddLines(source.text, false, "pattern", lines);
@@ -133,7 +132,6 @@ std::optional<std::vector<MatchPiece>> ReadPatterns(const Options& options, Text
       }
     }
     fromFile.resize(lines.size(), source.kind == PatternSource::Kind::kFile);
-    (void)before;
   }
 
   const ParseOptions parse{encoding, options.ignoreCase, options.fixedStrings};
