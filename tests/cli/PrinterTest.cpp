@@ -78,6 +78,25 @@ TEST(PrinterTest, Utf8TextInPiecesIsTheWholeTextConverted) {
   }
 }
 
+TEST(PrinterTest, LineBufferedWritesEachLineAsItEnds) {
+  for (const bool buffered : {false, true}) {
+    Sink sink;
+    std::FILE* out = sink.Open(1 << 16);
+    sjisgrep::Printer printer(out, sjisgrep::TextEncoding::kUtf8, nullptr, false);
+    printer.SetLineBuffered(buffered);
+    const std::string line = "a line";
+    for (int k = 0; k < 3; ++k) {
+      printer.Text(line.data(), line.data() + line.size(), true, false);
+      printer.EndLine();
+      // With --line-buffered each line has reached the sink when it ends.
+      EXPECT_EQ(sink.calls, buffered ? k + 1 : 0);
+    }
+    ASSERT_TRUE(printer.Flush());
+    std::fclose(out);
+    EXPECT_EQ(sink.data, "a line\na line\na line\n");
+  }
+}
+
 TEST(PrinterTest, NothingIsWrittenAfterAFailedWrite) {
   sorbit::testing::TempDir dir;
   std::string lines;
