@@ -181,6 +181,15 @@ TEST_F(SjisgrepSyntaxTest, ReadsTheSyntaxAsGrepDoes) {
   }
 }
 
+TEST_F(SjisgrepSyntaxTest, StackedRepetitionsAreOne) {
+  // Forty "+" in a row are one (grep itself takes exponential time over them).
+  WriteFile(files_.Path("a.txt"), "aaa\nb\n");
+  const ShellResult r = Ours("-c 'a" + std::string(40, '+') + "' a.txt");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n");
+  EXPECT_EQ(Ours("-o '(x?)*b|(a+)?(a*)+' a.txt").out, "aaa\nb\n");
+}
+
 TEST_F(SjisgrepSyntaxTest, ErrorsSayWhichPatternAndPointAtTheCharacter) {
   WriteFile(files_.Path("a.txt"), "x\n");
   // A pattern file written on Windows: CR LF lines, the second one bad.

@@ -173,6 +173,15 @@ class Rewriter {
     if (a == kNever) return min == 0 ? Empty() : kNever;
     if (out_[a].kind == Kind::kEmpty || max == 0) return Empty();
     if (min == 1 && max == 1) return a;
+    // Stacked *, + and ? ("a+*", "(a?)+") are one of them: the library writes X+ as X X*,
+    // so each level written out would double the automaton it builds.
+    const auto simple = [](int lo, int hi) { return lo <= 1 && (hi == 1 ? lo == 0 : hi == -1); };
+    if (out_[a].kind == Kind::kRepeat && simple(min, max) && simple(out_[a].min, out_[a].max)) {
+      const int inner = out_[a].children[0];
+      const int combinedMin = min * out_[a].min;
+      const int combinedMax = max == -1 || out_[a].max == -1 ? -1 : 1;
+      return Repeat(inner, combinedMin, combinedMax);
+    }
     PatternNode node = PatternNode::Make(Kind::kRepeat, {a});
     node.min = min;
     node.max = max;
