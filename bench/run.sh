@@ -9,6 +9,8 @@ echo "== tekuri2svf -j against cp, a folder of logs and one log (bench/convert/b
 bench/convert/bench_jobs.sh "$build"
 echo "== CP932 to UTF-8 against iconv (bench/text/bench_decode.sh)"
 bench/text/bench_decode.sh "$build"
+echo "== archive: index against grep -c, search against sjisgrep -c (bench/archive/bench_archive.sh)"
+bench/archive/bench_archive.sh "$build"
 echo "== window against tekuri2svf (bench/ui/bench_ui.sh)"
 if [ -x "$build/bench/ui/window_convert" ]; then bench/ui/bench_ui.sh "$build"; else echo "skipped: no window build"; fi
 echo "== matcher against Oniguruma (sjisregexp_bench, 100 MB)"

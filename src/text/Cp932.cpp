@@ -107,7 +107,7 @@ static_assert(NoPairEndsInZero(), "the decoder pads the text's end with a zero b
 static_assert(LeadRow(0x9F) == 30 && LeadRow(0xE0) == 31 && LeadRow(0xFC) == kCp932LeadRows - 1);
 
 // Bit i set when bytes[i] is a lead byte, for i < 64.
-std::uint64_t LeadMask64(const unsigned char* bytes) {
+[[gnu::always_inline]] inline std::uint64_t LeadMask64(const unsigned char* bytes) {
 #if defined(__SSE2__)
   std::uint64_t mask = 0;
   // With the top bit flipped, unsigned order is signed order: 0x81-0x9F becomes 1-31 and
@@ -130,6 +130,18 @@ std::uint64_t LeadMask64(const unsigned char* bytes) {
   for (int i = 0; i < 64; ++i) mask |= std::uint64_t{IsCp932LeadByte(bytes[i])} << i;
   return mask;
 #endif
+}
+
+// Whether [p, end), at most 64 bytes, is ASCII.
+bool IsAscii(const unsigned char* p, const unsigned char* end) {
+  std::uint64_t high = 0;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    high |= word;
+  }
+  for (; p < end; ++p) high |= *p;
+  return (high & 0x8080808080808080u) == 0;
 }
 
 // Writes the step of the character at p, whose first byte is a lead byte when `lead` is 1;
@@ -193,12 +205,30 @@ char* DecodeCp932Into(const char* cp932, std::size_t size, char* out, bool& loss
     seen |= block_seen;
     p += i;
   }
-  if (p < end) {
-    // The last bytes, with a zero after them so that a lead byte at the very end reads a
-    // pair that does not decode.
-    unsigned char last[66] = {};
-    std::memcpy(last, p, static_cast<std::size_t>(end - p));
-    DecodeCarefully(last, static_cast<std::size_t>(end - p), out, seen);
+  if (p < end && IsAscii(p, end)) {
+    // Most short fields (numbers, dates, IDs) are ASCII: they are copied as they are.
+    std::memcpy(out, p, static_cast<std::size_t>(end - p));
+    out += end - p;
+  } else if (p < end) {
+    // The last bytes (all of a short text) go the same way from a copy with zeros after it:
+    // a lead byte at the very end then reads a pair that does not decode, and is done again
+    // carefully.
+    const auto size_left = static_cast<std::size_t>(end - p);
+    unsigned char last[128] = {};
+    std::memcpy(last, p, size_left);
+    const std::uint64_t mask = LeadMask64(last);
+    char* const block_out = out;
+    Step block_seen = 0;
+    for (std::size_t i = 0; i < size_left;) {
+      const std::uint64_t lead = (mask >> i) & 1;
+      block_seen |= WriteStep(last + i, lead, out);
+      i += 1 + lead;
+    }
+    if ((block_seen & kLossyBit) != 0) {
+      out = block_out;
+      DecodeCarefully(last, size_left, out, block_seen);
+    }
+    seen |= block_seen;
   }
   if ((seen & kLossyBit) != 0) lossy = true;
   return out;
