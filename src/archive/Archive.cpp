@@ -296,7 +296,7 @@ Archive::~Archive() = default;
 std::unique_ptr<Archive> Archive::Open(const std::string& path) {
   int error = 0;
   std::optional<platform::MappedFile> file = platform::MappedFile::Open(path, error);
-  if (!file) throw ArchiveError{"cannot read " + path + ": " + std::strerror(error)};
+  if (!file) throw ArchiveError{"cannot read " + path + ": " + std::strerror(error), error};
   auto state = std::make_unique<State>(std::move(*file));
   return std::unique_ptr<Archive>(new Archive(path, std::move(state)));
 }

@@ -57,6 +57,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,9 +71,11 @@ enum class FileKind : std::uint8_t { kSvf, kTekuri };
 // No message, no board.
 inline constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
-// A file that cannot be opened or read: the reason in words (UTF-8), naming the path.
+// A file that cannot be opened or read: the reason in words (UTF-8), naming the path, and the
+// system's error number behind it (0 when there is none), for callers that word it their own way.
 struct ArchiveError {
   std::string reason;
+  int error_number = 0;
 };
 
 // One message in the index. Messages are numbered 0, 1, ... in file order.
@@ -84,6 +87,11 @@ class MessageEntry {
   // The sortable date and time (archive/Fields.h).
   WhenKey When() const { return when_; }
   NumberKind NoKind() const { return static_cast<NumberKind>(flags_ & 3); }
+  // NO's value when it is a number of at most kMaxExactDigits significant digits.
+  std::optional<std::uint64_t> NoValue() const {
+    if (NoKind() != NumberKind::kNumber || (flags_ & kLongNumber) != 0) return std::nullopt;
+    return number_;
+  }
   NumberKind ReplyKind() const { return static_cast<NumberKind>((flags_ >> 2) & 3); }
   // REPLY is a number and no earlier message of the board has that NO.
   bool OriginalMissing() const { return (flags_ & kOriginalMissing) != 0; }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -226,6 +227,12 @@ TEST(ArchiveTest, RandomSvfFilesReadAsTheReferenceAndThreadEveryMessageOnce) {
       EXPECT_EQ(got.date, Utf8(w.date)) << where;
       EXPECT_EQ(got.time, Utf8(w.time)) << where;
       EXPECT_EQ(got.no, Utf8(w.no)) << where;
+      const std::string no_digits = NumberOf(w.no);
+      EXPECT_EQ(archive->Message(i).NoValue(),
+                no_digits.empty() || no_digits.size() > kMaxExactDigits
+                    ? std::nullopt
+                    : std::optional<std::uint64_t>(std::stoull(no_digits)))
+          << where;
       EXPECT_EQ(got.reply, Utf8(w.reply)) << where;
       EXPECT_EQ(got.title, Utf8(w.title)) << where;
       std::string body;
