@@ -303,6 +303,7 @@ std::unique_ptr<Archive> Archive::Open(const std::string& path) {
 
 std::uint64_t Archive::FileSize() const { return state_->text.size(); }
 std::string_view Archive::Bytes() const { return state_->text; }
+bool Archive::FileTruncated() const { return state_->file.Truncated(); }
 bool Archive::Indexed() const { return state_->indexed; }
 std::uint32_t Archive::MessageCount() const { return state_->count; }
 const std::vector<BoardInfo>& Archive::Boards() const { return state_->boards; }
@@ -445,12 +446,20 @@ void Archive::ReadRaw(std::uint32_t index, RawMessage& raw) const {
       at = FindMessageStart(text, ReadMessageBounds(text, at).body, text.size());
     }
   }
+  if (kind_ == FileKind::kSvf && !HeaderLinesAt(text, at)) {
+    // Another program changed the file under its index: nothing of this message is left.
+    raw.msg_line = raw.number_line = raw.body = std::string_view();
+    raw.msg = MsgLineFields{};
+    raw.number = NumberLineFields{};
+    return;
+  }
   const MessageBounds bounds = ReadMessageBounds(text, at);
   if (kind_ == FileKind::kSvf && index + 1 < s.count) {
     body_end = BodyEnd(text, Message(index + 1).offset_);
   } else {
     body_end = BodyEnd(text, FindMessageStart(text, bounds.body, text.size()));
   }
+  body_end = std::max(body_end, bounds.body);  // a changed file, again
   raw.msg_line = text.substr(at, bounds.msg_line_end - at);
   raw.number_line = text.substr(bounds.number_line, bounds.number_line_end - bounds.number_line);
   raw.msg = CutMsgLine(raw.msg_line);

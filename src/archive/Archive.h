@@ -166,6 +166,10 @@ class Archive {
   std::uint64_t FileSize() const;
   // The file's bytes, mapped: offsets of the index point into them.
   std::string_view Bytes() const;
+  // Whether another program cut the file short while it was read, so that its vanished end
+  // read as zeros (only under the truncation guard, platform/posix/TruncationGuard.h; without
+  // it such a read ends the process). The index and the views are then not to be trusted.
+  bool FileTruncated() const;
 
   // Building the index. IndexStep reads about `bytes` more of the file and returns true once
   // the index is complete; a caller with an event loop calls it between events (a step of
@@ -196,7 +200,8 @@ class Archive {
                              std::uint32_t from) const;
 
   // Reading one message. Throws nothing for an indexed message (a tekuri log's blocks are read
-  // from the mapping).
+  // from the mapping). A message of an SVF file that another program has changed since it was
+  // indexed, so that its header lines are no longer where the index says, reads as empty.
   void ReadRaw(std::uint32_t index, RawMessage& raw) const;
   // `raw` is the caller's scratch, reused.
   void ReadText(std::uint32_t index, MessageText& text, RawMessage& raw) const;

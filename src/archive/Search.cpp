@@ -112,7 +112,7 @@ bool ArchiveSearch::StepWholeFile(std::size_t bytes) {
     const std::uint64_t after_line =
         line_end < text.size() && text[line_end] == '\n' ? line_end + 1 : line_end;
     bool hit = false;
-    if (InScope(m)) {
+    if (InScope(m) && HeaderLinesAt(text, archive_.Message(m).Offset())) {
       const MessageBounds bounds = ReadMessageBounds(text, archive_.Message(m).Offset());
       if (line_start == bounds.msg_line) {
         hit = (fields_ & kSearchHandle) != 0 &&

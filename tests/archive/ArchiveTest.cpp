@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <random>
@@ -462,6 +464,7 @@ TEST(ArchiveTest, FilesThatCannotBeReadAreErrorsNamingThePath) {
       ADD_FAILURE() << path;
     } catch (const ArchiveError& error) {
       EXPECT_NE(error.reason.find(path), std::string::npos) << error.reason;
+      EXPECT_EQ(error.error_number, path == dir.path() ? EISDIR : ENOENT);
     }
   }
   WriteFile(dir / "empty.log", "");
@@ -469,6 +472,58 @@ TEST(ArchiveTest, FilesThatCannotBeReadAreErrorsNamingThePath) {
   empty->BuildIndex();
   EXPECT_EQ(empty->MessageCount(), 0u);
   EXPECT_TRUE(empty->Boards().empty());
+}
+
+// Another program rewrites an indexed file in place (the mapping shows its new bytes): every
+// message still reads, searches and highlights without a fault, a message whose header lines
+// are gone reads as empty, and one that is still there reads as before.
+TEST(ArchiveTest, AFileRewrittenUnderItsIndexReadsWithoutAFault) {
+  TempDir dir;
+  std::mt19937 random(1818);
+  const SjisRegExp::TCompiledRegExp pattern = CompileSearchPattern("e|@@@", false);
+  int emptied = 0;
+  int kept = 0;
+  for (int round = 0; round < 60; ++round) {
+    const std::string svf = RandomSvf(random);
+    const std::string path = dir / "svf.log";
+    WriteFile(path, svf);
+    auto archive = Archive::Open(path);
+    archive->BuildIndex();
+    if (archive->Kind() != FileKind::kSvf) continue;
+    std::vector<MessageText> before(archive->MessageCount());
+    RawMessage raw;
+    for (std::uint32_t i = 0; i < archive->MessageCount(); ++i)
+      archive->ReadText(i, before[i], raw);
+    // Zeros from a random place on, or the bytes moved along by a few.
+    std::string changed = svf;
+    const std::size_t from = random() % (svf.size() + 1);
+    if (round % 2 == 0) {
+      std::fill(changed.begin() + static_cast<std::ptrdiff_t>(from), changed.end(), '\0');
+    } else {
+      changed.insert(from, std::string(1 + random() % 5, 'x'));
+      changed.resize(svf.size());
+    }
+    std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+        .write(changed.data(), std::ssize(changed));
+    MessageText text;
+    for (std::uint32_t i = 0; i < archive->MessageCount(); ++i) {
+      archive->ReadText(i, text, raw);
+      FindInMessage(*archive, pattern, i, kSearchAll, raw);
+      const std::size_t end =
+          i + 1 < archive->MessageCount() ? archive->Message(i + 1).Offset() : svf.size();
+      if (end <= from) {
+        EXPECT_EQ(text.title, before[i].title);
+        EXPECT_EQ(text.body, before[i].body);
+        ++kept;
+      } else if (changed.compare(archive->Message(i).Offset(), 7, "@@@MSG,") != 0) {
+        EXPECT_EQ(text.title + text.handle + text.body, "");
+        ++emptied;
+      }
+    }
+    SearchArchive(*archive, pattern);
+  }
+  EXPECT_GT(emptied, 20);
+  EXPECT_GT(kept, 20);
 }
 
 }  // namespace
