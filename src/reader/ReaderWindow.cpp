@@ -97,6 +97,7 @@ class ThreadDelegate : public QStyledItemDelegate {
 struct ReaderWindow::OpenFile {
   std::string path;
   std::unique_ptr<archive::Archive> archive;
+  bool truncation_told = false;
 };
 
 struct ReaderWindow::SearchRun {
@@ -197,6 +198,7 @@ ReaderWindow::ReaderWindow(QString settings_path, QWidget* parent)
   connect(escape, &QAction::triggered, this, &ReaderWindow::EscapePressed);
   connect(ui_->OpenAct, &QAction::triggered, this, &ReaderWindow::OpenActTriggered);
   connect(ui_->OpenFolderAct, &QAction::triggered, this, &ReaderWindow::OpenFolderActTriggered);
+  connect(ui_->ReopenAct, &QAction::triggered, this, &ReaderWindow::ReopenFiles);
   connect(ui_->QuitAct, &QAction::triggered, this, &QWidget::close);
   connect(ThreadViewAct, &QAction::triggered, this, [this] { ViewActTriggered(true); });
   connect(FlatViewAct, &QAction::triggered, this, [this] { ViewActTriggered(false); });
@@ -282,6 +284,50 @@ void ReaderWindow::OpenFiles(const std::vector<std::string>& paths) {
   ReportErrors(problems);
 }
 
+void ReaderWindow::ReopenFiles() {
+  std::vector<std::string> paths;
+  for (const auto& file : files_) paths.push_back(file->path);
+  search_.reset();
+  UpdateHitCounts();
+  HitCountLabel->clear();
+  model_.Clear();
+  {
+    const QSignalBlocker blocker(BoardList);
+    BoardList->clear();
+  }
+  files_.clear();
+  next_to_index_ = 0;
+  shown_file_ = SIZE_MAX;
+  shown_board_ = kNone;
+  shown_message_ = kNone;
+  back_.clear();
+  match_spans_.clear();
+  current_match_ = -1;
+  MessagePane->clear();
+  OpenFiles(paths);
+}
+
+void ReaderWindow::TellTruncatedFiles() {
+  QStringList cut;
+  for (const auto& file : files_) {
+    if (!file->truncation_told && file->archive->FileTruncated()) {
+      file->truncation_told = true;
+      cut << PathText(file->path);
+    }
+  }
+  if (cut.isEmpty()) return;
+  const QString text = QStringLiteral(
+                           "次のファイルは、読んでいる間にほかのプログラムによって短くされました。"
+                           "なくなった部分は空として表示されます。"
+                           "「開き直す」(F5) で読み直してください。\n\n") +
+                       cut.join('\n');
+  if (ShowErrorHook) {
+    ShowErrorHook(text);
+  } else {
+    QMessageBox::warning(this, QStringLiteral("sorbit-reader"), text);
+  }
+}
+
 void ReaderWindow::OpenLastFiles() {
   QSettings settings(settings_path_, QSettings::IniFormat);
   std::vector<std::string> paths;
@@ -340,6 +386,7 @@ void ReaderWindow::WorkStep() {
   } else if (search_ && !search_->done) {
     SearchStep();
   }
+  TellTruncatedFiles();
   if (Busy()) {
     UpdateProgress();
     return;
@@ -495,6 +542,7 @@ void ReaderWindow::ShowMessage(std::uint32_t message) {
   current_match_ = -1;
   MessagePane->setExtraSelections({});
   MessagePane->verticalScrollBar()->setValue(0);
+  TellTruncatedFiles();
   const int row = MessageList->currentIndex().row();
   statusBar()->showMessage(QStringLiteral("%1 / %2 件目")
                                .arg(row + 1)

@@ -66,6 +66,8 @@ class ReaderWindow : public QMainWindow {
   void OpenFiles(const std::vector<std::string>& paths);
   // Opens the files open when the window was last closed that are still there.
   void OpenLastFiles();
+  // Closes every file and opens it again, as it is now (F5).
+  void ReopenFiles();
 
   // Whether indexing or a search still has steps to run.
   bool Busy() const;
@@ -168,6 +170,8 @@ class ReaderWindow : public QMainWindow {
   void MarkMatch(int match);
   bool StepToHit(bool forward);
   void ReportErrors(const QStringList& lines);
+  // Tells once of each file that another program cut short while it was read.
+  void TellTruncatedFiles();
   void LoadSettings();
   void SaveSettings();
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/TruncationGuard.h"
 #include "platform/services/ProgramFile.h"
 #include "reader/ReaderWindow.h"
 
@@ -57,6 +58,10 @@ int main(int argc, char** argv) {
       arguments.push_back(argument);
     }
   }
+
+  // A file that another program cuts short while the reader maps it reads as zeros past its
+  // new end, and the window says so, rather than ending the reader.
+  sorbit::platform::InstallTruncationGuard();
 
   // Qt gets only the program name, so that it neither takes nor acts on a file's name.
   int qt_argc = argc > 0 ? 1 : 0;

@@ -2,6 +2,7 @@
 // converted and opened, boards and messages selected, a search, references followed, the keys,
 // errors and the remembered state.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +27,7 @@
 
 #include "archive/Archive.h"
 #include "cli/RunProgram.h"
+#include "platform/posix/TruncationGuard.h"
 #include "reader/ReaderWindow.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
@@ -99,6 +101,9 @@ class ReaderWindowTest : public ::testing::Test {
     window->ShowErrorHook = [this](const QString& text) { errors << text; };
     QSignalSpy ready(window.get(), &ReaderWindow::Ready);
     window->show();
+    // Keys and shortcuts go to the active window only (a real X server says so).
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     window->OpenArguments({svf.path()});
     EXPECT_TRUE(ready.count() > 0 || ready.wait(10000));
     WaitIdle(*window);
@@ -314,8 +319,6 @@ TEST_F(ReaderWindowTest, KeysMoveThroughTheListAndThePane) {
   EXPECT_EQ(window->MessageList->currentIndex().row(), 2);
   EXPECT_EQ(bar->value(), 0);
   // Enter on the list gives the pane the keys; Esc gives them back.
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   window->MessageList->setFocus();
   QTest::keyClick(window->MessageList, Qt::Key_Return);
   EXPECT_TRUE(window->MessagePane->hasFocus());
@@ -397,6 +400,38 @@ TEST_F(ReaderWindowTest, IndexesInStepsAndRemembersItsStateAndFiles) {
   EXPECT_TRUE(again.FlatViewAct->isChecked());
   ASSERT_EQ(again.BoardList->topLevelItemCount(), 2);
   EXPECT_EQ(again.BoardList->topLevelItem(1)->toolTip(0).toStdString(), svf / "svfpc98.log");
+}
+
+// Another program cuts a file short while the reader has it open: the messages that were in
+// the lost part read as empty instead of ending the reader, the window says which file it was,
+// once, and F5 reads the file again as it now is.
+TEST_F(ReaderWindowTest, AFileCutShortWhileOpenIsToldOfOnceAndReopened) {
+  platform::InstallTruncationGuard();
+  const std::string one = ReadFile(svf / "svfgeneral.log");
+  std::string big;
+  while (big.size() < 64 * 1024) big += one;
+  const std::string path = svf / "svfcut.log";
+  WriteFile(path, big);
+  auto window = std::make_unique<ReaderWindow>(QString());
+  window->ShowErrorHook = [this](const QString& text) { errors << text; };
+  window->show();
+  window->OpenFiles({path});
+  WaitIdle(*window);
+  const std::uint32_t last = window->ShownArchive()->MessageCount() - 1;
+  ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(one.size())), 0);
+  window->MessageList->setCurrentIndex(
+      window->ListModel().index(window->ListModel().RowOf(last), 1));
+  EXPECT_EQ(window->ShownMessage(), last);
+  EXPECT_TRUE(window->ShownArchive()->FileTruncated());
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains(QString::fromStdString(path)));
+  window->MessageList->setCurrentIndex(
+      window->ListModel().index(window->ListModel().RowOf(last - 1), 1));
+  EXPECT_EQ(errors.size(), 1);
+  window->findChild<QAction*>(QStringLiteral("ReopenAct"))->trigger();
+  WaitIdle(*window);
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("svfcut.log — 16 件 — sorbit-reader"));
+  EXPECT_FALSE(window->ShownArchive()->FileTruncated());
 }
 
 }  // namespace
