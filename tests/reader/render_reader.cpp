@@ -3,10 +3,11 @@
 //
 //   render_reader <folder of converted samples> <output.png>   (scripts/render-windows.sh)
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTableView>
-#include <QTimer>
 #include <cstdio>
 #include <string>
 
@@ -22,13 +23,22 @@ int main(int argc, char** argv) {
   sorbit::reader::ReaderWindow window{QString()};
   window.resize(1000, 640);
   window.show();
-  window.OpenArguments({std::string(argv[1]) + "/svf*.log"});
   QObject::connect(&window, &sorbit::reader::ReaderWindow::Ready, &app, [&] {
-    // A reply with its quotation, and a search that highlights in it.
-    window.PatternEdt->setText(QStringLiteral("BBS"));
+    // Every board searched, the whole thread tree still listed.
+    window.PatternEdt->setText(QStringLiteral("2400bps"));
+    window.ScopeCmbBox->setCurrentIndex(1);
+    window.FilterChkBox->setChecked(false);
     window.StartSearch();
   });
   QObject::connect(&window, &sorbit::reader::ReaderWindow::SearchFinished, &app, [&] {
+    // A reply that answers one message and is answered by another, its match marked.
+    sorbit::reader::MessageListModel& list = window.ListModel();
+    for (int row = 0; row < list.rowCount(); ++row) {
+      if (list.index(row, sorbit::reader::MessageListModel::kNo).data().toString().trimmed() ==
+          QStringLiteral("13")) {
+        window.MessageList->setCurrentIndex(list.index(row, 1));
+      }
+    }
     window.FindNext();
     QApplication::processEvents();
     if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) {
@@ -38,5 +48,6 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::exit(0);
   });
+  window.OpenArguments({std::string(argv[1]) + "/svf*.log"});
   return app.exec();
 }
