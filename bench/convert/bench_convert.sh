@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Converter against cp of the same bytes, in one run: wall time and peak RSS.
-#   bench/convert/bench_convert.sh [BUILD] [SIZE_MB]
-# Bars: wall time at most 4x cp; peak RSS at most 1.5x the output size plus 32 MiB.
+# tekuri2svf (default jobs) on one log against cp of the same file, in one interleaved run:
+# wall time and peak RSS.
+#   bench/convert/bench_convert.sh [BUILD] [SIZE_MB] [RUNS]
+# Bars: median at most 2x cp's; spread of tekuri2svf's runs (max/min) at most 2x; peak RSS at
+# most 48 MiB, whatever the size of the log.
 set -euo pipefail
 build=${1:-build}
 mb=${2:-200}
+runs=${3:-7}
 # Memory-backed when possible: both commands then measure their own work, not the disk's
 # writeback of the other's pages.
 data=${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}
@@ -15,11 +18,10 @@ converter="$build/src/cli/tekuri2svf/tekuri2svf"
 [ -f "$log" ] || "$tools/gen_tekuri_log" "$log" $((mb * 1000 * 1000)) 1998
 cat "$log" > /dev/null  # both start from a warm page cache
 
-runs=5
 cp_times=() conv_times=() rss=0
 # Each command starts with no dirty pages of an earlier one waiting to be written back, so
 # neither is throttled by the other's writeback.
-for i in $(seq $runs); do
+for i in $(seq "$runs"); do
   rm -f "$data/cp.out"
   sync
   read -r t _ < <("$tools/measure" cp "$log" "$data/cp.out")
@@ -31,15 +33,17 @@ for i in $(seq $runs); do
   [ "$r" -gt "$rss" ] && rss=$r
 done
 out_bytes=$(stat -c %s "$data/out/svfbench-${mb}m.log")
-median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
-cp_t=$(median "${cp_times[@]}")
-conv_t=$(median "${conv_times[@]}")
-awk -v cp="$cp_t" -v conv="$conv_t" -v rss="$rss" -v out="$out_bytes" -v in_bytes="$(stat -c %s "$log")" 'BEGIN {
-  limit = (1.5 * out + 32 * 1048576) / 1024;
-  printf "input %.1f MB, output %.1f MB (median of %d runs)\n", in_bytes / 1e6, out / 1e6, 5;
-  printf "cp          %.3f s\n", cp;
-  printf "tekuri2svf  %.3f s   ratio %.2fx cp (bar 4x)\n", conv, conv / cp;
-  printf "peak RSS    %.1f MiB   %.2f of 1.5x output + 32 MiB (bar 1.00)\n", rss / 1024, rss / limit;
+stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
+  printf "%.3f %.3f %.3f\n", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+read -r cp_min cp_med cp_max < <(stats "${cp_times[@]}")
+read -r c_min c_med c_max < <(stats "${conv_times[@]}")
+awk -v cp="$cp_med" -v conv="$c_med" -v cmin="$c_min" -v cmax="$c_max" -v cpmin="$cp_min" \
+    -v cpmax="$cp_max" -v rss="$rss" -v out="$out_bytes" -v n="$runs" \
+    -v in_bytes="$(stat -c %s "$log")" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" 'BEGIN {
+  printf "input %.1f MB, output %.1f MB; %d interleaved runs; load %s\n", in_bytes / 1e6, out / 1e6, n, load;
+  printf "cp          min %.3f  median %.3f  max %.3f s\n", cpmin, cp, cpmax;
+  printf "tekuri2svf  min %.3f  median %.3f  max %.3f s   %.2fx cp (bar 2x), spread %.2fx (bar 2x)\n", cmin, conv, cmax, conv / cp, cmax / cmin;
+  printf "peak RSS    %.1f MiB (bar 48 MiB)\n", rss / 1024;
 }'
 rm -rf "$data/out" "$data/cp.out"
 

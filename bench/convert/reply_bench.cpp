@@ -1,10 +1,8 @@
-// The cost of reply numbers: converts one log with and without ExtractReplyNo, alternating,
+// The cost of reply numbers: converts one log with and without a ReplyNoFinder, alternating,
 // in one process, and prints the median wall times and their ratio.
 //   reply_bench LOGFILE OUTPUT_FOLDER [RUNS [with|without]]
 // With "with" or "without" only that kind runs: for counting instructions under callgrind,
 // which the machine's noise cannot disturb.
-#include <malloc.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -45,16 +43,11 @@ int main(int argc, char** argv) {
   }
   const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
   const std::string only = argc > 4 ? argv[4] : "";
-  // Every conversion of tekuri2svf builds its output in memory fresh from the system. Left
-  // alone, glibc would raise its threshold for mapping large blocks after the first run's
-  // chunks are freed and hand the later runs recycled memory; a fixed threshold keeps each
-  // run's chunks fresh, as in the program.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   sorbit::platform::PosixFileSystem fs;
   QuietHost host;
-  SjisRegExp::TAWKStr matcher;
+  const sorbit::ReplyNoFinder finder;
   const sorbit::ReplyNumberFinder with = [&](std::string_view title, std::string& reply_no) {
-    sorbit::ExtractReplyNo(matcher, title, reply_no);
+    finder.Find(title, reply_no);
   };
   const std::string output = sorbit::OutputPath(argv[2], "svf", sorbit::BoardName(argv[1]), ".log");
   std::vector<double> plain, replies;

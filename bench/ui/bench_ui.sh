@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The converter window's run against tekuri2svf on the same log of about 100,000 messages,
-# interleaved in one run so that both see the same machine.
+# The converter window's run against tekuri2svf -j 1 on the same log of about 100,000
+# messages, interleaved in one run so that both see the same machine.
 #   bench/ui/bench_ui.sh [BUILD] [RUNS]
-# Bar: the window's convert handler takes at most 1.5x the whole tekuri2svf process.
+# Bar: the window's convert handler takes at most 1.1x the whole tekuri2svf -j 1 process.
 set -euo pipefail
-build=${1:-build}
-runs=${2:-5}
-data=bench/data
+build=$(realpath "${1:-build}")
+runs=${2:-7}
+# Memory-backed when possible, as the converter's benchmarks.
+data=$(realpath -m "${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}")
 mkdir -p "$data"
 log="$data/ui-100k.log"
 [ -f "$log" ] || "$build/bench/convert/gen_tekuri_log" "$log" 34300000 1998
@@ -19,23 +20,23 @@ out="$data/ui-out"
 window_times=() cli_times=() paints=0
 for i in $(seq "$runs"); do
   rm -rf "$out" && mkdir -p "$out"
-  read -r t _ < <("$measure" "$converter" -q -o "$out/" "$log")
+  read -r t _ < <("$measure" "$converter" -q -j 1 -o "$out/" "$log")
   cli_times+=("$t")
   rm -rf "$out" && mkdir -p "$out"
-  read -r t p < <(QT_QPA_PLATFORM=offscreen "$window" "$PWD/$log" "$PWD/$out" 2>/dev/null)
+  read -r t p < <(QT_QPA_PLATFORM=offscreen "$window" "$log" "$out" 2>/dev/null)
   window_times+=("$t")
   paints=$p
 done
 rm -rf "$out" && mkdir -p "$out"
-read -r naive naive_paints < <(QT_QPA_PLATFORM=offscreen "$window" "$PWD/$log" "$PWD/$out" --naive 2>/dev/null)
+read -r naive naive_paints < <(QT_QPA_PLATFORM=offscreen "$window" "$log" "$out" --naive 2>/dev/null)
 rm -rf "$out"
-median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
-cli_t=$(median "${cli_times[@]}")
-window_t=$(median "${window_times[@]}")
-awk -v cli="$cli_t" -v win="$window_t" -v n="$messages" -v paints="$paints" -v naive="$naive" \
-    -v naive_paints="$naive_paints" -v runs="$runs" 'BEGIN {
-  printf "log: %d messages (median of %d interleaved runs)\n", n, runs;
-  printf "tekuri2svf process      %.3f s\n", cli;
-  printf "window convert handler  %.3f s   ratio %.2fx (bar 1.5x), label painted %d times\n", win, win / cli, paints;
+stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
+  printf "%.3f %.3f %.3f\n", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+read -r c_min c_med c_max < <(stats "${cli_times[@]}")
+read -r w_min w_med w_max < <(stats "${window_times[@]}")
+echo "log: $messages messages; $runs interleaved runs; load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "tekuri2svf -j 1 process  min $c_min  median $c_med  max $c_max s"
+echo "window convert handler   min $w_min  median $w_med  max $w_max s   $(awk -v a="$w_med" -v b="$c_med" 'BEGIN { printf "%.2f", a / b }')x (bar 1.1x), label painted $paints times"
+awk -v naive="$naive" -v n="$messages" -v naive_paints="$naive_paints" 'BEGIN {
   printf "naive QLabel, one run   %.3f s   %.1f us a message, label painted %d times\n", naive, naive * 1e6 / n, naive_paints;
 }'

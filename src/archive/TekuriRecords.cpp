@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "SjisRegExp/SjisRegExp.h"
 #include "convert/LogReader.h"
 #include "convert/ReplyNo.h"
 #include "convert/SvfRecord.h"
@@ -39,10 +38,8 @@ constexpr std::size_t kRecordReaderBuffer = 64 * 1024;
 TekuriRecords::TekuriRecords(std::string_view log, std::string board_name)
     : log_(log),
       board_name_(std::move(board_name)),
-      matcher_(std::make_unique<SjisRegExp::TAWKStr>()),
-      message_(std::make_unique<LogMessage>()) {
-  matcher_->SetLineSeparator(SjisRegExp::mcls_CRLF);
-}
+      finder_(std::make_unique<ReplyNoFinder>()),
+      message_(std::make_unique<LogMessage>()) {}
 
 TekuriRecords::~TekuriRecords() = default;
 
@@ -68,18 +65,9 @@ void TekuriRecords::RecordAt(std::uint64_t block_offset, long long ordinal, std:
 }
 
 void TekuriRecords::BuildRecord(const LogMessage& message, long long ordinal, std::string& record) {
-  ExtractReplyNo(*matcher_, message.Title(), reply_no_);
-  const SvfHeader header =
-      BuildSvfHeader(message, ordinal, board_name_, reply_no_, RecordOptions{});
-  record.assign("\r\n");
-  record += header.msg_line;
-  record += "\r\n";
-  record += header.number_line;
-  record += "\r\n";
-  for (std::string_view line : message.Lines()) {
-    record += line;
-    record += "\r\n";
-  }
+  finder_->Find(message.Title(), reply_no_);
+  record.clear();
+  AppendSvfRecord(record, message, ordinal, board_name_, reply_no_, RecordOptions{});
 }
 
 }  // namespace sorbit::archive

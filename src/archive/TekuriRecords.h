@@ -12,11 +12,8 @@
 namespace sorbit {
 class LogReader;
 class LogMessage;
+class ReplyNoFinder;
 }  // namespace sorbit
-
-namespace SjisRegExp {
-class TAWKStr;
-}
 
 namespace sorbit::archive {
 
@@ -43,7 +40,7 @@ class TekuriRecords {
 
   std::string_view log_;
   std::string board_name_;
-  std::unique_ptr<SjisRegExp::TAWKStr> matcher_;
+  std::unique_ptr<ReplyNoFinder> finder_;
   std::unique_ptr<LogReader> reader_;  // the sequential reading of Next
   std::unique_ptr<LogMessage> message_;
   long long ordinal_ = 0;

@@ -1,6 +1,8 @@
-// The conversion run: the checks before the files, converting each file into memory, saving
-// it behind a dated backup, and the summary.
+// The conversion run: the checks before the files, converting each file into its output's
+// temporary file, saving it behind a dated backup, and the summary.
 #include "convert/ConversionRun.h"
+
+#include <new>
 
 #include "convert/Decimal.h"
 #include "convert/LogReader.h"
@@ -13,17 +15,6 @@ namespace {
 // How many other names a backup may try when its dated name is already taken.
 constexpr int kMaxBackupAttempts = 999;
 
-bool IsLogExtension(std::string_view extension) {
-  if (extension.size() != 4 || extension[0] != '.') return false;
-  constexpr std::string_view kLog = "LOG";
-  for (std::size_t i = 0; i < 3; ++i) {
-    char c = extension[i + 1];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != kLog[i]) return false;
-  }
-  return true;
-}
-
 // The save error box, after the host has been told which file failed and why.
 RunOutcome SaveFailed(ConversionHost& host, std::string_view detail) {
   host.ReportSaveError(detail);
@@ -33,27 +24,20 @@ RunOutcome SaveFailed(ConversionHost& host, std::string_view detail) {
 
 }  // namespace
 
-std::string ProgressText(std::string_view file_name, long long ordinal) {
-  constexpr std::string_view kMiddle = "\r\n を変換処理しています...\r\n\r\n";
-  constexpr std::string_view kEnd = " 件目";
+std::string ProgressInfo::Text() const {
   std::string text;
-  text.reserve(file_name.size() + kMiddle.size() + 20 + kEnd.size());
-  text.append(file_name).append(kMiddle);
+  Text(text);
+  return text;
+}
+
+void ProgressInfo::Text(std::string& text) const {
+  text.reserve(file_name.size() + 72);  // the fixed parts and the digits
+  text.assign(file_name).append("\r\n を変換処理しています...\r\n\r\n");
   AppendDecimal(text, ordinal);
-  text.append(kEnd);
-  return text;
+  text.append(" 件目");
 }
 
-std::string ProgressInfo::Text() const { return ProgressText(file_name, ordinal); }
-
-std::string SummaryText(std::size_t file_count, std::string_view output_folder) {
-  std::string text = Decimal(static_cast<long long>(file_count));
-  text.append(" 個のファイルを SHOWPC Virtual Format に変換し ").append("\r\n");
-  text.append(output_folder).append(" に保存しました");
-  return text;
-}
-
-std::string SaveWithBackup(FileSystem& fs, const std::string& path, const OutputLines& lines,
+std::string SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines& lines,
                            const InputFile* open_input) {
   // On the original platform the input being read cannot be renamed or truncated; here it
   // can, so refuse before touching anything.
@@ -74,76 +58,102 @@ std::string SaveWithBackup(FileSystem& fs, const std::string& path, const Output
     // this run may replace.
     throw FileError{"cannot write " + path + ": not a regular file"};
   }
-  std::unique_ptr<OutputFile> file = fs.CreateOutput(path);
-  for (std::string_view chunk : lines.Chunks()) file->Write(chunk.data(), chunk.size());
-  file->Close();
+  lines.Commit();
   return backup;
 }
 
-std::string ReadErrorText(std::string_view input_path, const FileError& error) {
+namespace {
+
+std::string ReadErrorText(std::string_view input_path, std::string_view reason) {
   std::string text(input_path);
-  text.append(" を読み込めませんでした。\r\n").append(error.reason);
+  text.append(" を読み込めませんでした。\r\n").append(reason);
   return text;
 }
 
-void ConvertMessages(LogReader& reader, std::string_view input_path,
-                     const ConversionOptions& options, ConversionHost& host,
-                     const ReplyNumberFinder& reply_numbers, OutputLines& out) {
+// Reads every message of `reader` and appends its records to `out`, telling `host` of each
+// message before it is read (ProcessEvents, SetProgress).
+void ConvertMessages(LogReader& reader, std::string_view input_path, long long file_size,
+                     const FileConversion& conversion, ConversionHost& host, OutputLines& out) {
+  const ConversionOptions& options = *conversion.options;
   const std::string board = BoardName(input_path);
   const std::string_view file_name = FileNamePart(input_path);
   const RecordOptions record_options{options.AddMsgNo, options.DivEMail, options.UseEMail4ID};
   LogMessage message;
   long long message_count = 0;
   std::string reply_no;
-  const long long file_size = reader.FileSize();
   while (!reader.AtEnd()) {
     host.ProcessEvents();
     host.SetProgress({file_name, message_count + 1, reader.BytesConsumed(), file_size});
     if (!reader.ReadMessage(message)) break;
     ++message_count;
-    if (reply_numbers) reply_numbers(message.Title(), reply_no);
+    if (conversion.reply_numbers) conversion.reply_numbers(message.Title(), reply_no);
     out.AppendRecord(message, message_count, board, reply_no, record_options);
   }
 }
 
+OutputLines NewOutput(const FileConversion& conversion, std::string_view input_path) {
+  if (conversion.output_error) return OutputLines(*conversion.output_error);
+  const ConversionOptions& o = *conversion.options;
+  try {
+    std::unique_ptr<OutputFile> file = conversion.fs->CreateOutput(
+        OutputPath(o.OutputFolder, o.Prefix, BoardName(input_path), o.Extension));
+    return OutputLines(conversion.outputs ? conversion.outputs(std::move(file)) : std::move(file));
+  } catch (const FileError& error) {
+    return OutputLines(error);
+  }
+}
+
+// The checks before any file is read: no input, the same-folder rule, the missing output
+// folder (anything else standing in its place is a save error). Returns how the run ended
+// when it ended there, nothing when the files are next; a folder that could not be made is
+// left in `folder_error`, to fail the first save.
 std::optional<RunOutcome> CheckChoices(ConversionOptions& options, ConversionHost& host,
-                                       FileSystem& fs) {
+                                       FileSystem& fs, std::optional<FileError>& folder_error) {
   if (options.InputFiles.empty()) {
     host.ShowMessage(MessageKind::Plain, MessageButtons::Ok, run_text::kNoInputFiles);
     return RunOutcome::NoInputFiles;
   }
   if (options.OutputFolder == options.InputFolder && options.Prefix.empty() &&
-      IsLogExtension(options.Extension)) {
+      options.Extension.size() == 4 && EndsInLog(options.Extension)) {
     host.ShowMessage(MessageKind::Warning, MessageButtons::Ok, run_text::kSameFolder);
     options.UsePrefix = true;
     options.Prefix = "svf";
     host.PrefixTurnedOn(options.Prefix);
   }
-  if (!fs.IsDirectory(options.OutputFolder)) {
-    if (fs.Exists(options.OutputFolder)) {
-      // A file where the folder should be: offering to create the folder would only lead to
-      // the same save error after a pointless question.
-      return SaveFailed(
-          host, "cannot save into " + options.OutputFolder + ": it is a file, not a folder");
+  const std::string& folder = options.OutputFolder;
+  try {
+    if (fs.IsDirectory(folder)) return std::nullopt;
+    if (fs.Exists(folder)) {
+      // Something else where the folder should be: offering to create the folder would only
+      // lead to the same save error after a pointless question.
+      return SaveFailed(host, "cannot save into " + folder +
+                                  (fs.IsRegularFile(folder) ? ": it is a file, not a folder"
+                                                            : ": it is not a folder"));
     }
-    if (host.ShowMessage(MessageKind::Confirmation, MessageButtons::YesNo,
-                         run_text::kCreateFolder) != MessageAnswer::Yes) {
-      return RunOutcome::FolderDeclined;
-    }
-    // A folder that cannot be made shows up as a failed save.
-    fs.CreateDirectory(options.OutputFolder);
+  } catch (const FileError& error) {
+    return SaveFailed(host, error.reason);
+  }
+  if (host.ShowMessage(MessageKind::Confirmation, MessageButtons::YesNo, run_text::kCreateFolder) !=
+      MessageAnswer::Yes) {
+    return RunOutcome::FolderDeclined;
+  }
+  try {
+    fs.CreateDirectory(folder);
+  } catch (const FileError& error) {
+    folder_error = error;
   }
   return std::nullopt;
 }
 
+// Saves `file` as the output of `input_path` with SaveWithBackup. When the save fails, tells
+// the host which file and why, shows the save error box and returns false.
 bool SaveOutput(const ConversionOptions& options, const std::string& input_path,
-                const OutputLines& lines, const InputFile* open_input, ConversionHost& host,
-                FileSystem& fs) {
+                ConvertedFile& file, ConversionHost& host, FileSystem& fs) {
   try {
     SaveWithBackup(
         fs,
         OutputPath(options.OutputFolder, options.Prefix, BoardName(input_path), options.Extension),
-        lines, open_input);
+        file.output, file.input.get());
   } catch (const FileError& error) {
     SaveFailed(host, error.reason);
     return false;
@@ -151,28 +161,69 @@ bool SaveOutput(const ConversionOptions& options, const std::string& input_path,
   return true;
 }
 
+// The summary box that ends a run: "<count> 個のファイルを SHOWPC Virtual Format に変換し
+// \r\n<folder> に保存しました".
 void ShowSummary(const ConversionOptions& options, ConversionHost& host) {
-  host.ShowMessage(MessageKind::Plain, MessageButtons::Ok,
-                   SummaryText(options.InputFiles.size(), options.OutputFolder));
+  std::string text = Decimal(static_cast<long long>(options.InputFiles.size()));
+  text.append(" 個のファイルを SHOWPC Virtual Format に変換し \r\n");
+  text.append(options.OutputFolder).append(" に保存しました");
+  host.ShowMessage(MessageKind::Plain, MessageButtons::Ok, text);
+}
+
+}  // namespace
+
+ConvertedFile ConvertFile(const FileConversion& conversion, const std::string& input_path,
+                          ConversionHost& host, bool show_progress) {
+  std::unique_ptr<InputFile> input = conversion.fs->OpenInput(input_path);
+  ConvertedFile file{std::move(input), NewOutput(conversion, input_path)};
+  if (show_progress) host.ShowProgress();
+  LogReader reader(conversion.blocks ? conversion.blocks(*file.input)
+                                     : std::make_unique<SequentialBlocks>(
+                                           *file.input, LogReader::kDefaultBufferBytes));
+  ConvertMessages(reader, input_path, file.input->Size(), conversion, host, file.output);
+  file.output.Finish();
+  return file;
 }
 
 RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
-                         const ReplyNumberFinder& reply_numbers) {
-  if (const std::optional<RunOutcome> end = CheckChoices(options, host, fs)) return *end;
-  for (const std::string& path : options.InputFiles) {
-    OutputLines out(fs.OutputMemoryPreparer());
-    std::unique_ptr<LogReader> reader;
-    try {
-      reader = OpenLogReader(fs, path);
+                         const ReplyNumberFinder& reply_numbers, ConversionAhead* ahead) {
+  FileConversion conversion{&options, &fs, reply_numbers, {}, {}, {}};
+  if (const std::optional<RunOutcome> end =
+          CheckChoices(options, host, fs, conversion.output_error)) {
+    return *end;
+  }
+  // Nothing is converted ahead when no output can be made; what was is gone with the run.
+  if (conversion.output_error) ahead = nullptr;
+  struct StopAhead {
+    ConversionAhead* ahead;
+    ~StopAhead() {
+      if (ahead != nullptr) ahead->Stop();
+    }
+  } stop_ahead{ahead};
+  if (ahead != nullptr) ahead->Start(conversion);
+  for (std::size_t i = 0; i < options.InputFiles.size(); ++i) {
+    const std::string& path = options.InputFiles[i];
+    std::optional<ConvertedFile> file;
+    bool shown = false;
+    std::string read_error;
+    if (ahead != nullptr && ahead->Opened(i)) {
       host.ShowProgress();
-      ConvertMessages(*reader, path, options, host, reply_numbers, out);
+      shown = true;
+      file = ahead->Take(i, host);
+    }
+    try {
+      if (!file) file = ConvertFile(conversion, path, host, !shown);
     } catch (const FileError& error) {
-      host.CloseProgress();
-      host.ReportError(ReadErrorText(path, error));
-      return RunOutcome::ReadFailed;
+      read_error = error.reason;
+    } catch (const std::bad_alloc&) {
+      read_error = "not enough memory";
     }
     host.CloseProgress();
-    if (!SaveOutput(options, path, out, reader->File(), host, fs)) return RunOutcome::SaveFailed;
+    if (!file) {
+      host.ReportError(ReadErrorText(path, read_error));
+      return RunOutcome::ReadFailed;
+    }
+    if (!SaveOutput(options, path, *file, host, fs)) return RunOutcome::SaveFailed;
   }
   ShowSummary(options, host);
   return RunOutcome::Finished;

@@ -4,7 +4,9 @@
 //
 // The run is synchronous and talks to its caller only through ConversionHost (message boxes,
 // the event pump, the progress display, the same-folder change) and FileSystem, so the
-// window, the command-line converter and the tests all drive the same code.
+// window, the command-line converter and the tests all drive the same code. Each output is
+// streamed into a hidden temporary file as its records are made and given its name by the
+// save, so memory does not grow with the size of a log.
 #pragma once
 
 #include <functional>
@@ -31,11 +33,6 @@ inline constexpr std::string_view kSaveFailed =
     "ファイルの保存中にエラーが発生したので、処理を中止します。";
 }  // namespace run_text
 
-// "<file>\r\n を変換処理しています...\r\n\r\n<ordinal> 件目"
-std::string ProgressText(std::string_view file_name, long long ordinal);
-// "<count> 個のファイルを SHOWPC Virtual Format に変換し \r\n<folder> に保存しました"
-std::string SummaryText(std::size_t file_count, std::string_view output_folder);
-
 struct ConversionOptions {
   std::vector<std::string> InputFiles;  // full paths, in the order chosen
   std::string InputFolder;              // folder of the first chosen file, with its final "/"
@@ -54,12 +51,14 @@ enum class MessageKind { Plain, Warning, Error, Information, Confirmation };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
-// What the progress display is told before each message is read. `text` is the label text
-// (lines separated by CR LF); the other fields let a front end draw its own display.
+// What the progress display is told before each message is read: the label's text on
+// request, and the figures a front end may draw a display of its own from.
 struct ProgressInfo {
-  // The progress dialog's text; built on request, as a host that draws only now and then
-  // needs it for few of the messages.
+  // The progress dialog's text, "<file>\r\n を変換処理しています...\r\n\r\n<ordinal> 件目",
+  // built on request, as a host that draws only now and then needs it for few of the
+  // messages. The second form replaces `text` and reuses its memory.
   std::string Text() const;
+  void Text(std::string& text) const;
   std::string_view file_name;  // the input file's name without its folder
   long long ordinal = 0;       // 1 for the first message of each file
   long long bytes_read = 0;    // bytes of the input consumed so far
@@ -100,49 +99,75 @@ enum class RunOutcome {
   ReadFailed,      // an input could not be opened or read; reported through ReportError
 };
 
-// Moves an existing regular file at `path` aside under its dated backup name, then writes
-// `lines` into a new file that appears at `path` only once it is whole. Refuses (FileError)
-// when `path` names `open_input`, the input being converted, which then stays unchanged, and
-// when anything but a regular file stands at `path` (a FIFO, a device, a folder), which is
-// found without opening it. When the backup name is taken, the first free name of
-// "<backup>_2", "<backup>_3", ... is used, so an existing file is never replaced. On a
-// failure after the backup (a full disk), the previous output stays under its backup name
-// and nothing is left at `path`. Returns the backup name used, or empty when there was no
-// file to back up. Every FileError names the path and the reason.
-std::string SaveWithBackup(FileSystem& fs, const std::string& path, const OutputLines& lines,
+// One input converted and not yet saved: the input is still open, so that the save can refuse
+// to put the output in its place, and the output's bytes are in a hidden temporary file (or
+// the output's failure is kept, to be reported by the save).
+struct ConvertedFile {
+  std::unique_ptr<InputFile> input;
+  OutputLines output;
+};
+
+// What converting one file of a run takes besides its host. Outputs are named by OutputPath
+// from the options as they stand after the checks.
+struct FileConversion {
+  const ConversionOptions* options = nullptr;
+  FileSystem* fs = nullptr;
+  ReplyNumberFinder reply_numbers;
+  // The block source the reader of an open input reads; SequentialBlocks when empty.
+  std::function<std::unique_ptr<InputBlockSource>(InputFile&)> blocks;
+  // What the records of an output go through on their way to the file; the file itself when
+  // empty.
+  std::function<std::unique_ptr<OutputFile>(std::unique_ptr<OutputFile>)> outputs;
+  // Why no output can be made (the output folder could not be created), reported by the
+  // first save as the reason of its failure.
+  std::optional<FileError> output_error;
+};
+
+// Opens `input_path` and a new output for it, shows the progress display when
+// `show_progress`, then streams the record of every message into the output, telling `host`
+// of each message before it is read (ProcessEvents, SetProgress). Throws FileError when the
+// input cannot be opened or read, std::bad_alloc when memory runs out; what was written is
+// then removed.
+ConvertedFile ConvertFile(const FileConversion& conversion, const std::string& input_path,
+                          ConversionHost& host, bool show_progress);
+
+// Moves an existing regular file at `path` aside under its dated backup name, then commits
+// `lines` (OutputLines::Commit), whose file appears at `path` only now that it is whole.
+// Refuses (FileError) when `path` names `open_input`, the input being converted, which then
+// stays unchanged, and when anything but a regular file stands at `path` (a FIFO, a device, a
+// folder), which is found without opening it. When the backup name is taken, the first free
+// name of "<backup>_2", "<backup>_3", ... is used, so an existing file is never replaced. When
+// the output failed (a full disk), the previous output stays under its backup name and
+// nothing is left at `path`. Returns the backup name used, or empty when there was no file to
+// back up. Every FileError names the path and the reason.
+std::string SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines& lines,
                            const InputFile* open_input);
 
+// A front end's part in a run whose files are converted ahead of their turn, on other threads
+// (tekuri2svf -j). The run itself still makes every host call and every save, in list order;
+// this only hands it files already converted with ConvertFile.
+class ConversionAhead {
+ public:
+  virtual ~ConversionAhead() = default;
+  // The checks have passed: files may be converted from now on, as `conversion` says.
+  virtual void Start(const FileConversion& conversion) = 0;
+  // At file `index`'s turn, before anything is shown for it: whether it was opened ahead of
+  // its turn. If so, the run shows the progress display and calls Take.
+  virtual bool Opened(std::size_t index) = 0;
+  // Waits until file `index` is converted, letting `host` show its progress. Gives the file,
+  // or nothing when the run is to convert it at its turn (it could not be read ahead, or its
+  // path no longer names the file that was read).
+  virtual std::optional<ConvertedFile> Take(std::size_t index, ConversionHost& host) = 0;
+  // The run is over: nothing is converted from now on, and what was converted goes.
+  virtual void Stop() = 0;
+};
+
 // Runs one conversion. `options` may be changed by the same-folder rule (UsePrefix on,
-// Prefix "svf"), which is also reported through host.PrefixTurnedOn.
+// Prefix "svf"), which is also reported through host.PrefixTurnedOn. With `ahead`, files it
+// converted ahead of their turn are used at their turn; outputs, backups, messages and the
+// outcome are those of the run without it.
 RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
-                         const ReplyNumberFinder& reply_numbers = {});
-
-// The steps of RunConversion, for a front end that drives the files itself (tekuri2svf
-// converts several at once and saves them in list order). RunConversion is exactly:
-// CheckChoices; for each input, in order: open a reader, ShowProgress, ConvertMessages,
-// CloseProgress (on a FileError: CloseProgress, ReportError(ReadErrorText), ReadFailed),
-// then SaveOutput with the input still open (false: SaveFailed); last ShowSummary.
-
-// The checks before any file is read: no input, the same-folder rule, the missing output
-// folder (a file standing in its place is a save error). Returns how the run ended when it
-// ended there, nothing when the files are next.
-std::optional<RunOutcome> CheckChoices(ConversionOptions& options, ConversionHost& host,
-                                       FileSystem& fs);
-// Reads every message of `reader` and appends its records to `out`, telling `host` of each
-// message before it is read (ProcessEvents, SetProgress). Throws FileError when the input
-// cannot be read; `out` then holds the records of the messages before the failure.
-void ConvertMessages(LogReader& reader, std::string_view input_path,
-                     const ConversionOptions& options, ConversionHost& host,
-                     const ReplyNumberFinder& reply_numbers, OutputLines& out);
-// The report of an input that could not be opened or read.
-std::string ReadErrorText(std::string_view input_path, const FileError& error);
-// Saves `lines` as the output of `input_path` with SaveWithBackup, `open_input` being that
-// input, still open. When the save fails, tells the host which file and why
-// (ReportSaveError), shows the save error box and returns false.
-bool SaveOutput(const ConversionOptions& options, const std::string& input_path,
-                const OutputLines& lines, const InputFile* open_input, ConversionHost& host,
-                FileSystem& fs);
-// The summary box that ends a run.
-void ShowSummary(const ConversionOptions& options, ConversionHost& host);
+                         const ReplyNumberFinder& reply_numbers = {},
+                         ConversionAhead* ahead = nullptr);
 
 }  // namespace sorbit

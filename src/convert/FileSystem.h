@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace sorbit {
 
@@ -30,7 +31,9 @@ struct FileError {
 class InputFile {
  public:
   virtual ~InputFile() = default;
-  // Reads up to `size` bytes into `buffer`; returns 0 at the physical end of the file.
+  // Reads up to `size` bytes into `buffer`; returns 0 at the physical end of the file. A file
+  // that ends before the size it had when it was opened was cut short while it was read: that
+  // is a read error, not its end.
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
   // Bytes in the file when it was opened (for progress only).
   virtual long long Size() const = 0;
@@ -42,17 +45,21 @@ class InputFile {
 // Nothing appears under the output's name before Close has succeeded, and Close never
 // replaces a file that stands there by then; an OutputFile destroyed without a successful
 // Close leaves nothing behind.
+//
+// Write may return before its bytes are written (a front end may write them on a helper
+// thread): the caller keeps them unchanged until its next call on the file. Any call may
+// throw the FileError of an earlier write.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
-  virtual void Write(const char* data, std::size_t size) = 0;  // throws FileError
-  virtual void Close() = 0;                                    // throws FileError
+  virtual void Write(std::string_view bytes) = 0;  // throws FileError
+  // Returns once every byte handed over is written; the caller's memory is free again.
+  virtual void Flush() {}    // throws FileError
+  virtual void Close() = 0;  // throws FileError
 };
 
-// Called with each fresh block of memory in which an output file is built, before the block
-// is filled.
-using MemoryPreparer = void (*)(char* bytes, std::size_t size);
-
+// The questions about a path answer "no" when nothing is there; when the system cannot tell
+// (no permission to look, a loop of symbolic links) they throw FileError with its reason.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -64,8 +71,8 @@ class FileSystem {
   virtual bool Exists(const std::string& path) { return IsRegularFile(path) || IsDirectory(path); }
   // Last-modification time in local time, seconds rounded down to even. Throws FileError.
   virtual LocalTime ModificationTime(const std::string& path) = 0;
-  // Creates one directory level; false when it could not be made.
-  virtual bool CreateDirectory(const std::string& path) = 0;
+  // Creates one directory level. Throws FileError when it cannot be made.
+  virtual void CreateDirectory(const std::string& path) = 0;
   // Renames `from` to `to`, never replacing an existing `to`. Returns false when `to`
   // exists; throws FileError for any other failure.
   virtual bool RenameNoReplace(const std::string& from, const std::string& to) = 0;
@@ -74,9 +81,6 @@ class FileSystem {
   // Starts a new file for `path` (see OutputFile: it appears there on Close, never replacing
   // anything). Throws FileError.
   virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
-  // A platform may map the pages of the memory an output is built in with one call per block,
-  // which costs less than a page fault for each page. None by default.
-  virtual MemoryPreparer OutputMemoryPreparer() const { return nullptr; }
 };
 
 }  // namespace sorbit

@@ -45,36 +45,17 @@ class InputBlockSource {
   // overwritten from then on. Not called again after a block with text_ended. Throws
   // FileError when the input cannot be read.
   virtual const InputBlock& Next() = 0;
-  // The file being read, open for as long as the source lives.
-  virtual const InputFile& File() const = 0;
 };
 
-// Loads each block into the same buffer when it is asked for.
+// Loads each block of `file`, which must outlive it, into the same buffer when it is asked for.
 class SequentialBlocks final : public InputBlockSource {
  public:
-  SequentialBlocks(std::unique_ptr<InputFile> file, std::size_t buffer_bytes);
+  SequentialBlocks(InputFile& file, std::size_t buffer_bytes);
   const InputBlock& Next() override;
-  const InputFile& File() const override { return *file_; }
 
  private:
-  std::unique_ptr<InputFile> file_;
+  InputFile& file_;
   InputBlock block_;
 };
-
-// The block scans for CR bytes, one per instruction set, open to tests: each sets word w of
-// `bits` to the CR bits of data[64w, 64w + 64) for every whole 64-byte block of data[0, size)
-// and returns how many words it set.
-namespace detail {
-#if defined(__SSE2__)
-std::size_t MarkWholeWordsSse2(const char* data, std::size_t size, std::uint64_t* bits);
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#define SORBIT_HAVE_AVX2_PATH 1
-bool HaveAvx2();
-std::size_t MarkWholeWordsAvx2(const char* data, std::size_t size, std::uint64_t* bits);
-#else
-#define SORBIT_HAVE_AVX2_PATH 0
-#endif
-}  // namespace detail
 
 }  // namespace sorbit

@@ -11,31 +11,6 @@ constexpr char kLF = '\n';
 
 LogMessage::LogMessage(const LogMessage& other) : lines_(other.lines_) { Detach(); }
 
-LogMessage& LogMessage::operator=(const LogMessage& other) {
-  if (this != &other) {
-    LogMessage copy(other);
-    *this = std::move(copy);
-  }
-  return *this;
-}
-
-LogMessage::LogMessage(LogMessage&& other) noexcept
-    : lines_(std::move(other.lines_)),
-      first_borrowed_(other.first_borrowed_),
-      run_starts_(std::move(other.run_starts_)),
-      owned_(std::move(other.owned_)) {
-  other.Clear();
-}
-
-LogMessage& LogMessage::operator=(LogMessage&& other) noexcept {
-  lines_ = std::move(other.lines_);
-  first_borrowed_ = other.first_borrowed_;
-  run_starts_ = std::move(other.run_starts_);
-  owned_ = std::move(other.owned_);
-  other.Clear();
-  return *this;
-}
-
 std::size_t LogMessage::CrLfRunEnd(std::size_t index) const {
   // Owned lines are stored without line ends; borrowed lines were marked as they were read.
   if (index < first_borrowed_ || index >= lines_.size()) return index;
@@ -77,17 +52,18 @@ void LogMessage::Detach() {
   run_starts_.clear();
 }
 
+LogReader::LogReader(InputFile& file, std::size_t buffer_bytes)
+    : LogReader(std::make_unique<SequentialBlocks>(file, buffer_bytes)) {}
+
 LogReader::LogReader(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
-    : LogReader(std::make_unique<SequentialBlocks>(std::move(file), buffer_bytes)) {}
+    : owned_file_(std::move(file)),
+      blocks_(std::make_unique<SequentialBlocks>(*owned_file_, buffer_bytes)) {}
 
 LogReader::LogReader(std::unique_ptr<InputBlockSource> blocks) : blocks_(std::move(blocks)) {}
 
-long long LogReader::FileSize() const { return blocks_ ? blocks_->File().Size() : 0; }
-
-const InputFile* LogReader::File() const { return blocks_ ? &blocks_->File() : nullptr; }
-
 void LogReader::Close() {
   blocks_.reset();
+  owned_file_.reset();
   buffer_ = nullptr;
   cr_bits_ = nullptr;
   text_ended_ = true;
@@ -212,25 +188,30 @@ bool LogReader::ReadMessage(LogMessage& message) {
       // buffer, and no NUL (next_nul_ is at or after pos_) lies before it.
       const std::size_t limit = std::min(end_ - 1, next_nul_ + 1);
       std::size_t pos = pos_;
-      bool joined = false;  // the line follows one of this loop, after its CR LF
+      // The lines of this loop follow each other, after CR LF: one run for CrLfRunEnd.
+      std::vector<std::string_view>& lines = message.lines_;
+      const std::size_t run_start = lines.size();
       // The CRs still ahead in word w; each one taken is cleared, so the next is the lowest.
       // The LF after a CR is no CR bit, so none of the bits left lies before pos.
       std::size_t w = pos / 64;
       std::uint64_t word = bits[w] & (~std::uint64_t{0} << (pos % 64));
+      bool terminated = false;
       for (;;) {
         while (word == 0) word = bits[++w];  // the bit at end_ stops this
         const std::size_t cr = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
         if (cr >= limit || buffer[cr + 1] != kLF || cr - pos > kMaxLineBytes) break;
         word &= word - 1;
-        if (buffer[pos] == '.') {  // an empty line has its CR here, not a "."
-          pos_ = cr + 2;
-          return true;
-        }
-        message.AddBorrowedLine(std::string_view(buffer + pos, cr - pos), joined);
-        joined = true;
+        const std::size_t line_start = pos;
         pos = cr + 2;
+        if (buffer[line_start] == '.') {  // an empty line has its CR here, not a "."
+          terminated = true;
+          break;
+        }
+        lines.emplace_back(buffer + line_start, cr - line_start);
       }
+      if (lines.size() > run_start) message.run_starts_.push_back(run_start);
       pos_ = pos;
+      if (terminated) return true;
     }
     if (!ReadLine(line)) break;
     if (!line.empty() && line[0] == '.') return true;
@@ -247,10 +228,6 @@ bool LogReader::ReadMessage(LogMessage& message) {
       std::any_of(lines.begin(), lines.end(), [](std::string_view l) { return !l.empty(); });
   if (!any_text) message.Clear();
   return any_text;
-}
-
-std::unique_ptr<LogReader> OpenLogReader(FileSystem& fs, const std::string& path) {
-  return std::make_unique<LogReader>(fs.OpenInput(path));
 }
 
 }  // namespace sorbit

@@ -32,9 +32,10 @@ class LogMessage {
  public:
   LogMessage() = default;
   LogMessage(const LogMessage& other);
-  LogMessage& operator=(const LogMessage& other);
-  LogMessage(LogMessage&& other) noexcept;
-  LogMessage& operator=(LogMessage&& other) noexcept;
+  LogMessage& operator=(const LogMessage& other) { return *this = LogMessage(other); }
+  // Owned lines keep their place in memory when their storage moves.
+  LogMessage(LogMessage&& other) noexcept = default;
+  LogMessage& operator=(LogMessage&& other) noexcept = default;
 
   std::size_t LineCount() const { return lines_.size(); }
   // Line `index` (0-based); a line the block does not have reads as empty.
@@ -92,8 +93,10 @@ class LogReader {
  public:
   static constexpr std::size_t kDefaultBufferBytes = 1 << 20;
 
-  // Takes an opened input file. Use OpenLogReader to open by path. Any buffer size gives the
-  // same messages; a large one lets most lines be handed out without copying.
+  // Reads an opened input file, which must outlive the reader. Any buffer size gives the same
+  // messages; a large one lets most lines be handed out without copying.
+  explicit LogReader(InputFile& file, std::size_t buffer_bytes = kDefaultBufferBytes);
+  // The same, owning the file.
   explicit LogReader(std::unique_ptr<InputFile> file,
                      std::size_t buffer_bytes = kDefaultBufferBytes);
   // Reads the blocks `blocks` hands out; they give the same messages as the file read directly.
@@ -108,13 +111,11 @@ class LogReader {
   // terminator): that is no message. The message's lines stay valid until the next call on
   // this reader (see LogMessage). Throws FileError.
   bool ReadMessage(LogMessage& message);
-  // Releases the file. Reading afterwards finds the end of the text.
+  // Releases the buffer (and the file, when the reader owns it). Reading afterwards finds the
+  // end of the text.
   void Close();
 
   long long BytesConsumed() const { return consumed_ + static_cast<long long>(pos_); }
-  long long FileSize() const;
-  // The open file, for the check that an output path does not name it.
-  const InputFile* File() const;
 
  private:
   // Reads one line, keeping at most kMaxLineBytes bytes and nothing from a NUL byte on.
@@ -129,6 +130,7 @@ class LogReader {
   // The position of the first CR at or after `from` in the buffer, or end_ when there is none.
   std::size_t NextCr(std::size_t from) const;
 
+  std::unique_ptr<InputFile> owned_file_;
   std::unique_ptr<InputBlockSource> blocks_;  // null once closed
   // The current block's bytes and CR bitmap (InputBlock), null before the first and after
   // the last.
@@ -143,7 +145,5 @@ class LogReader {
   LogMessage* filling_ = nullptr;  // the message being read, detached before each refill
   std::size_t next_nul_ = 0;       // position of the first NUL at or after pos_, or end_
 };
-
-std::unique_ptr<LogReader> OpenLogReader(FileSystem& fs, const std::string& path);
 
 }  // namespace sorbit

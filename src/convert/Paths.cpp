@@ -13,6 +13,17 @@ std::string_view FileNamePart(std::string_view path) {
   return path.substr(FolderPart(path).size());
 }
 
+bool EndsInLog(std::string_view name) {
+  if (name.size() < 4) return false;
+  constexpr std::string_view kLog = ".log";
+  for (std::size_t i = 0; i < 4; ++i) {
+    char c = name[name.size() - 4 + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kLog[i]) return false;
+  }
+  return true;
+}
+
 std::string BoardName(std::string_view input_path) {
   const std::string_view name = FileNamePart(input_path);
   return name.size() <= 4 ? std::string() : std::string(name.substr(0, name.size() - 4));

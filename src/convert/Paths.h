@@ -14,6 +14,8 @@ namespace sorbit {
 std::string_view FolderPart(std::string_view path);
 // What follows the last "/".
 std::string_view FileNamePart(std::string_view path);
+// True when `name` ends in ".log" in any letter case (".log" itself included).
+bool EndsInLog(std::string_view name);
 // The input file's name without its folder, less its last 4 bytes (".log" is assumed, not
 // looked for); empty for a name of 4 bytes or fewer.
 std::string BoardName(std::string_view input_path);

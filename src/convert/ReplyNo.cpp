@@ -6,38 +6,39 @@ namespace {
 
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
+std::unique_ptr<SjisRegExp::TAWKStr> WindowLikeMatcher() {
+  auto matcher = std::make_unique<SjisRegExp::TAWKStr>();
+  matcher->SetLineSeparator(SjisRegExp::mcls_CRLF);
+  matcher->SetUseFuzzyCharDic(false);
+  matcher->SetUseSynonymDic(false);
+  return matcher;
+}
+
 }  // namespace
 
-std::string ExtractReplyNo(SjisRegExp::TAWKStr& matcher, std::string_view title) {
+ReplyNoFinder::ReplyNoFinder(SjisRegExp::TAWKStr& matcher) : matcher_(matcher) {
+  matcher.SetRegExp(kReplyPattern);
+}
+
+ReplyNoFinder::ReplyNoFinder() : own_(WindowLikeMatcher()), matcher_(*own_) {
+  own_->SetRegExp(kReplyPattern);
+}
+
+std::string ReplyNoFinder::Find(std::string_view title) const {
   std::string reply_no;
-  ExtractReplyNo(matcher, title, reply_no);
+  Find(title, reply_no);
   return reply_no;
 }
 
-void ExtractReplyNo(SjisRegExp::TAWKStr& matcher, std::string_view title, std::string& reply_no) {
-  matcher.SetRegExp(kReplyPattern);
+void ReplyNoFinder::Find(std::string_view title, std::string& reply_no) const {
   int start = 0;
   int length = 0;
-  if (matcher.Match(title, start, length) == 0) {
-    reply_no.clear();
-    return;
-  }
-  // The digits of the matched bytes, in order. The pattern's match ends in its only run of
-  // digits, so that run is normally the whole answer: it is taken in one piece once the
-  // bytes before it are seen to hold none.
-  const char* const first = title.data() + (start - 1);
-  const char* const last = first + length;
-  const char* run = last;
-  while (run != first && IsDigit(run[-1])) --run;
-  const char* p = first;
-  while (p != run && !IsDigit(*p)) ++p;
-  if (p == run) {
-    reply_no.assign(run, last);
-    return;
-  }
   reply_no.clear();
-  for (; p != last; ++p) {
-    if (IsDigit(*p)) reply_no.push_back(*p);
+  if (matcher_.Match(title, start, length) == 0) return;
+  // The digits of the matched bytes, in order: the run of digits that ends the match.
+  for (const char c :
+       title.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length))) {
+    if (IsDigit(c)) reply_no.push_back(c);
   }
 }
 

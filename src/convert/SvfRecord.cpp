@@ -1,8 +1,12 @@
 #include "convert/SvfRecord.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <cassert>
+#include <charconv>
 #include <cstring>
+
+#include "convert/Decimal.h"
+#include "convert/FastBytes.h"
 
 namespace sorbit {
 
@@ -59,7 +63,7 @@ struct HeaderFields {
   std::string_view date, time, number, reply, title;
 };
 
-// The one place that says how the header lines are laid out; a Sink takes text pieces
+// The one place that says how the header lines are laid out; a Sink takes the pieces
 // (literals, views and single bytes) and counts, appends or copies them.
 template <class Sink>
 void EmitMsgLine(const HeaderFields& f, Sink& out) {
@@ -85,140 +89,140 @@ void EmitNumberLine(const HeaderFields& f, Sink& out) {
   out.Put(f.title);
 }
 
+// Sinks of the pieces: one counts them, one appends them to a string, one copies them into
+// memory known to have room.
 struct CountingSink {
-  template <std::size_t N>
-  void Put(const char (&)[N]) {
-    bytes += N - 1;
-  }
-  void Put(std::string_view text) { bytes += text.size(); }
+  void Put(std::string_view piece) { bytes += piece.size(); }
   void Put(char) { ++bytes; }
   std::size_t bytes = 0;
 };
 
 struct StringSink {
-  template <std::size_t N>
-  void Put(const char (&literal)[N]) {
-    text.append(literal, N - 1);
-  }
   void Put(std::string_view piece) { text.append(piece); }
   void Put(char c) { text.push_back(c); }
   std::string& text;
 };
 
-// Copies `bytes` to `at` and returns the byte after them. Header pieces are mostly a few
-// bytes long: those are moved in at most two overlapping words instead of a call.
-char* PutBytes(char* at, std::string_view bytes) {
-  const char* from = bytes.data();
-  const std::size_t n = bytes.size();
-  if (n > 16) {
-    std::memcpy(at, from, n);
-  } else if (n >= 8) {
-    std::uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(at, &head, 8);
-    std::memcpy(at + n - 8, &tail, 8);
-  } else if (n >= 4) {
-    std::uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(at, &head, 4);
-    std::memcpy(at + n - 4, &tail, 4);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) at[i] = from[i];
-  }
-  return at + n;
-}
-
-// Writes into memory known to have room.
 struct MemorySink {
   template <std::size_t N>
   void Put(const char (&literal)[N]) {
     std::memcpy(at, literal, N - 1);
     at += N - 1;
   }
-  void Put(std::string_view piece) { at = PutBytes(at, piece); }
+  void Put(std::string_view piece) { at = CopyShort(at, piece); }
   void Put(char c) { *at++ = c; }
-  void PutLineEnd() {
-    at[0] = '\r';
-    at[1] = '\n';
-    at += 2;
-  }
   char* at;
 };
 
-// Both header lines as strings, reusing their capacity.
-void AssignHeader(SvfHeader& header, const HeaderFields& fields) {
-  header.msg_line.clear();
-  StringSink msg{header.msg_line};
-  EmitMsgLine(fields, msg);
-  header.number_line.clear();
-  StringSink number{header.number_line};
-  EmitNumberLine(fields, number);
+// The empty line and both header lines, each followed by its CR LF.
+template <class Sink>
+void EmitHeader(const HeaderFields& fields, Sink& out) {
+  out.Put("\r\n");
+  EmitMsgLine(fields, out);
+  out.Put("\r\n");
+  EmitNumberLine(fields, out);
+  out.Put("\r\n");
 }
 
 }  // namespace
 
-void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
-                        std::string_view board_name, std::string_view reply_no,
-                        const RecordOptions& options) {
-  DecimalCounter number;
-  AssignHeader(header,
-               HeaderFields(message, number.Text(message_count), board_name, reply_no, options));
-}
-
-SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
-                         std::string_view board_name, std::string_view reply_no,
-                         const RecordOptions& options) {
-  SvfHeader header;
-  BuildSvfHeaderInto(header, message, message_count, board_name, reply_no, options);
-  return header;
-}
-
 SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
                          const RecordOptions& options) {
-  SvfHeader header = BuildSvfHeader(message, message_count, board_name, reply_no, options);
-  SvfRecord record;
-  record.reserve(3 + message.LineCount());
-  record.emplace_back();
-  record.push_back(std::move(header.msg_line));
-  record.push_back(std::move(header.number_line));
+  const std::string number = Decimal(message_count);
+  const HeaderFields fields(message, number, board_name, reply_no, options);
+  SvfRecord record(3);
+  StringSink msg{record[1]}, number_line{record[2]};
+  EmitMsgLine(fields, msg);
+  EmitNumberLine(fields, number_line);
   for (std::size_t i = 0; i < message.LineCount(); ++i) record.emplace_back(message.Line(i));
   return record;
 }
 
-void OutputLines::AddChunk() {
-  used_in_last_ = 0;
-  if (chunk_source_ != nullptr) {
-    chunks_.push_back(chunk_source_->TakeChunk());
-    return;
+void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long message_count,
+                     std::string_view board_name, std::string_view reply_no,
+                     const RecordOptions& options) {
+  const std::string number = Decimal(message_count);
+  StringSink out{bytes};
+  EmitHeader(HeaderFields(message, number, board_name, reply_no, options), out);
+  for (std::string_view line : message.Lines()) bytes.append(line).append(kLineEnd);
+}
+
+OutputLines::OutputLines(std::unique_ptr<OutputFile> file) : file_(std::move(file)) {
+  assert(file_ != nullptr);
+}
+
+OutputLines::OutputLines(FileError error) : error_(std::move(error)) {}
+
+void OutputLines::Fail(const FileError& error) {
+  if (!error_) error_ = error;
+  file_.reset();  // removes what it had written
+}
+
+void OutputLines::Spill() {
+  assert(begin_ == nullptr || (begin_ <= at_ && at_ <= end_ && end_ - begin_ == kBufferBytes));
+  assert((file_ == nullptr) == error_.has_value());
+  if (begin_ != nullptr && at_ != begin_ && file_) {
+    try {
+      file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));
+    } catch (const FileError& error) {
+      Fail(error);
+    }
   }
-  chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
-  if (prepare_ != nullptr) prepare_(chunks_.back().get(), kChunkBytes);
+  flushed_ += at_ - begin_;
+  if (begin_ != nullptr) current_ ^= 1;  // the file may still be writing the one just given
+  if (!buffers_[current_])
+    buffers_[current_] = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+  begin_ = at_ = buffers_[current_].get();
+  end_ = begin_ + kBufferBytes;
 }
 
 void OutputLines::Append(std::string_view bytes) {
-  size_ += bytes.size();
   while (!bytes.empty()) {
-    if (chunks_.empty() || used_in_last_ == kChunkBytes) AddChunk();
-    const std::size_t n = std::min(bytes.size(), kChunkBytes - used_in_last_);
-    std::memcpy(chunks_.back().get() + used_in_last_, bytes.data(), n);
-    used_in_last_ += n;
+    if (at_ == end_) Spill();
+    const std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(end_ - at_));
+    std::memcpy(at_, bytes.data(), n);
+    at_ += n;
     bytes.remove_prefix(n);
   }
 }
 
+void OutputLines::Finish() {
+  if (begin_ == nullptr) return;
+  if (at_ != begin_ && file_) {
+    try {
+      file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));
+    } catch (const FileError& error) {
+      Fail(error);
+    }
+  }
+  flushed_ += at_ - begin_;
+  if (file_) {
+    try {
+      file_->Flush();
+    } catch (const FileError& error) {
+      Fail(error);
+    }
+  }
+  buffers_[0].reset();
+  buffers_[1].reset();
+  begin_ = at_ = end_ = nullptr;
+}
+
+void OutputLines::Commit() {
+  Finish();
+  if (error_) throw *error_;
+  file_->Close();
+}
+
 void OutputLines::AppendLine(std::string_view line) {
-  const std::size_t n = line.size() + kLineEnd.size();
-  if (!chunks_.empty() && kChunkBytes - used_in_last_ >= n) {
-    // The common case: the line and its end fit in the current chunk.
-    char* at = chunks_.back().get() + used_in_last_;
-    if (!line.empty()) std::memcpy(at, line.data(), line.size());  // an empty view may be null
-    at[line.size()] = '\r';
-    at[line.size() + 1] = '\n';
-    used_in_last_ += n;
-    size_ += n;
+  if (static_cast<std::size_t>(end_ - at_) >= line.size() + kLineEnd.size()) {
+    // The common case: the line and its end fit in the current buffer.
+    if (!line.empty()) std::memcpy(at_, line.data(), line.size());  // an empty view may be null
+    at_ += line.size();
+    at_[0] = '\r';
+    at_[1] = '\n';
+    at_ += 2;
     return;
   }
   Append(line);
@@ -228,28 +232,24 @@ void OutputLines::AppendLine(std::string_view line) {
 void OutputLines::AppendRecord(const LogMessage& message, long long message_count,
                                std::string_view board_name, std::string_view reply_no,
                                const RecordOptions& options) {
-  const HeaderFields fields(message, message_number_.Text(message_count), board_name, reply_no,
+  char digits[24];
+  const auto [digits_end, ec] = std::to_chars(digits, digits + sizeof digits, message_count);
+  (void)ec;  // 24 bytes hold every long long
+  const HeaderFields fields(message, std::string_view(digits, digits_end), board_name, reply_no,
                             options);
   CountingSink count;
-  EmitMsgLine(fields, count);
-  EmitNumberLine(fields, count);
-  const std::size_t head = count.bytes + 3 * kLineEnd.size();
-  if (!chunks_.empty() && kChunkBytes - used_in_last_ >= head) {
-    // The common case: the empty line and both header lines fit in the current chunk.
-    MemorySink out{chunks_.back().get() + used_in_last_};
-    out.PutLineEnd();
-    EmitMsgLine(fields, out);
-    out.PutLineEnd();
-    EmitNumberLine(fields, out);
-    out.PutLineEnd();
-    used_in_last_ += head;
-    size_ += head;
+  EmitHeader(fields, count);
+  if (static_cast<std::size_t>(end_ - at_) >= count.bytes) {
+    // The common case: the header fits in the current buffer.
+    MemorySink out{at_};
+    EmitHeader(fields, out);
+    at_ = out.at;
   } else {
-    // The slow way, across a chunk's end: through the scratch strings.
-    AssignHeader(header_, fields);
-    AppendLine({});
-    AppendLine(header_.msg_line);
-    AppendLine(header_.number_line);
+    // Across a buffer's end: through the scratch string.
+    scratch_.clear();
+    StringSink out{scratch_};
+    EmitHeader(fields, out);
+    Append(scratch_);
   }
   // A run of lines that still stand in the reader's buffer separated by CR LF is copied in
   // one piece: those bytes are exactly the output of the run, line ends included.
@@ -261,23 +261,6 @@ void OutputLines::AppendRecord(const LogMessage& message, long long message_coun
                                 static_cast<std::size_t>(end.data() - first.data()) + end.size()));
     i = last + 1;
   }
-}
-
-std::vector<std::string_view> OutputLines::Chunks() const {
-  std::vector<std::string_view> out;
-  out.reserve(chunks_.size());
-  for (std::size_t i = 0; i < chunks_.size(); ++i) {
-    const std::size_t n = (i + 1 == chunks_.size()) ? used_in_last_ : kChunkBytes;
-    out.emplace_back(chunks_[i].get(), n);
-  }
-  return out;
-}
-
-std::string OutputLines::ToString() const {
-  std::string s;
-  s.reserve(size_);
-  for (std::string_view c : Chunks()) s.append(c);
-  return s;
 }
 
 }  // namespace sorbit

@@ -7,11 +7,11 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "convert/Decimal.h"
 #include "convert/FileSystem.h"
 #include "convert/LogReader.h"
 
@@ -27,65 +27,65 @@ struct RecordOptions {
 // The output lines of one message.
 using SvfRecord = std::vector<std::string>;
 
-// The two "@@@" header lines of a record, without line ends.
-struct SvfHeader {
-  std::string msg_line;     // "@@@MSG,0,..."
-  std::string number_line;  // "@@@<msgno>,..."
-};
-
-SvfHeader BuildSvfHeader(const LogMessage& message, long long message_count,
-                         std::string_view board_name, std::string_view reply_no,
-                         const RecordOptions& options);
-// The same, into the strings of `header`, whose capacity is reused.
-void BuildSvfHeaderInto(SvfHeader& header, const LogMessage& message, long long message_count,
-                        std::string_view board_name, std::string_view reply_no,
-                        const RecordOptions& options);
-
 SvfRecord BuildSvfRecord(const LogMessage& message, long long message_count,
                          std::string_view board_name, std::string_view reply_no,
                          const RecordOptions& options);
+// The same record as the bytes of a file, every line followed by CR LF, appended to `bytes`.
+void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long message_count,
+                     std::string_view board_name, std::string_view reply_no,
+                     const RecordOptions& options);
 
-// Where an OutputLines gets the fresh chunks it fills, each of OutputLines::kChunkBytes
-// bytes. A front end may hand out chunks whose pages it had mapped ahead of time, on a helper
-// thread, so that filling them takes no page faults; the bytes written are the same.
-class OutputChunkSource {
- public:
-  virtual ~OutputChunkSource() = default;
-  virtual std::unique_ptr<char[]> TakeChunk() = 0;
-};
-
-// The SVF bytes of one output file as they are built: every line followed by CR LF. Held in
-// fixed-size chunks so that a large file never needs a doubled buffer.
+// The SVF bytes of one output file, streamed into the file as they are built: every line
+// followed by CR LF. They are built in one of two buffers of kBufferBytes; a full one is handed
+// to the file (OutputFile::Write) while the other is filled, so that a file that writes on a
+// helper thread is never waited for nor copied from. Memory stays two buffers, whatever the
+// size of the file.
+//
+// The first failure of the file is kept (Error) and every byte after it dropped: the run still
+// reads its input to the end, since a read error is reported before a save error.
+//
+// Invariants: begin_ <= at_ <= end_ = begin_ + kBufferBytes inside the current buffer, or all
+// three null (before the first byte and after Finish); the file is there exactly while no
+// failure is kept.
 class OutputLines {
  public:
-  // `prepare`, when given, is called with every chunk before it is filled.
-  static constexpr std::size_t kChunkBytes = 1 << 20;
+  static constexpr std::size_t kBufferBytes = 512 * 1024;
 
-  explicit OutputLines(MemoryPreparer prepare = nullptr) : prepare_(prepare) {}
-  // Takes every chunk from `chunks`, which must outlive the filling.
-  explicit OutputLines(OutputChunkSource& chunks) : chunk_source_(&chunks) {}
+  // Streams into `file`.
+  explicit OutputLines(std::unique_ptr<OutputFile> file);
+  // An output that could not be created: `error` is kept and every byte dropped.
+  explicit OutputLines(FileError error);
+  OutputLines(OutputLines&&) noexcept = default;
+  OutputLines& operator=(OutputLines&&) noexcept = default;
 
   void AppendLine(std::string_view line);
   void AppendRecord(const LogMessage& message, long long message_count, std::string_view board_name,
                     std::string_view reply_no, const RecordOptions& options);
-  std::size_t Size() const { return size_; }
-  bool Empty() const { return size_ == 0; }
-  // The chunks in order; their concatenation is the file's bytes.
-  std::vector<std::string_view> Chunks() const;
-  std::string ToString() const;
+  // Hands the rest to the file and waits until the file has written everything; the buffers
+  // are freed. A later append would start them afresh.
+  void Finish();
+  // Finish, then Close: the output appears under its name. Throws the kept failure, or
+  // Close's (FileError).
+  void Commit();
+  const std::optional<FileError>& Error() const { return error_; }
+  // Bytes appended so far, dropped ones included.
+  long long Size() const { return flushed_ + (at_ - begin_); }
 
  private:
   void Append(std::string_view bytes);
+  // Hands the current buffer's bytes to the file and makes the other buffer current.
+  void Spill();
+  void Fail(const FileError& error);
 
-  void AddChunk();
-
-  std::vector<std::unique_ptr<char[]>> chunks_;
-  MemoryPreparer prepare_ = nullptr;
-  OutputChunkSource* chunk_source_ = nullptr;
-  SvfHeader header_;               // scratch of AppendRecord
-  DecimalCounter message_number_;  // AppendRecord's message_count
-  std::size_t used_in_last_ = 0;
-  std::size_t size_ = 0;
+  std::unique_ptr<OutputFile> file_;  // null once it failed
+  std::optional<FileError> error_;
+  std::unique_ptr<char[]> buffers_[2];
+  int current_ = 0;
+  char* begin_ = nullptr;  // the current buffer: [begin_, at_) built, [at_, end_) free
+  char* at_ = nullptr;
+  char* end_ = nullptr;
+  long long flushed_ = 0;
+  std::string scratch_;  // a header that runs across a buffer's end
 };
 
 }  // namespace sorbit

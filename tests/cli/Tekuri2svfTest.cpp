@@ -2,11 +2,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <regex>
 
 #include "RunProgram.h"
 
@@ -310,8 +315,18 @@ TEST(Tekuri2svf, FullDiskKeepsTheOldOutputUnderItsBackupNameAndSaysWhy) {
                 "tekuri2svf: ファイルの保存中にエラーが発生したので、処理を中止します。\n");
 }
 
+// Names in a folder, hidden ones included.
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // Killed while it writes, tekuri2svf never leaves a truncated file under the output's name:
 // the bytes go to a hidden temporary file that is renamed into place only once it is whole.
+// A signal that can be caught also takes the temporary file away; after SIGKILL it stays.
 // The kill comes as soon as anything appears in the output folder.
 TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
   TempDir in, out;
@@ -320,7 +335,7 @@ TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
       RunProgram({kProgram, "-q", "-o", out.Path("whole"), "-y", in.Path("general.log")});
   ASSERT_EQ(whole.status, 0);
   const auto whole_size = std::filesystem::file_size(out.Path("whole/svfgeneral.log"));
-  for (const int signal : {SIGKILL, SIGTERM, SIGINT}) {
+  for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP, SIGXFSZ}) {
     const std::string folder = out.Path("o" + std::to_string(signal));
     std::filesystem::create_directory(folder);
     const pid_t pid = ::fork();
@@ -329,6 +344,8 @@ TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
       const int null = ::open("/dev/null", O_RDWR);
       ::dup2(null, 1);
       ::dup2(null, 2);
+      const rlimit no_core{0, 0};
+      ::setrlimit(RLIMIT_CORE, &no_core);
       ::execl(kProgram.c_str(), kProgram.c_str(), "-q", "-o", folder.c_str(),
               in.Path("general.log").c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
@@ -343,7 +360,133 @@ TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
     if (std::filesystem::exists(folder + "/svfgeneral.log")) {
       EXPECT_EQ(std::filesystem::file_size(folder + "/svfgeneral.log"), whole_size)
           << "signal " << signal;
+    } else if (signal != SIGKILL) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
+      EXPECT_TRUE(std::filesystem::is_empty(folder)) << "signal " << signal;
     }
+  }
+}
+
+// A file-size limit stops the write with SIGXFSZ from the kernel: the program ends by it, the
+// earlier output stays under its own name and nothing else is left.
+TEST(Tekuri2svf, FileSizeLimitLeavesTheOldOutputAlone) {
+  TempDir in, out;
+  WriteFile(in.Path("general.log"), LogOfAtLeast(4 << 20));
+  WriteFile(out.Path("svfgeneral.log"), "previous");
+  const auto r = RunProgram({"/usr/bin/prlimit", "--fsize=1000000", "--core=0", kProgram, "-q",
+                             "-j", "1", "-o", out.path(), in.Path("general.log")});
+  EXPECT_EQ(r.status, -1) << "ended by SIGXFSZ";
+  EXPECT_EQ(NamesIn(out.path()), std::vector<std::string>{"svfgeneral.log"});
+  EXPECT_EQ(ReadFile(out.Path("svfgeneral.log")), "previous");
+}
+
+// The folders and files of a run, readable by every user, and its outputs compared.
+struct Scene {
+  TempDir in, out;
+  Scene() {
+    for (int i = 0; i < 5; ++i) WriteFile(in.Path("b" + std::to_string(i) + ".log"), kLog);
+    WriteFile(in.Path("big.log"), LogOfAtLeast(3 << 20));
+    ::chmod(in.path().c_str(), 0755);
+    for (const auto& e : std::filesystem::directory_iterator(in.path()))
+      ::chmod(e.path().c_str(), 0644);
+    ::chmod(out.path().c_str(), 0777);
+    WriteFile(out.Path("svfb1.log"), "previous");
+    const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, out.Path("svfb1.log").c_str(), times, 0);
+  }
+  // Everything under the output folder, by name relative to it, with the size and a hash of
+  // its bytes; the stamps of backups made during the run carry its time, and read "<stamp>".
+  std::map<std::string, std::string> Outputs() const {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(out.path())) {
+      const std::string name =
+          std::regex_replace(std::filesystem::relative(e.path(), out.path()).string(),
+                             std::regex(R"(\.[0-9]{12})"), ".<stamp>");
+      const std::string bytes = ReadFile(e.path().string());
+      files[name] = e.is_regular_file() ? std::to_string(bytes.size()) + " bytes, hash " +
+                                              std::to_string(std::hash<std::string>{}(bytes))
+                                        : "<folder>";
+    }
+    return files;
+  }
+};
+
+// A signal that comes during a file-system call makes it fail with EINTR: each such call is
+// made again, and the run ends as an undisturbed one.
+TEST(Tekuri2svf, InterruptedCallsAreMadeAgain) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's runtime must come first among the preloaded libraries";
+#endif
+  for (const char* jobs : {"1", "3"}) {
+    Scene plain, interrupted;
+    const auto args = [&](const Scene& s) {
+      // A folder to make, a folder to read, an output to back up (b1 comes twice).
+      return std::vector<std::string>{
+          kProgram, "-j", jobs, "-y", "-o", s.out.Path("new"), s.in.path(), s.in.Path("b1.log")};
+    };
+    const auto expected = RunProgram(args(plain));
+    std::vector<std::string> preloaded{"/usr/bin/env",
+                                       std::string("LD_PRELOAD=") + EINTR_INTERPOSER_PATH};
+    for (const std::string& a : args(interrupted)) preloaded.push_back(a);
+    const auto r = RunProgram(preloaded);
+    ASSERT_EQ(expected.status, 0) << expected.err;
+    EXPECT_EQ(r.status, 0) << "-j " << jobs << ": " << r.err;
+    EXPECT_EQ(r.err, expected.err);
+    EXPECT_EQ(r.out.size(), expected.out.size());
+    EXPECT_EQ(interrupted.Outputs(), plain.Outputs());
+  }
+}
+
+// Where no helper thread can be started (a plain user allowed one process), the run goes on
+// with one thread and gives what it gives otherwise.
+TEST(Tekuri2svf, WithoutThreadsTheRunGoesOnWithOne) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's runtime starts threads of its own";
+#endif
+  if (!std::filesystem::exists("/usr/bin/prlimit") || !std::filesystem::exists("/usr/bin/setpriv"))
+    GTEST_SKIP() << "no prlimit or setpriv";
+  for (const char* jobs : {"4", "2"}) {
+    Scene plain, limited;
+    // Four jobs for six files use workers; two for one file use the reading and writing helpers.
+    const auto args = [&](const Scene& s) {
+      std::vector<std::string> a{kProgram, "-j", jobs, "-o", s.out.path()};
+      a.push_back(std::string(jobs) == "4" ? s.in.path() : s.in.Path("big.log"));
+      return a;
+    };
+    const auto expected = RunProgram(args(plain));
+    std::vector<std::string> one_process{"/usr/bin/prlimit", "--nproc=1"};
+    if (::geteuid() == 0) {
+      one_process.insert(one_process.begin(),
+                         {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    }
+    for (const std::string& a : args(limited)) one_process.push_back(a);
+    const auto r = RunProgram(one_process);
+    ASSERT_EQ(expected.status, 0) << expected.err;
+    EXPECT_EQ(r.status, 0) << "-j " << jobs << ": " << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(limited.Outputs(), plain.Outputs());
+  }
+}
+
+// When memory runs out (a block of ten million lines under a 150 MB address-space limit),
+// the run ends with a message that names the file, exit status 1, and nothing lost.
+TEST(Tekuri2svf, OutOfMemoryIsAReportedReadError) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's runtime reserves more address space than the limit";
+#endif
+  TempDir in, out;
+  std::string lines;
+  for (int i = 0; i < 10'000'000; ++i) lines += "\r\n";
+  WriteFile(in.Path("huge.log"), "Title : no terminator\r\n" + lines);
+  WriteFile(out.Path("svfhuge.log"), "previous");
+  for (const char* jobs : {"1", "2"}) {
+    const auto r = RunProgram({"/usr/bin/prlimit", "--as=150000000", kProgram, "-q", "-j", jobs,
+                               "-o", out.path(), in.Path("huge.log")});
+    EXPECT_EQ(r.status, 1) << "-j " << jobs;
+    EXPECT_EQ(r.err, "tekuri2svf: " + in.Path("huge.log") +
+                         " を読み込めませんでした。\nnot enough memory\n");
+    EXPECT_EQ(NamesIn(out.path()), std::vector<std::string>{"svfhuge.log"});
+    EXPECT_EQ(ReadFile(out.Path("svfhuge.log")), "previous");
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "../support/Unprivileged.h"
 #include "TestSupport.h"
 #include "convert/ConversionRun.h"
 #include "convert/Paths.h"
@@ -261,7 +262,7 @@ class FailingWrites final : public testing::ForwardingFileSystem {
   std::unique_ptr<OutputFile> CreateOutput(const std::string&) override {
     class NoSpace final : public OutputFile {
      public:
-      void Write(const char*, std::size_t) override { throw FileError{"No space left"}; }
+      void Write(std::string_view) override { throw FileError{"No space left"}; }
       void Close() override {}
     };
     return std::make_unique<NoSpace>();
@@ -288,7 +289,7 @@ TEST_F(ConversionRunTest, EmptyOutputFolderAsksAndWritesBelowTheRoot) {
     bool IsDirectory(const std::string& p) override { return !p.empty(); }
     bool Exists(const std::string&) override { return false; }
     LocalTime ModificationTime(const std::string&) override { return {}; }
-    bool CreateDirectory(const std::string&) override { return false; }
+    void CreateDirectory(const std::string&) override {}
     bool RenameNoReplace(const std::string&, const std::string&) override { return true; }
     std::unique_ptr<InputFile> OpenInput(const std::string&) override {
       return std::make_unique<testing::MemoryInputFile>(".\r\n");
@@ -341,13 +342,101 @@ TEST_F(ConversionRunTest, OutputFolderThatIsAFileIsSaidToBeOne) {
   EXPECT_EQ(ReadFile(file), "x");
 }
 
+// A folder that could not be made is what the first save reports, with the system's reason
+// for it.
 TEST_F(ConversionRunTest, SaveErrorNamesTheFileAndTheReason) {
   ConversionOptions o = Options({Input("general.log")});
   o.OutputFolder = out.Path("missing/deeper");
   EXPECT_EQ(RunConversion(o, host, fs), RunOutcome::SaveFailed);
   EXPECT_EQ(host.save_errors,
-            std::vector<std::string>{"cannot create " + o.OutputFolder +
-                                     "/svfgeneral.log: No such file or directory"});
+            std::vector<std::string>{"cannot create the folder " + o.OutputFolder +
+                                     ": No such file or directory"});
+}
+
+// What the system could not look at is said with its own reason, never taken for "nothing
+// there", "not a regular file" or "a file".
+TEST_F(ConversionRunTest, PathsThatCannotBeLookedAtAreSaveErrorsWithTheirReason) {
+  std::filesystem::create_symlink("svfgeneral.log", out.Path("svfgeneral.log"));  // a loop
+  std::filesystem::create_symlink("loop", out.Path("loop"));
+  std::filesystem::create_symlink("nowhere", out.Path("dangling"));
+  const struct {
+    std::string folder;
+    std::string reason;
+  } cases[] = {
+      {out.path(),
+       "cannot access " + out.Path("svfgeneral.log") + ": Too many levels of symbolic links"},
+      {out.Path("loop"),
+       "cannot access " + out.Path("loop") + ": Too many levels of symbolic links"},
+      {out.Path("dangling"), "cannot save into " + out.Path("dangling") + ": it is not a folder"},
+  };
+  for (const auto& c : cases) {
+    RecordingHost h;
+    ConversionOptions o = Options({Input("general.log")});
+    o.OutputFolder = c.folder;
+    EXPECT_EQ(RunConversion(o, h, fs), RunOutcome::SaveFailed) << c.folder;
+    EXPECT_EQ(h.save_errors, std::vector<std::string>{c.reason});
+    EXPECT_EQ(h.messages.size(), 1u) << "no question, only the save error";
+  }
+  EXPECT_EQ(OutNames(), (std::vector<std::string>{"dangling", "loop", "svfgeneral.log"}));
+}
+
+// A folder that cannot be made fails the first save with the reason the system gave for it.
+TEST_F(ConversionRunTest, FolderRefusedFailsTheSaveWithItsOwnReason) {
+  const std::string input = Input("general.log");
+  ::chmod(in.path().c_str(), 0755);
+  ::chmod(input.c_str(), 0644);
+  ::chmod(out.path().c_str(), 0755);
+  std::filesystem::create_directory(out.Path("locked"));
+  ::chmod(out.Path("locked").c_str(), 0555);
+  const std::string folder = out.Path("locked/new");
+  EXPECT_TRUE(testing::RunUnprivileged([&] {
+    RecordingHost h;
+    ConversionOptions o = Options({input});
+    o.OutputFolder = folder;
+    return RunConversion(o, h, fs) == RunOutcome::SaveFailed &&
+           h.save_errors == std::vector<std::string>{"cannot create the folder " + folder +
+                                                     ": Permission denied"};
+  }));
+}
+
+// An input cut short while it is read ends the run with a read error, as one that cannot be
+// read at all does: no output with a garbled last record.
+TEST_F(ConversionRunTest, InputCutShortWhileItIsReadIsAReadError) {
+  class ShrinkingInputs final : public testing::ForwardingFileSystem {
+   public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::unique_ptr<InputFile> OpenInput(const std::string& path) override {
+      class Shrinking final : public InputFile {
+       public:
+        Shrinking(std::unique_ptr<InputFile> real, std::string path)
+            : real_(std::move(real)), path_(std::move(path)) {}
+        std::size_t Read(char* buffer, std::size_t size) override {
+          const std::size_t got = real_->Read(buffer, size);
+          if (!cut_) {
+            cut_ = true;
+            EXPECT_EQ(::truncate(path_.c_str(), real_->Size() / 2), 0);
+          }
+          return got;
+        }
+        long long Size() const override { return real_->Size(); }
+        bool IsSameFile(const std::string& p) const override { return real_->IsSameFile(p); }
+
+       private:
+        std::unique_ptr<InputFile> real_;
+        std::string path_;
+        bool cut_ = false;
+      };
+      return std::make_unique<Shrinking>(real_.OpenInput(path), path);
+    }
+  } shrinking(fs);
+  std::string big;
+  while (big.size() < (3 << 20)) big += kLog;
+  ConversionOptions o = Options({Input("general.log", big)});
+  EXPECT_EQ(RunConversion(o, host, shrinking), RunOutcome::ReadFailed);
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_NE(host.errors[0].find(in.Path("general.log")), std::string::npos);
+  EXPECT_NE(host.errors[0].find("became shorter"), std::string::npos) << host.errors[0];
+  EXPECT_TRUE(OutNames().empty());
 }
 
 // The real file system with one fault put in: a write or the final commit fails. Whatever
@@ -362,14 +451,14 @@ class FaultyOutputs final : public testing::ForwardingFileSystem {
      public:
       Faulty(std::unique_ptr<OutputFile> real, Fault fault)
           : real_(std::move(real)), fault_(fault) {}
-      void Write(const char* data, std::size_t size) override {
+      void Write(std::string_view bytes) override {
         ++writes_;
         if ((fault_ == Fault::FirstWrite && writes_ == 1) ||
             (fault_ == Fault::SecondWrite && writes_ == 2))
           throw FileError{"cannot write: No space left on device"};
         // Half of the bytes reach the temporary file first, as on a disk that fills up.
-        real_->Write(data, size / 2);
-        real_->Write(data + size / 2, size - size / 2);
+        real_->Write(bytes.substr(0, bytes.size() / 2));
+        real_->Write(bytes.substr(bytes.size() / 2));
       }
       void Close() override {
         if (fault_ == Fault::Close) throw FileError{"cannot write: Input/output error"};

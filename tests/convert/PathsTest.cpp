@@ -52,5 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
         BackupCase{"/o/far.log", {2150, 6, 7, 8, 9, 10}, "/o/far.500607080910"}),
     [](const auto& p) { return "Case" + std::to_string(p.index); });
 
+TEST(Paths, EndsInLogInAnyLetterCase) {
+  for (const char* name : {"a.log", "b.LOG", "c.Log", ".log", "x.lOg"}) {
+    EXPECT_TRUE(EndsInLog(name)) << name;
+  }
+  for (const char* name : {"a.txt", "log", "a.logx", "a_log", "a.lo", "", "a.l0g"}) {
+    EXPECT_FALSE(EndsInLog(name)) << name;
+  }
+}
+
 }  // namespace
 }  // namespace sorbit

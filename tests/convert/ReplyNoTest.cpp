@@ -18,10 +18,14 @@ struct TitleCase {
 class ReplyNumbers : public ::testing::TestWithParam<TitleCase> {};
 
 TEST_P(ReplyNumbers, AreTheDigitsThatEndTheLeftmostReference) {
-  SjisRegExp::TAWKStr matcher;
-  EXPECT_EQ(ExtractReplyNo(matcher, GetParam().title), GetParam().reply_no);
-  // A second title through the same matcher: the pattern is written again, same result.
-  EXPECT_EQ(ExtractReplyNo(matcher, GetParam().title), GetParam().reply_no);
+  const ReplyNoFinder finder;
+  EXPECT_EQ(finder.Find(GetParam().title), GetParam().reply_no);
+  // The window's matcher, which held another pattern and other settings before.
+  SjisRegExp::TAWKStr window;
+  window.SetRegExp("x+");
+  window.SetLineSeparator(SjisRegExp::mcls_CRLF);
+  const ReplyNoFinder on_window(window);
+  EXPECT_EQ(on_window.Find(GetParam().title), GetParam().reply_no);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -39,36 +43,34 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReplyNumbers, FullWidthTitleGivesNone) {
   // Ｒｅ：１２ in full-width letters, colon and digits.
-  SjisRegExp::TAWKStr matcher;
-  EXPECT_EQ(ExtractReplyNo(matcher, "\x82\x71\x82\x85\x81\x46\x82\x50\x82\x51"), "");
+  const ReplyNoFinder finder;
+  EXPECT_EQ(finder.Find("\x82\x71\x82\x85\x81\x46\x82\x50\x82\x51"), "");
 }
 
 TEST(ReplyNumbers, NeverStartAtATrailByte) {
   // 0x82 0x52 is a two-byte character whose trail byte has the value of "R".
-  SjisRegExp::TAWKStr matcher;
-  EXPECT_EQ(ExtractReplyNo(matcher,
-                           "\x82R"
-                           "e: 1"),
+  const ReplyNoFinder finder;
+  EXPECT_EQ(finder.Find("\x82R"
+                        "e: 1"),
             "");
-  EXPECT_EQ(ExtractReplyNo(matcher,
-                           "\x82R"
-                           "e: 1 Re: 2"),
+  EXPECT_EQ(finder.Find("\x82R"
+                        "e: 1 Re: 2"),
             "2");
 }
 
 TEST(ReplyNumbers, TitleEndsAtItsFirstZeroByte) {
-  SjisRegExp::TAWKStr matcher;
-  EXPECT_EQ(ExtractReplyNo(matcher, std::string("Re: 12\0"
-                                                "34",
-                                                8)),
+  const ReplyNoFinder finder;
+  EXPECT_EQ(finder.Find(std::string("Re: 12\0"
+                                    "34",
+                                    8)),
             "12");
-  EXPECT_EQ(ExtractReplyNo(matcher, std::string("Re:\0"
-                                                " 5",
-                                                6)),
+  EXPECT_EQ(finder.Find(std::string("Re:\0"
+                                    " 5",
+                                    6)),
             "");
 }
 
-// The digits of the matched bytes, taken one by one: what ExtractReplyNo must give.
+// The digits of the matched bytes, taken one by one: what a finder must give.
 std::string DigitsOfMatch(SjisRegExp::TAWKStr& matcher, const std::string& title) {
   matcher.SetRegExp(kReplyPattern);
   int start = 0;
@@ -106,7 +108,7 @@ TEST(ReplyNumbers, AgreeWithTheMatchedBytesOnRandomTitles) {
                                 "1",
                                 std::string(1, '\0')};
   std::mt19937 rng(1998);
-  SjisRegExp::TAWKStr matcher;
+  const ReplyNoFinder finder;
   SjisRegExp::TAWKStr reference;
   int withNumber = 0;
   std::string kept;  // the converter's string: each title's number replaces the one before
@@ -115,8 +117,8 @@ TEST(ReplyNumbers, AgreeWithTheMatchedBytesOnRandomTitles) {
     const std::size_t n = rng() % 16;
     for (std::size_t j = 0; j < n; ++j) title += pieces[rng() % std::size(pieces)];
     const std::string want = DigitsOfMatch(reference, title);
-    ASSERT_EQ(ExtractReplyNo(matcher, title), want) << "title #" << i;
-    ExtractReplyNo(matcher, title, kept);
+    ASSERT_EQ(finder.Find(title), want) << "title #" << i;
+    finder.Find(title, kept);
     ASSERT_EQ(kept, want) << "title #" << i << " into the string of the title before";
     withNumber += !want.empty();
   }
@@ -135,9 +137,9 @@ TEST(ReplyNumbers, TheConversionCarriesThemIntoEveryRecord) {
   options.OutputFolder = dir.Folder();
   testing::RecordingHost host;
   platform::PosixFileSystem fs;
-  SjisRegExp::TAWKStr matcher;
+  const ReplyNoFinder reply_numbers;
   const auto finder = [&](std::string_view title, std::string& reply_no) {
-    ExtractReplyNo(matcher, title, reply_no);
+    reply_numbers.Find(title, reply_no);
   };
   ASSERT_EQ(RunConversion(options, host, fs, finder), RunOutcome::Finished);
   EXPECT_EQ(testing::ReadFile(dir.Path("svfgeneral.log")),

@@ -19,7 +19,7 @@ class MemoryFileSystem final : public FileSystem {
   bool IsDirectory(const std::string&) override { return true; }
   bool Exists(const std::string&) override { return false; }  // no output is there yet
   LocalTime ModificationTime(const std::string&) override { return {}; }
-  bool CreateDirectory(const std::string&) override { return true; }
+  void CreateDirectory(const std::string&) override {}
   bool RenameNoReplace(const std::string&, const std::string&) override { return true; }
   std::unique_ptr<InputFile> OpenInput(const std::string&) override {
     return std::make_unique<testing::MemoryInputFile>(log_);
@@ -27,7 +27,7 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> CreateOutput(const std::string&) override {
     class Sink final : public OutputFile {
      public:
-      void Write(const char*, std::size_t) override {}
+      void Write(std::string_view) override {}
       void Close() override {}
     };
     return std::make_unique<Sink>();
@@ -47,9 +47,9 @@ long long AllocationsToConvert(int messages) {
   }
   MemoryFileSystem fs(log);
   testing::RecordingHost host;
-  SjisRegExp::TAWKStr matcher;
+  const ReplyNoFinder reply_numbers;
   const ReplyNumberFinder finder = [&](std::string_view t, std::string& reply_no) {
-    ExtractReplyNo(matcher, t, reply_no);
+    reply_numbers.Find(t, reply_no);
   };
   ConversionOptions options;
   options.InputFiles = {"/logs/general.log"};

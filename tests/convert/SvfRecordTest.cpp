@@ -35,9 +35,14 @@ class SvfHeaders : public ::testing::TestWithParam<HeaderCase> {};
 TEST_P(SvfHeaders, FollowTheOptions) {
   const HeaderCase& c = GetParam();
   const LogMessage m = Message({"12345678T", c.handle_line, "1234567D", c.number_line});
-  const SvfHeader h = BuildSvfHeader(m, 3, "b", "", c.options);
-  EXPECT_EQ(h.msg_line, c.msg_line);
-  EXPECT_EQ(h.number_line, c.number_out);
+  const SvfRecord r = BuildSvfRecord(m, 3, "b", "", c.options);
+  EXPECT_EQ(r.at(1), c.msg_line);
+  EXPECT_EQ(r.at(2), c.number_out);
+  // Streamed, the same lines.
+  testing::StringLines out;
+  out.lines.AppendRecord(m, 3, "b", "", c.options);
+  EXPECT_EQ(out.Bytes().substr(0, 4 + c.msg_line.size() + c.number_out.size() + 2),
+            "\r\n" + c.msg_line + "\r\n" + c.number_out + "\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, SvfHeaders,
@@ -109,6 +114,20 @@ INSTANTIATE_TEST_SUITE_P(Options, SvfHeaders,
                                                       "@@@3,,0,T"}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// Message numbers across every change in their number of digits, built alone and streamed.
+TEST(SvfRecord, MessageNumbersArePlainDecimals) {
+  testing::StringLines out;
+  std::string expected;
+  for (const long long n :
+       {1LL, 9LL, 10LL, 99LL, 100LL, 12345LL, 999999999LL, 1000000000LL, 9223372036854775807LL}) {
+    const SvfRecord record = BuildSvfRecord(LogMessage(), n, "b", "", {true, true, false});
+    EXPECT_EQ(record.at(2), "@@@" + std::to_string(n) + ",,0,");
+    out.lines.AppendRecord(LogMessage(), n, "b", "", {true, true, false});
+    expected += "\r\n@@@MSG,0,b,,,,\r\n@@@" + std::to_string(n) + ",,0,\r\n";
+  }
+  EXPECT_EQ(out.Bytes(), expected);
+}
+
 TEST(SvfRecord, EmptyBlock) {
   EXPECT_EQ(BuildSvfRecord(LogMessage(), 1, "general", "", {true, true, false}),
             (SvfRecord{"", "@@@MSG,0,general,,,,", "@@@1,,0,"}));
@@ -117,20 +136,20 @@ TEST(SvfRecord, EmptyBlock) {
 }
 
 TEST(OutputLines, RecordsFollowEachOtherWithCrLf) {
-  OutputLines out;
+  testing::StringLines out;
   const LogMessage a = Message({"12345678A", "12345x", "", "", "body a"});
   const LogMessage b = Message({"12345678B"});
-  out.AppendRecord(a, 1, "g", "", {true, true, false});
-  out.AppendRecord(b, 2, "g", "1", {true, true, false});
-  EXPECT_EQ(out.ToString(),
+  out.lines.AppendRecord(a, 1, "g", "", {true, true, false});
+  out.lines.AppendRecord(b, 2, "g", "1", {true, true, false});
+  EXPECT_EQ(out.Bytes(),
             "\r\n@@@MSG,0,g,,x,,\r\n@@@1,,0,A\r\n12345678A\r\n12345x\r\n\r\n\r\nbody a\r\n"
             "\r\n@@@MSG,0,g,,,,\r\n@@@2,1,0,B\r\n12345678B\r\n");
 }
 
-// The header lines are written into the chunk directly when they fit and through the
-// general path when they do not: a record that starts at every offset around a chunk's end
+// The header lines are written into the buffer directly when they fit and through the
+// general path when they do not: a record that starts at every offset around a buffer's end
 // gives the same bytes as the record built line by line.
-TEST(OutputLines, AHeaderAcrossAChunkEndKeepsItsBytes) {
+TEST(OutputLines, AHeaderAcrossABufferEndKeepsItsBytes) {
   const LogMessage m = Message({"Title : Re: 12 a title", "Name:someone <s@x.jp>",
                                 "Date : 98/12/31 12:34:56", "NO: 77", "body"});
   const RecordOptions options{true, true, true};
@@ -138,77 +157,97 @@ TEST(OutputLines, AHeaderAcrossAChunkEndKeepsItsBytes) {
   for (const std::string& line : BuildSvfRecord(m, 5, "board", "12", options)) {
     record.append(line).append("\r\n");
   }
-  constexpr std::size_t kChunk = 1 << 20;
-  for (std::size_t before = kChunk - record.size() - 4; before <= kChunk + 2; ++before) {
-    OutputLines out;
-    if (before >= 2) out.AppendLine(std::string(before - 2, 'f'));
-    out.AppendRecord(m, 5, "board", "12", options);
+  constexpr std::size_t kBuffer = OutputLines::kBufferBytes;
+  for (std::size_t before = kBuffer - record.size() - 4; before <= kBuffer + 2; ++before) {
+    testing::StringLines out;
+    if (before >= 2) out.lines.AppendLine(std::string(before - 2, 'f'));
+    out.lines.AppendRecord(m, 5, "board", "12", options);
     const std::string expected =
         (before >= 2 ? std::string(before - 2, 'f') + "\r\n" : "") + record;
-    ASSERT_EQ(out.ToString(), expected) << "record after " << before << " bytes";
+    ASSERT_EQ(out.Bytes(), expected) << "record after " << before << " bytes";
   }
 }
 
-TEST(OutputLines, EveryChunkIsPreparedBeforeItIsFilled) {
-  static std::vector<std::pair<char*, std::size_t>> prepared;
-  prepared.clear();
-  OutputLines out([](char* bytes, std::size_t size) {
-    std::fill_n(bytes, size, '\x7f');  // whatever the preparer leaves is overwritten
-    prepared.emplace_back(bytes, size);
-  });
-  std::string expected;
-  for (int i = 0; i < 30000; ++i) {
-    const std::string line(static_cast<std::size_t>(i % 89), 'p');
-    out.AppendLine(line);
-    expected.append(line).append("\r\n");
+// A file that may still be writing the bytes of a Write until the next call (a write-behind):
+// at every call, the bytes of the Write before must still be what they were, and they must
+// add up to the file. The third Write fails when asked to: the failure is kept, nothing
+// more reaches the file, and Commit throws it.
+class CheckingFile final : public OutputFile {
+ public:
+  CheckingFile(std::string& bytes, bool fail_third) : bytes_(bytes), fail_third_(fail_third) {}
+  ~CheckingFile() override { CheckLast(); }
+  void Write(std::string_view piece) override {
+    CheckLast();
+    if (fail_third_ && ++writes_ == 3) throw FileError{"cannot write: disk full"};
+    bytes_.append(piece);
+    last_ = piece;
+    copy_ = piece;
   }
-  const std::vector<std::string_view> chunks = out.Chunks();
-  ASSERT_EQ(prepared.size(), chunks.size());
-  for (std::size_t i = 0; i < chunks.size(); ++i) {
-    EXPECT_EQ(prepared[i].first, chunks[i].data());
-    EXPECT_GE(prepared[i].second, chunks[i].size());
+  void Flush() override {
+    CheckLast();
+    last_ = {};
+    copy_.clear();
   }
-  EXPECT_EQ(out.ToString(), expected);
-}
+  void Close() override {
+    CheckLast();
+    EXPECT_FALSE(fail_third_) << "a failed output must not be committed";
+  }
 
-// Chunks from a source are filled as the default ones are, and one is taken per chunk.
-TEST(OutputLines, TakesEachChunkFromItsSource) {
-  class CountingChunks final : public OutputChunkSource {
-   public:
-    std::unique_ptr<char[]> TakeChunk() override {
-      auto chunk = std::make_unique<char[]>(OutputLines::kChunkBytes);
-      std::fill_n(chunk.get(), OutputLines::kChunkBytes, '\x7f');
-      taken.push_back(chunk.get());
-      return chunk;
+ private:
+  void CheckLast() const {
+    EXPECT_EQ(last_, copy_) << "the bytes of a Write changed before the next call";
+  }
+  std::string& bytes_;
+  bool fail_third_;
+  int writes_ = 0;
+  std::string_view last_;
+  std::string copy_;
+};
+
+TEST(OutputLines, StreamsThroughTwoBuffersAndKeepsTheFirstFailure) {
+  for (const bool fail : {false, true}) {
+    std::string written;
+    std::string expected;
+    OutputLines out(std::make_unique<CheckingFile>(written, fail));
+    LogMessage message;
+    message.AddLine("Title : Re: 4 x");
+    message.AddLine("Name:guest <g@x.jp>");
+    message.AddLine(std::string(3000, 'b'));
+    testing::StringLines reference;
+    for (int i = 1; i <= 2000; ++i) {
+      out.AppendRecord(message, i, "board", "4", {});
+      reference.lines.AppendRecord(message, i, "board", "4", {});
     }
-    std::vector<const char*> taken;
-  } source;
-  OutputLines from_source(source), plain;
-  LogMessage message;
-  message.AddLine("Title : Re: 4 x");
-  message.AddLine("Name:guest <g@x.jp>");
-  message.AddLine(std::string(3000, 'b'));
-  for (int i = 1; i <= 2000; ++i) {
-    from_source.AppendRecord(message, i, "board", "4", {});
-    plain.AppendRecord(message, i, "board", "4", {});
+    expected = reference.Bytes();
+    EXPECT_EQ(out.Size(), static_cast<long long>(expected.size()));
+    if (!fail) {
+      out.Commit();
+      EXPECT_EQ(written, expected);
+      EXPECT_FALSE(out.Error());
+      continue;
+    }
+    EXPECT_EQ(written, expected.substr(0, 2 * OutputLines::kBufferBytes));
+    ASSERT_TRUE(out.Error());
+    try {
+      out.Commit();
+      FAIL() << "a failed output was committed";
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.reason, "cannot write: disk full");
+    }
   }
-  EXPECT_EQ(from_source.ToString(), plain.ToString());
-  const std::vector<std::string_view> chunks = from_source.Chunks();
-  ASSERT_EQ(source.taken.size(), chunks.size());
-  for (std::size_t i = 0; i < chunks.size(); ++i) EXPECT_EQ(source.taken[i], chunks[i].data());
 }
 
-TEST(OutputLines, SpansChunksWithoutLosingBytes) {
-  OutputLines out;
+TEST(OutputLines, SpansBuffersWithoutLosingBytes) {
+  testing::StringLines out;
   std::string expected;
   for (int i = 0; i < 40000; ++i) {
     const std::string line(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
-    out.AppendLine(line);
+    out.lines.AppendLine(line);
     expected.append(line).append("\r\n");
   }
-  EXPECT_GT(out.Chunks().size(), 1u);
-  EXPECT_EQ(out.Size(), expected.size());
-  EXPECT_EQ(out.ToString(), expected);
+  EXPECT_GT(expected.size(), 2 * OutputLines::kBufferBytes);
+  EXPECT_EQ(out.lines.Size(), static_cast<long long>(expected.size()));
+  EXPECT_EQ(out.Bytes(), expected);
 }
 
 }  // namespace
@@ -218,8 +257,8 @@ namespace sorbit {
 namespace {
 
 // Random logs of CR LF, lone CR, LF, NUL, Ctrl-Z, long lines and dots, read in random pieces:
-// the bytes that OutputLines builds from the reader's borrowed lines must equal the records
-// built line by line from copies of the same messages.
+// the bytes that OutputLines builds from the reader's borrowed lines, and AppendSvfRecord's,
+// must equal the records built line by line from copies of the same messages.
 TEST(OutputLines, BorrowedRunsGiveTheSameBytesAsLineByLine) {
   std::uint64_t seed = 12345;
   auto next = [&seed](std::uint64_t n) {
@@ -249,8 +288,8 @@ TEST(OutputLines, BorrowedRunsGiveTheSameBytesAsLineByLine) {
     const std::size_t piece = round % 2 == 0 ? std::size_t{1} << 20 : 1 + next(64);
     LogReader fast(std::make_unique<testing::MemoryInputFile>(text, piece));
     LogReader slow(std::make_unique<testing::MemoryInputFile>(text, piece));
-    OutputLines out;
-    std::string expected;
+    testing::StringLines out;
+    std::string expected, appended;
     LogMessage m, copy;
     long long count = 0;
     while (!fast.AtEnd()) {
@@ -259,13 +298,15 @@ TEST(OutputLines, BorrowedRunsGiveTheSameBytesAsLineByLine) {
       ASSERT_EQ(slow.ReadMessage(copy), got);
       if (!got) break;
       ++count;
-      out.AppendRecord(m, count, "b", "", options);
+      out.lines.AppendRecord(m, count, "b", "", options);
+      AppendSvfRecord(appended, m, count, "b", "", options);
       const LogMessage owned(copy);  // a copy owns its lines: no borrowed runs
       for (const std::string& line : BuildSvfRecord(owned, count, "b", "", options)) {
         expected.append(line).append("\r\n");
       }
     }
-    ASSERT_EQ(out.ToString(), expected) << "round " << round;
+    ASSERT_EQ(out.Bytes(), expected) << "round " << round;
+    ASSERT_EQ(appended, expected) << "round " << round;
   }
 }
 

@@ -1,5 +1,6 @@
-// Shared helpers of the engine tests: an in-memory input and a host that records what the
-// run shows and answers its question (the scratch folder is tests/support/TempDir.h).
+// Shared helpers of the engine tests: an in-memory input, an output into a string and a host
+// that records what the run shows and answers its question (the scratch folder is
+// tests/support/TempDir.h).
 #pragma once
 
 #include <algorithm>
@@ -30,6 +31,29 @@ class MemoryInputFile final : public InputFile {
   std::string bytes_;
   std::size_t piece_;
   std::size_t pos_ = 0;
+};
+
+// An output file that keeps its bytes in a string of the caller's.
+class StringOutputFile final : public OutputFile {
+ public:
+  explicit StringOutputFile(std::string& bytes) : bytes_(bytes) {}
+  void Write(std::string_view bytes) override { bytes_.append(bytes); }
+  void Close() override {}
+
+ private:
+  std::string& bytes_;
+};
+
+// OutputLines that stream into a string.
+struct StringLines {
+  StringLines() : lines(std::make_unique<StringOutputFile>(bytes)) {}
+  // Every byte appended so far.
+  const std::string& Bytes() {
+    lines.Finish();
+    return bytes;
+  }
+  std::string bytes;
+  OutputLines lines;
 };
 
 // Every message of a text, each as its list of lines.
@@ -88,7 +112,7 @@ class ForwardingFileSystem : public FileSystem {
   bool IsDirectory(const std::string& p) override { return real_.IsDirectory(p); }
   bool Exists(const std::string& p) override { return real_.Exists(p); }
   LocalTime ModificationTime(const std::string& p) override { return real_.ModificationTime(p); }
-  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
+  void CreateDirectory(const std::string& p) override { real_.CreateDirectory(p); }
   bool RenameNoReplace(const std::string& from, const std::string& to) override {
     return real_.RenameNoReplace(from, to);
   }

@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "../support/TempDir.h"
+#include "../support/Unprivileged.h"
 #include "platform/filesystem/PosixFileSystem.h"
 
 namespace sorbit::platform {
@@ -21,39 +23,6 @@ namespace {
 using sorbit::testing::ReadFile;
 using sorbit::testing::TempDir;
 using sorbit::testing::WriteFile;
-
-long MinorFaults() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_minflt;
-}
-
-// Page faults taken while filling `bytes` bytes at `block`.
-long FaultsToFill(char* block, std::size_t bytes) {
-  const long before = MinorFaults();
-  std::fill_n(block, bytes, 'w');
-  return MinorFaults() - before;
-}
-
-// Memory prepared for an output is mapped before it is written: filling 16 MiB then takes
-// a fraction of the faults that the same fill of unprepared memory takes (a sanitizer's own
-// shadow memory still faults in both). Unaligned ends are left to the faults.
-TEST(PosixFileSystem, PreparedOutputMemoryIsMappedAhead) {
-  constexpr std::size_t kBytes = std::size_t{16} << 20;
-  PosixFileSystem fs;
-  const MemoryPreparer prepare = fs.OutputMemoryPreparer();
-  ASSERT_NE(prepare, nullptr);
-  auto plain = std::make_unique_for_overwrite<char[]>(kBytes + 1);
-  const long unprepared = FaultsToFill(plain.get(), kBytes + 1);
-  auto block = std::make_unique_for_overwrite<char[]>(kBytes + 1);
-  prepare(block.get() + 1, kBytes);  // one byte in: the call rounds to whole pages
-  const long prepared = FaultsToFill(block.get(), kBytes + 1);
-  EXPECT_GE(unprepared, 4096) << "a fresh 16 MiB block faults page by page";
-  EXPECT_LT(prepared * 4, unprepared) << prepared << " faults after preparing";
-  EXPECT_EQ(block[kBytes], 'w');
-  prepare(block.get(), 0);        // nothing to map
-  prepare(block.get() + 7, 100);  // no whole page inside
-}
 
 TEST(PosixFileSystem, RegularFilesAndDirectories) {
   TempDir dir;
@@ -68,13 +37,81 @@ TEST(PosixFileSystem, RegularFilesAndDirectories) {
   EXPECT_FALSE(fs.IsRegularFile("/dev/null"));
 }
 
-TEST(PosixFileSystem, CreatesOneLevelOnly) {
+// Each failure names the folder and the system's own reason.
+TEST(PosixFileSystem, CreatesOneLevelOnlyAndSaysWhyNot) {
   TempDir dir;
   PosixFileSystem fs;
-  EXPECT_TRUE(fs.CreateDirectory(dir.Path("a")));
-  EXPECT_FALSE(fs.CreateDirectory(dir.Path("a")));
-  EXPECT_FALSE(fs.CreateDirectory(dir.Path("b/c")));
+  fs.CreateDirectory(dir.Path("a"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path("a")));
+  const auto reason = [&](const std::string& path) {
+    try {
+      fs.CreateDirectory(path);
+    } catch (const FileError& e) {
+      return e.reason;
+    }
+    return std::string("created");
+  };
+  EXPECT_EQ(reason(dir.Path("a")), "cannot create the folder " + dir.Path("a") + ": File exists");
+  EXPECT_EQ(reason(dir.Path("b/c")),
+            "cannot create the folder " + dir.Path("b/c") + ": No such file or directory");
   EXPECT_FALSE(std::filesystem::exists(dir.Path("b")));
+  // A folder the user may not write into: refused for that reason, also when we are root.
+  std::filesystem::create_directory(dir.Path("locked"));
+  ::chmod(dir.Path("locked").c_str(), 0555);
+  ::chmod(dir.path().c_str(), 0755);
+  EXPECT_TRUE(testing::RunUnprivileged([&] {
+    return reason(dir.Path("locked/new")) ==
+           "cannot create the folder " + dir.Path("locked/new") + ": Permission denied";
+  }));
+}
+
+// A path the system cannot look at is no "nothing there": the question throws the system's
+// reason (here a loop of symbolic links), which a save then reports.
+TEST(PosixFileSystem, QuestionsThatCannotBeAnsweredSayWhy) {
+  TempDir dir;
+  PosixFileSystem fs;
+  std::filesystem::create_symlink("loop", dir.Path("loop"));
+  const std::vector<std::pair<std::string, std::function<bool(const std::string&)>>> questions = {
+      {dir.Path("loop"), [&](const std::string& p) { return fs.IsRegularFile(p); }},
+      {dir.Path("loop"), [&](const std::string& p) { return fs.IsDirectory(p); }},
+      {dir.Path("loop/inside"), [&](const std::string& p) { return fs.IsDirectory(p); }}};
+  for (const auto& [path, ask] : questions) {
+    try {
+      ask(path);
+      ADD_FAILURE() << "no error for " << path;
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.reason, "cannot access " + path + ": Too many levels of symbolic links");
+    }
+  }
+  EXPECT_TRUE(fs.Exists(dir.Path("loop")));  // the link itself is there
+  // Nothing there, or a file where a folder would be: simply no.
+  EXPECT_FALSE(fs.IsRegularFile(dir.Path("none/x")));
+  WriteFile(dir.Path("f"), "x");
+  EXPECT_FALSE(fs.IsDirectory(dir.Path("f/x")));
+}
+
+// A file that becomes shorter while it is read is a read error, not an early end.
+TEST(PosixFileSystem, AFileCutShortWhileItIsReadIsAnError) {
+  TempDir dir;
+  PosixFileSystem fs;
+  WriteFile(dir.Path("in"), std::string(10000, 'x'));
+  auto in = fs.OpenInput(dir.Path("in"));
+  char buffer[4096];
+  ASSERT_EQ(in->Read(buffer, sizeof buffer), sizeof buffer);
+  ASSERT_EQ(::truncate(dir.Path("in").c_str(), 5000), 0);
+  EXPECT_EQ(in->Read(buffer, sizeof buffer), 904u);
+  try {
+    in->Read(buffer, sizeof buffer);
+    FAIL() << "the end of a cut file read as its end";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.reason, "cannot read " + dir.Path("in") + ": it became shorter while it was read");
+  }
+  // A file that grows meanwhile is read to its new end.
+  WriteFile(dir.Path("grows"), "abc");
+  auto grows = fs.OpenInput(dir.Path("grows"));
+  WriteFile(dir.Path("grows"), "abcdef");
+  EXPECT_EQ(grows->Read(buffer, sizeof buffer), 6u);
+  EXPECT_EQ(grows->Read(buffer, sizeof buffer), 0u);
 }
 
 TEST(PosixFileSystem, RenameNeverReplaces) {
@@ -143,8 +180,8 @@ TEST(PosixFileSystem, OutputAppearsUnderItsNameOnlyWhenClosed) {
   TempDir dir;
   PosixFileSystem fs;
   auto out = fs.CreateOutput(dir.Path("out.log"));
-  out->Write("abc", 3);
-  out->Write("de", 2);
+  out->Write("abc");
+  out->Write("de");
   EXPECT_FALSE(std::filesystem::exists(dir.Path("out.log")));
   const std::vector<std::string> during = NamesIn(dir.path());
   ASSERT_EQ(during.size(), 1u);
@@ -171,7 +208,7 @@ TEST(PosixFileSystem, OutputNeverReplacesWhatAppearedMeanwhile) {
   TempDir dir;
   PosixFileSystem fs;
   auto out = fs.CreateOutput(dir.Path("out"));
-  out->Write("new", 3);
+  out->Write("new");
   WriteFile(dir.Path("out"), "someone else's");
   try {
     out->Close();
@@ -188,7 +225,7 @@ TEST(PosixFileSystem, OutputNeverReplacesWhatAppearedMeanwhile) {
 TEST(PosixFileSystem, AbandonedOutputLeavesNothing) {
   TempDir dir;
   PosixFileSystem fs;
-  fs.CreateOutput(dir.Path("out"))->Write("abc", 3);
+  fs.CreateOutput(dir.Path("out"))->Write("abc");
   EXPECT_TRUE(NamesIn(dir.path()).empty());
 }
 
@@ -220,7 +257,7 @@ TEST(PosixFileSystem, FailedWriteThrowsAndRemovesTheTemporaryFile) {
     const std::string bytes(10000, 'x');
     try {
       auto out = fs.CreateOutput(dir.Path("out"));
-      out->Write(bytes.data(), bytes.size());
+      out->Write(bytes);
       ::_exit(4);
     } catch (const FileError& e) {
       if (e.reason != "cannot write " + dir.Path("out") + ": File too large") ::_exit(5);
@@ -258,7 +295,7 @@ TEST(PosixFileSystem, PathWithNulNamesNothing) {
   const std::string with_nul = dir.Path("out") + std::string("\0x", 2);
   EXPECT_FALSE(fs.IsRegularFile(with_nul));
   EXPECT_FALSE(fs.Exists(with_nul));
-  EXPECT_FALSE(fs.CreateDirectory(with_nul));
+  EXPECT_THROW(fs.CreateDirectory(with_nul), FileError);
   EXPECT_THROW(fs.CreateOutput(with_nul), FileError);
   EXPECT_THROW(fs.OpenInput(with_nul), FileError);
   EXPECT_THROW(fs.RenameNoReplace(dir.Path("out"), with_nul), FileError);

@@ -1,17 +1,23 @@
-// The platform layer's file helpers and its line splitter.
+// The platform layer's file helpers, its atomic file writer and its line splitter.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "../support/TempDir.h"
+#include "platform/posix/AtomicFileWriter.h"
 #include "platform/posix/MappedFile.h"
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/TextLines.h"
@@ -201,18 +207,104 @@ TEST(FileDescriptor, ClosesOnceAndMovesOwnership) {
   EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
 }
 
-TEST(CreateTemporaryBeside, MakesFreshHiddenFilesInTheSameFolder) {
+// ---- the atomic file writer ----
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(AtomicFileWriter, ShowsNothingUnderTheNameUntilTheCommit) {
   TempDir dir;
-  int error = 0;
-  std::optional<TemporaryFile> one = CreateTemporaryBeside(dir.Path("out.log"), error);
-  std::optional<TemporaryFile> two = CreateTemporaryBeside(dir.Path("out.log"), error);
-  ASSERT_TRUE(one && two);
-  EXPECT_NE(one->path, two->path);
-  EXPECT_EQ(one->path.rfind(dir.Path(".out.log."), 0), 0u) << one->path;
-  EXPECT_EQ(WriteAll(one->fd.get(), "abc"), 0);
-  EXPECT_EQ(ReadFile(one->path), "abc");
-  EXPECT_FALSE(CreateTemporaryBeside(dir.Path("missing/out.log"), error));
-  EXPECT_EQ(error, ENOENT);
+  const std::string target = dir.Path("out.log");
+  std::string expected;
+  {
+    AtomicFileWriter writer;
+    ASSERT_EQ(writer.Open(target), 0);
+    // Pieces that fill the buffer, pass it whole, and go around it.
+    for (const std::size_t n :
+         {std::size_t{10}, AtomicFileWriter::kBufferBytes - 5, std::size_t{3},
+          3 * AtomicFileWriter::kBufferBytes, std::size_t{0}, std::size_t{7}}) {
+      const std::string piece(n, static_cast<char>('a' + n % 26));
+      ASSERT_EQ(n % 2 ? writer.Append(piece) : writer.Write(piece), 0);
+      expected += piece;
+    }
+    const std::vector<std::string> during = NamesIn(dir.path());
+    ASSERT_EQ(during.size(), 1u);
+    EXPECT_EQ(during[0].rfind(".out.log.", 0), 0u) << during[0];
+    EXPECT_EQ(writer.Commit(CommitMode::kNoReplace), 0);
+  }
+  EXPECT_EQ(ReadFile(target), expected);
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out.log"});
+
+  // Never replacing, a writer fails and leaves the file as it was; replacing, it takes over.
+  for (const CommitMode mode : {CommitMode::kNoReplace, CommitMode::kReplace}) {
+    AtomicFileWriter writer;
+    ASSERT_EQ(writer.Open(target), 0);
+    ASSERT_EQ(writer.Append("new"), 0);
+    EXPECT_EQ(writer.Commit(mode), mode == CommitMode::kNoReplace ? EEXIST : 0);
+    EXPECT_EQ(ReadFile(target), mode == CommitMode::kNoReplace ? expected : "new");
+    EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out.log"});
+  }
+  AtomicFileWriter abandoned;
+  ASSERT_EQ(abandoned.Open(dir.Path("other")), 0);
+  EXPECT_EQ(abandoned.Append("x"), 0);
+  abandoned.Abandon();
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out.log"});
+  EXPECT_EQ(AtomicFileWriter().Open(dir.Path("missing/out.log")), ENOENT);
+}
+
+// The cleanup a signal handler calls: every uncommitted temporary file goes, and the writers
+// that owned them can still be abandoned and dropped without waiting for anything.
+TEST(AtomicFileWriter, RemoveTemporaryFilesTakesEveryUncommittedFile) {
+  TempDir dir;
+  std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+  for (int i = 0; i < 5; ++i) {
+    writers.push_back(std::make_unique<AtomicFileWriter>());
+    ASSERT_EQ(writers.back()->Open(dir.Path("out" + std::to_string(i))), 0);
+    ASSERT_EQ(writers.back()->Write("bytes"), 0);
+  }
+  ASSERT_EQ(writers[4]->Commit(CommitMode::kNoReplace), 0);
+  EXPECT_EQ(NamesIn(dir.path()).size(), 5u);
+  RemoveTemporaryFiles();
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out4"});
+  EXPECT_EQ(writers[0]->Commit(CommitMode::kNoReplace), ENOENT);  // it is gone
+  writers.clear();
+  AtomicFileWriter later;  // the registry takes new files afterwards
+  ASSERT_EQ(later.Open(dir.Path("later")), 0);
+  RemoveTemporaryFiles();
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out4"});
+}
+
+// A signal that ends the program removes the temporary files first and still ends it, by the
+// same signal; one that the program ignores stays ignored.
+TEST(AtomicFileWriter, SignalsThatEndTheProgramTakeItsTemporaryFilesAlong) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGXFSZ, -SIGINT}) {
+    TempDir dir;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const rlimit no_core{0, 0};  // SIGXFSZ would leave a core file
+      ::setrlimit(RLIMIT_CORE, &no_core);
+      if (signal < 0) ::signal(-signal, SIG_IGN);
+      AtomicFileWriter writer;
+      if (writer.Open(dir.Path("out")) != 0 || writer.Write("partial") != 0) ::_exit(3);
+      ::raise(std::abs(signal));
+      ::_exit(writer.Commit(CommitMode::kNoReplace) == 0 ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (signal < 0) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"out"});
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+      EXPECT_TRUE(NamesIn(dir.path()).empty()) << "signal " << signal;
+    }
+  }
 }
 
 TEST(RenameNoReplace, NeverReplacesAndSaysWhy) {

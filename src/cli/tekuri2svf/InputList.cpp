@@ -9,40 +9,53 @@
 #include <cstring>
 #include <memory>
 
+#include "convert/Paths.h"
+#include "platform/posix/PosixFile.h"
+
 namespace sorbit::cli {
 
 namespace {
 
+using platform::RetryOnEintr;
+
 bool IsFolder(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return RetryOnEintr([&] { return ::stat(path.c_str(), &st); }) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Whether an entry of a folder is a log to convert: a regular file, or a name that cannot be
 // looked at (a dangling link, say), which the run then reports instead of skipping it unseen.
 bool IsLogEntry(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return true;
+  if (RetryOnEintr([&] { return ::stat(path.c_str(), &st); }) != 0) return true;
   return S_ISREG(st.st_mode);
 }
 
+FileError FolderError(const std::string& folder) {
+  return FileError{"cannot read the folder " + folder + ": " + std::strerror(errno)};
+}
+
 std::vector<std::string> LogsIn(const std::string& folder) {
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
-  if (!dir) {
-    throw FileError{"cannot read the folder " + folder + ": " + std::strerror(errno)};
-  }
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(nullptr, &::closedir);
+  do {
+    dir.reset(::opendir(folder.c_str()));
+  } while (!dir && errno == EINTR);
+  if (!dir) throw FolderError(folder);
   const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
   std::vector<std::string> names;
-  errno = 0;
-  while (const dirent* entry = ::readdir(dir.get())) {
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      // A signal that cut the read short leaves the folder's position where it was.
+      if (errno == EINTR) continue;
+      if (errno != 0) throw FolderError(folder);
+      break;
+    }
     const std::string_view name = entry->d_name;
-    if (HasLogExtension(name) && entry->d_type != DT_DIR && IsLogEntry(prefix + entry->d_name)) {
+    if (EndsInLog(name) && entry->d_type != DT_DIR && IsLogEntry(prefix + entry->d_name)) {
       names.emplace_back(name);
     }
-    errno = 0;
-  }
-  if (errno != 0) {
-    throw FileError{"cannot read the folder " + folder + ": " + std::strerror(errno)};
   }
   // std::string compares its bytes as unsigned char: byte order.
   std::sort(names.begin(), names.end());
@@ -51,18 +64,6 @@ std::vector<std::string> LogsIn(const std::string& folder) {
 }
 
 }  // namespace
-
-bool HasLogExtension(std::string_view name) {
-  if (name.size() < 4) return false;
-  const std::string_view tail = name.substr(name.size() - 4);
-  constexpr std::string_view kLog = ".log";
-  for (std::size_t i = 0; i < 4; ++i) {
-    char c = tail[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kLog[i]) return false;
-  }
-  return true;
-}
 
 std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths) {
   std::vector<std::string> files;

@@ -5,10 +5,10 @@
 
 namespace sorbit::cli {
 
-ReadAheadBlocks::ReadAheadBlocks(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
-    : file_(std::move(file)),
-      blocks_{InputBlock(buffer_bytes), InputBlock(buffer_bytes)},
-      helper_([this] { LoadAhead(); }) {}
+ReadAheadBlocks::ReadAheadBlocks(InputFile& file, std::size_t buffer_bytes)
+    : file_(file), blocks_{InputBlock(buffer_bytes), InputBlock(buffer_bytes)}, helper_([this] {
+        LoadAhead();
+      }) {}
 
 ReadAheadBlocks::~ReadAheadBlocks() {
   {
@@ -31,7 +31,7 @@ void ReadAheadBlocks::LoadAhead() {
     std::optional<FileError> error;
     bool last = true;
     try {
-      LoadInputBlock(*file_, blocks_[next]);
+      LoadInputBlock(file_, blocks_[next]);
       last = blocks_[next].text_ended;
     } catch (const FileError& e) {
       error = e;

@@ -10,6 +10,9 @@
 //
 // Why: reading and marking a block is about a sixth of a conversion; on a second processor
 // it costs the reader nothing.
+//
+// Starting the helper may fail (no thread can be made): the constructor then throws
+// std::system_error and the caller reads the file directly.
 #pragma once
 
 #include <condition_variable>
@@ -24,21 +27,21 @@ namespace sorbit::cli {
 
 class ReadAheadBlocks final : public InputBlockSource {
  public:
-  ReadAheadBlocks(std::unique_ptr<InputFile> file, std::size_t buffer_bytes);
+  // Reads `file`, which must outlive the source.
+  ReadAheadBlocks(InputFile& file, std::size_t buffer_bytes);
   ReadAheadBlocks(const ReadAheadBlocks&) = delete;
   ReadAheadBlocks& operator=(const ReadAheadBlocks&) = delete;
   // Stops the helper after the read it may be in.
   ~ReadAheadBlocks() override;
 
   const InputBlock& Next() override;
-  const InputFile& File() const override { return *file_; }
 
  private:
   void LoadAhead();
 
   static constexpr int kNone = -1;
 
-  std::unique_ptr<InputFile> file_;  // read by the helper only, once started
+  InputFile& file_;  // read by the helper only, once started
   InputBlock blocks_[2];
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -1,5 +1,7 @@
 #include "TerminalHost.h"
 
+#include "platform/posix/PosixFile.h"
+
 namespace sorbit::cli {
 
 namespace {
@@ -18,9 +20,9 @@ std::string PlainLines(std::string_view text) {
   return plain;
 }
 
-TerminalHost::TerminalHost(std::string program_name, TerminalHostOptions options, std::FILE* out,
+TerminalHost::TerminalHost(std::string program_name, TerminalHostOptions options, int out_fd,
                            std::FILE* err, std::FILE* in)
-    : program_(std::move(program_name)), options_(options), out_(out), err_(err), in_(in) {}
+    : program_(std::move(program_name)), options_(options), out_fd_(out_fd), err_(err), in_(in) {}
 
 MessageAnswer TerminalHost::ShowMessage(MessageKind kind, MessageButtons buttons,
                                         std::string_view text) {
@@ -28,8 +30,8 @@ MessageAnswer TerminalHost::ShowMessage(MessageKind kind, MessageButtons buttons
   const std::string plain = PlainLines(text);
   if (buttons == MessageButtons::Ok) {
     if (kind == MessageKind::Plain) {
-      std::fprintf(out_, "%s\n", plain.c_str());
-      std::fflush(out_);
+      const int error = platform::WriteAll(out_fd_, plain + "\n");
+      if (output_error_ == 0) output_error_ = error;
     } else {
       std::fprintf(err_, "%s: %s\n", program_.c_str(), plain.c_str());
     }

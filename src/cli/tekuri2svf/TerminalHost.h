@@ -1,6 +1,7 @@
 // The conversion run's host on a terminal: the summary on stdout, every other message on
 // stderr, the folder question asked on the terminal, and a progress line that is redrawn at
-// most about ten times a second.
+// most about ten times a second. Standard output is written with the platform's full write,
+// which a signal cannot cut short.
 #pragma once
 
 #include <chrono>
@@ -19,8 +20,8 @@ struct TerminalHostOptions {
 
 class TerminalHost final : public ConversionHost {
  public:
-  TerminalHost(std::string program_name, TerminalHostOptions options, std::FILE* out,
-               std::FILE* err, std::FILE* in);
+  TerminalHost(std::string program_name, TerminalHostOptions options, int out_fd, std::FILE* err,
+               std::FILE* in);
 
   MessageAnswer ShowMessage(MessageKind kind, MessageButtons buttons,
                             std::string_view text) override;
@@ -33,12 +34,16 @@ class TerminalHost final : public ConversionHost {
   // One line on stderr naming the file and the reason, before the save error's own line.
   void ReportSaveError(std::string_view detail) override;
 
+  // The errno of the first failed write to standard output, or 0.
+  int OutputError() const { return output_error_; }
+
  private:
   void ClearProgressLine();
 
   std::string program_;
   TerminalHostOptions options_;
-  std::FILE* out_;
+  int out_fd_;
+  int output_error_ = 0;
   std::FILE* err_;
   std::FILE* in_;
   bool progress_drawn_ = false;

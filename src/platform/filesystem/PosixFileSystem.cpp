@@ -3,15 +3,14 @@
 #include "platform/filesystem/PosixFileSystem.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <ctime>
 
+#include "platform/posix/AtomicFileWriter.h"
 #include "platform/posix/PosixFile.h"
 
 namespace sorbit::platform {
@@ -28,6 +27,18 @@ FileError Errno(std::string_view what, const std::string& path, int error) {
 // asked for: such a path names nothing.
 bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
+// What stat (or lstat) says of `path`; nothing when nothing is there. Any other failure is
+// the system's own reason, never taken for "nothing there".
+std::optional<struct stat> StatusOf(const std::string& path, bool follow_links) {
+  struct stat st;
+  if (HoldsNul(path)) return std::nullopt;
+  const int result = RetryOnEintr(
+      [&] { return follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st); });
+  if (result == 0) return st;
+  if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+  throw Errno("cannot access", path, errno);
+}
+
 class PosixInputFile final : public InputFile {
  public:
   PosixInputFile(FileDescriptor fd, std::string path, const struct stat& st)
@@ -38,56 +49,46 @@ class PosixInputFile final : public InputFile {
         ino_(st.st_ino) {}
 
   std::size_t Read(char* buffer, std::size_t size) override {
-    for (;;) {
-      const ssize_t got = ::read(fd_.get(), buffer, size);
-      if (got >= 0) return static_cast<std::size_t>(got);
-      if (errno != EINTR) throw Errno("cannot read", path_, errno);
+    const ssize_t got = RetryOnEintr([&] { return ::read(fd_.get(), buffer, size); });
+    if (got < 0) throw Errno("cannot read", path_, errno);
+    read_ += got;
+    if (got == 0 && size > 0 && read_ < size_) {
+      throw FileError{"cannot read " + path_ + ": it became shorter while it was read"};
     }
+    return static_cast<std::size_t>(got);
   }
   long long Size() const override { return size_; }
   bool IsSameFile(const std::string& path) const override {
     struct stat st;
-    return !HoldsNul(path) && ::stat(path.c_str(), &st) == 0 && st.st_dev == dev_ &&
-           st.st_ino == ino_;
+    return !HoldsNul(path) && RetryOnEintr([&] { return ::stat(path.c_str(), &st); }) == 0 &&
+           st.st_dev == dev_ && st.st_ino == ino_;
   }
 
  private:
   FileDescriptor fd_;
   std::string path_;
   long long size_;
+  long long read_ = 0;
   dev_t dev_;
   ino_t ino_;
 };
 
-// An output written into a temporary file beside its final name. Close puts it in place with
-// a rename that never replaces; until then, and after any failure, the final name is
-// untouched and the temporary file is removed when the object goes.
 class PosixOutputFile final : public OutputFile {
  public:
-  PosixOutputFile(TemporaryFile temporary, std::string path)
-      : temporary_(std::move(temporary)), path_(std::move(path)) {}
-  PosixOutputFile(const PosixOutputFile&) = delete;
-  PosixOutputFile& operator=(const PosixOutputFile&) = delete;
-  ~PosixOutputFile() override {
-    if (!committed_) ::unlink(temporary_.path.c_str());
-  }
-
-  void Write(const char* data, std::size_t size) override {
-    if (const int error = WriteAll(temporary_.fd.get(), std::string_view(data, size)); error != 0)
-      throw Errno("cannot write", path_, error);
+  void Write(std::string_view bytes) override {
+    if (const int error = writer.Write(bytes); error != 0)
+      throw Errno("cannot write", writer.target(), error);
   }
   void Close() override {
     if (committed_) return;
-    if (const int error = temporary_.fd.Close(); error != 0)
-      throw Errno("cannot write", path_, error);
-    if (const int error = RenameNoReplace(temporary_.path, path_); error != 0)
-      throw Errno("cannot write", path_, error);
+    if (const int error = writer.Commit(CommitMode::kNoReplace); error != 0)
+      throw Errno("cannot write", writer.target(), error);
     committed_ = true;
   }
 
+  AtomicFileWriter writer;
+
  private:
-  TemporaryFile temporary_;
-  std::string path_;
   bool committed_ = false;
 };
 
@@ -101,29 +102,29 @@ LocalTime ToLocalTime(long long seconds) {
 }
 
 bool PosixFileSystem::IsRegularFile(const std::string& path) {
-  struct stat st;
-  return !HoldsNul(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const std::optional<struct stat> st = StatusOf(path, true);
+  return st && S_ISREG(st->st_mode);
 }
 
 bool PosixFileSystem::IsDirectory(const std::string& path) {
-  struct stat st;
-  return !HoldsNul(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  const std::optional<struct stat> st = StatusOf(path, true);
+  return st && S_ISDIR(st->st_mode);
 }
 
-bool PosixFileSystem::Exists(const std::string& path) {
-  struct stat st;
-  return !HoldsNul(path) && ::lstat(path.c_str(), &st) == 0;
-}
+bool PosixFileSystem::Exists(const std::string& path) { return StatusOf(path, false).has_value(); }
 
 LocalTime PosixFileSystem::ModificationTime(const std::string& path) {
   struct stat st;
   if (HoldsNul(path)) throw Errno("cannot read the time of", path, EINVAL);
-  if (::stat(path.c_str(), &st) != 0) throw Errno("cannot read the time of", path, errno);
+  if (RetryOnEintr([&] { return ::stat(path.c_str(), &st); }) != 0)
+    throw Errno("cannot read the time of", path, errno);
   return ToLocalTime(st.st_mtim.tv_sec);
 }
 
-bool PosixFileSystem::CreateDirectory(const std::string& path) {
-  return !HoldsNul(path) && ::mkdir(path.c_str(), 0777) == 0;
+void PosixFileSystem::CreateDirectory(const std::string& path) {
+  if (HoldsNul(path)) throw Errno("cannot create the folder", path, EINVAL);
+  if (RetryOnEintr([&] { return ::mkdir(path.c_str(), 0777); }) != 0)
+    throw Errno("cannot create the folder", path, errno);
 }
 
 bool PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
@@ -136,53 +137,21 @@ bool PosixFileSystem::RenameNoReplace(const std::string& from, const std::string
 
 std::unique_ptr<InputFile> PosixFileSystem::OpenInput(const std::string& path) {
   if (HoldsNul(path)) throw Errno("cannot open", path, EINVAL);
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fd(RetryOnEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
   if (!fd.valid()) throw Errno("cannot open", path, errno);
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0) throw Errno("cannot open", path, errno);
+  if (RetryOnEintr([&] { return ::fstat(fd.get(), &st); }) != 0)
+    throw Errno("cannot open", path, errno);
   if (S_ISDIR(st.st_mode)) throw Errno("cannot open", path, EISDIR);
   return std::make_unique<PosixInputFile>(std::move(fd), path, st);
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::CreateOutput(const std::string& path) {
   if (HoldsNul(path)) throw Errno("cannot create", path, EINVAL);
-  int error = 0;
-  std::optional<TemporaryFile> temporary = CreateTemporaryBeside(path, error);
-  if (!temporary) throw Errno("cannot create", path, error);
-  return std::make_unique<PosixOutputFile>(std::move(*temporary), path);
+  auto output = std::make_unique<PosixOutputFile>();
+  if (const int error = output->writer.Open(path); error != 0)
+    throw Errno("cannot create", path, error);
+  return output;
 }
-
-void PopulateForWriting(char* bytes, std::size_t size) {
-#ifdef MADV_HUGEPAGE
-  // Output memory may take 2 MiB pages: the 2 MiB-aligned span around the block, where it
-  // lies in one mapping (a heap grown ahead of its use; a block mapped on its own holds no
-  // whole span and is left as it is). Why: on virtual machines whose page faults are dear,
-  // mapping 250 MB of output in 4 KiB pages was most of a conversion's time (200 MB log:
-  // 61,600 faults and 1.0-1.4 s; with 2 MiB pages 1,000 faults and 0.25 s). Only a hint:
-  // where the system keeps 2 MiB pages for programs that ask (the usual "madvise" setting)
-  // it takes effect, elsewhere it changes nothing.
-  {
-    constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
-    const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(bytes) & ~(kHuge - 1);
-    // One span further too: the next block begins in it, and a span whose first pages were
-    // written as small pages before the advice could no longer take a 2 MiB page.
-    const std::uintptr_t to =
-        (reinterpret_cast<std::uintptr_t>(bytes) + size + 2 * kHuge - 1) & ~(kHuge - 1);
-    (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-  }
-#endif
-#ifdef MADV_POPULATE_WRITE
-  static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) & ~(page - 1);
-  const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(page - 1);
-  // Only a hint: memory the call does not map is mapped page by page as it is written.
-  if (from < to) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
-#else
-  (void)bytes;
-  (void)size;
-#endif
-}
-
-MemoryPreparer PosixFileSystem::OutputMemoryPreparer() const { return &PopulateForWriting; }
 
 }  // namespace sorbit::platform

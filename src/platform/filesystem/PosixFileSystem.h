@@ -1,9 +1,10 @@
 // The engine's file-system adapter: FileSystem (convert/FileSystem.h) on POSIX. Regular-file
 // and directory tests, modification time in local time at two-second resolution, one-level
 // directory creation, a rename that never replaces its target, reading with every error
-// reported, and outputs written into a temporary file beside their name that a rename which
-// never replaces puts in place once they are whole (so a kill or a full disk never leaves a
-// truncated file under an output's name). A path holding a NUL byte names nothing here.
+// reported (a file cut short while it is read among them), and outputs written through the
+// atomic file writer (platform/posix/AtomicFileWriter.h), so that a kill or a full disk never
+// leaves a truncated file under an output's name. A path holding a NUL byte names nothing
+// here. Every call may be made from several threads at once.
 #pragma once
 
 #include "convert/FileSystem.h"
@@ -16,16 +17,11 @@ class PosixFileSystem final : public FileSystem {
   bool IsDirectory(const std::string& path) override;
   bool Exists(const std::string& path) override;
   LocalTime ModificationTime(const std::string& path) override;
-  bool CreateDirectory(const std::string& path) override;
+  void CreateDirectory(const std::string& path) override;
   bool RenameNoReplace(const std::string& from, const std::string& to) override;
   std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
   std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override;
-  MemoryPreparer OutputMemoryPreparer() const override;
 };
-
-// Asks the kernel to map the whole pages inside [bytes, bytes + size) writable at once.
-// Quietly does nothing where the kernel cannot (before Linux 5.14).
-void PopulateForWriting(char* bytes, std::size_t size);
 
 // Broken-down local time of `seconds` since the epoch, seconds rounded down to even.
 LocalTime ToLocalTime(long long seconds);

@@ -1,16 +1,12 @@
-// The platform layer's file helpers: descriptors, whole-file reads, full writes, temporary
-// files and the rename that never replaces.
+// The platform layer's file helpers: descriptors, whole-file reads, full writes and the
+// rename that never replaces.
 #include "platform/posix/PosixFile.h"
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/random.h>
-#include <sys/syscall.h>
+#include <stdio.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 
 namespace sorbit::platform {
 
@@ -28,7 +24,7 @@ int FileDescriptor::Close() {
   const int fd = Release();
   if (fd < 0) return 0;
   // Linux frees the descriptor even when close fails, so it is never retried.
-  return ::close(fd) == 0 ? 0 : errno;
+  return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
 }
 
 int FileDescriptor::Release() {
@@ -38,12 +34,14 @@ int FileDescriptor::Release() {
 }
 
 std::optional<OpenedFile> OpenRegularFile(const std::string& path, int& error) {
-  OpenedFile file{FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)), {}};
+  OpenedFile file{FileDescriptor(RetryOnEintr(
+                      [&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); })),
+                  {}};
   if (!file.fd.valid()) {
     error = errno;
     return std::nullopt;
   }
-  if (::fstat(file.fd.get(), &file.status) != 0) {
+  if (RetryOnEintr([&] { return ::fstat(file.fd.get(), &file.status); }) != 0) {
     error = errno;
     return std::nullopt;
   }
@@ -151,56 +149,15 @@ std::string NameOfPath(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-namespace {
-
-// Six letters that no two calls in this process share and that another process is unlikely
-// to guess; O_EXCL makes a clash harmless anyway (the next name is tried).
-std::string RandomLetters() {
-  static std::atomic<unsigned long long> counter{0};
-  unsigned long long seed = 0;
-  if (::getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed)) {
-    seed = static_cast<unsigned long long>(
-               std::chrono::steady_clock::now().time_since_epoch().count()) ^
-           (static_cast<unsigned long long>(::getpid()) << 32);
-  }
-  seed += counter.fetch_add(0x9E3779B97F4A7C15ull, std::memory_order_relaxed);
-  constexpr std::string_view kLetters =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::string letters(6, '\0');
-  for (char& c : letters) {
-    c = kLetters[seed % kLetters.size()];
-    seed /= kLetters.size();
-  }
-  return letters;
-}
-
-}  // namespace
-
-std::optional<TemporaryFile> CreateTemporaryBeside(const std::string& path, int& error) {
-  const std::string stem = FolderOfPath(path) + "/." + NameOfPath(path) + ".";
-  constexpr int kAttempts = 100;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    TemporaryFile file{FileDescriptor(), stem + RandomLetters()};
-    file.fd = FileDescriptor(
-        ::open(file.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (file.fd.valid()) return file;
-    if (errno != EEXIST) {
-      error = errno;
-      return std::nullopt;
-    }
-  }
-  error = EEXIST;
-  return std::nullopt;
-}
-
 int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-      0) {
+  if (RetryOnEintr([&] {
+        return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+      }) == 0) {
     return 0;
   }
   if (errno != EINVAL && errno != ENOSYS) return errno;
-  if (::link(from.c_str(), to.c_str()) != 0) return errno;
-  if (::unlink(from.c_str()) != 0) {
+  if (RetryOnEintr([&] { return ::link(from.c_str(), to.c_str()); }) != 0) return errno;
+  if (RetryOnEintr([&] { return ::unlink(from.c_str()); }) != 0) {
     const int error = errno;
     ::unlink(to.c_str());  // the original name still holds the data
     return error;

@@ -1,20 +1,33 @@
 // The one way the platform layer does file I/O on POSIX: an owned file descriptor, reading
 // a whole regular file without ever blocking on a FIFO or device, reading and writing every
-// byte asked for, and a fresh temporary file beside a path.
+// byte asked for, and the rename that never replaces. Files that must appear whole are
+// written with AtomicFileWriter.h.
 //
-// Errors are errno values: 0 means success. Every call retries on EINTR, and no call blocks
-// on a FIFO, a device or a socket that stands where a regular file was expected: those are
-// opened non-blocking and refused (EINVAL) once fstat has said what they are.
+// Errors are errno values: 0 means success. Every call retries on EINTR (RetryOnEintr), and
+// no call blocks on a FIFO, a device or a socket that stands where a regular file was
+// expected: those are opened non-blocking and refused (EINVAL) once fstat has said what they
+// are.
 #pragma once
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace sorbit::platform {
+
+// Makes a system call again for as long as it fails with EINTR, a signal having come first:
+// such a failure says nothing about the file. `call` returns -1 (with errno) on failure.
+template <typename Call>
+auto RetryOnEintr(Call call) {
+  for (;;) {
+    const auto result = call();
+    if (result != -1 || errno != EINTR) return result;
+  }
+}
 
 // Owns one open descriptor (or none: -1) and closes it exactly once, on every path.
 class FileDescriptor {
@@ -30,7 +43,8 @@ class FileDescriptor {
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
   // Closes now and returns close(2)'s errno, 0 when it succeeded (a late write error of a
-  // network file system shows here). Closing nothing succeeds.
+  // network file system shows here). Closing nothing succeeds, and so does a close that a
+  // signal interrupted: Linux has closed the descriptor all the same.
   int Close();
   // Gives the descriptor up without closing it.
   int Release();
@@ -71,15 +85,6 @@ int WriteAllAt(int fd, std::string_view data, long long offset);
 // the name after the last "/".
 std::string FolderOfPath(const std::string& path);
 std::string NameOfPath(const std::string& path);
-
-// A file created beside `path`, in the same folder so that a rename can put it in place:
-// ".<name>.<six random letters>", made exclusively (O_EXCL) with mode 0666 less the umask,
-// so it never takes over an existing file. The caller removes it when it is not renamed.
-struct TemporaryFile {
-  FileDescriptor fd;
-  std::string path;
-};
-std::optional<TemporaryFile> CreateTemporaryBeside(const std::string& path, int& error);
 
 // Renames `from` to `to` only when `to` does not exist. Returns 0, EEXIST when `to` exists,
 // or the errno of the failure. renameat2 with RENAME_NOREPLACE is atomic; where the file

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/posix/AsciiText.h"
+#include "platform/posix/AtomicFileWriter.h"
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/TextLines.h"
 
@@ -98,45 +99,34 @@ std::string_view StorablePart(std::string_view value) {
   return value.substr(0, value.find_first_of("\r\n"));
 }
 
-// Creates a file that did not exist. A half-written file is removed again.
-bool WriteNewFile(const std::string& path, std::string_view content) {
-  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (!fd.valid()) return false;
-  if (WriteAll(fd.get(), content) != 0 || fd.Close() != 0) {
-    ::unlink(path.c_str());
-    return false;
-  }
-  return true;
-}
-
-// Replaces an existing file: the new content goes to a temporary file beside it, which
-// takes the old file's mode and is then renamed over it, so a failure at any point leaves
-// the old file whole. `writable` is the old file opened for writing; when the folder does
-// not let us create the temporary file, the content is written into it in place instead.
-bool ReplaceFile(const std::string& path, const struct stat& old_stat, int writable,
-                 std::string_view content) {
-  int error = 0;
-  std::optional<TemporaryFile> temporary = CreateTemporaryBeside(path, error);
-  if (!temporary) {
-    if (error != EACCES && error != EPERM) return false;
+// Writes `content` as the file at `path` through the atomic writer: as a new file, never
+// taking the place of one that appeared meanwhile, or (`old_stat` given) in place of the
+// existing file, with its mode and, where we may, its owner. `writable` is the old file opened
+// for writing; when the folder does not let us create the temporary file, the content is
+// written into it in place instead.
+bool WriteWholeFile(const std::string& path, std::string_view content,
+                    const struct stat* old_stat = nullptr, int writable = -1) {
+  AtomicFileWriter writer;
+  if (const int error = writer.Open(path); error != 0) {
+    if (old_stat == nullptr || (error != EACCES && error != EPERM)) return false;
     // In place: the only way left. Write first, then cut, so that a shorter write
     // failure leaves at worst the old tail behind rather than an empty file.
     if (WriteAllAt(writable, content, 0) != 0) return false;
     if (::ftruncate(writable, static_cast<off_t>(content.size())) != 0) return false;
     return ::fsync(writable) == 0;
   }
-  const int fd = temporary->fd.get();
-  bool ok = ::fchmod(fd, old_stat.st_mode & 07777) == 0;
-  if (ok && (old_stat.st_uid != ::geteuid() || old_stat.st_gid != ::getegid())) {
-    // Keeping another owner needs privileges; a failure here is not worth refusing for.
-    [[maybe_unused]] int ignored = ::fchown(fd, old_stat.st_uid, old_stat.st_gid);
+  if (old_stat != nullptr) {
+    if (::fchmod(writer.fd(), old_stat->st_mode & 07777) != 0) return false;
+    if (old_stat->st_uid != ::geteuid() || old_stat->st_gid != ::getegid()) {
+      // Keeping another owner needs privileges; a failure here is not worth refusing for.
+      [[maybe_unused]] int ignored = ::fchown(writer.fd(), old_stat->st_uid, old_stat->st_gid);
+    }
   }
-  ok = ok && WriteAll(fd, content) == 0 && ::fsync(fd) == 0;
-  ok = temporary->fd.Close() == 0 && ok;
-  // Replacing is the point here: the new content takes the settings file's place at once.
-  ok = ok && ::rename(temporary->path.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temporary->path.c_str());
-  return ok;
+  // Replacing is the point of an update: the new content takes the settings file's place at
+  // once.
+  return writer.Write(content) == 0 &&
+         writer.Commit(old_stat != nullptr ? CommitMode::kReplace : CommitMode::kNoReplace,
+                       /*sync=*/true) == 0;
 }
 
 }  // namespace
@@ -235,7 +225,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
   if (::stat(target.c_str(), &st) != 0) {
     if (errno != ENOENT) return false;
     std::optional<std::string> fresh = SetProfileStringInText("", section, key, value);
-    return fresh && WriteNewFile(target, *fresh);
+    return fresh && WriteWholeFile(target, *fresh);
   }
   if (!S_ISREG(st.st_mode)) return false;
 
@@ -247,7 +237,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
   if (!old) return false;
   std::optional<std::string> updated = SetProfileStringInText(*old, section, key, value);
   if (!updated) return false;
-  if (!ReplaceFile(target, st, writable.get(), *updated)) return false;
+  if (!WriteWholeFile(target, *updated, &st, writable.get())) return false;
   return writable.Close() == 0;
 }
 
