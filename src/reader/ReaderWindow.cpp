@@ -2,6 +2,8 @@
 // list, the message list and pane, links, keys and the remembered state.
 #include "reader/ReaderWindow.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
@@ -97,6 +99,8 @@ class ThreadDelegate : public QStyledItemDelegate {
 struct ReaderWindow::OpenFile {
   std::string path;
   std::unique_ptr<archive::Archive> archive;
+  dev_t device = 0;  // the file's identity, so that it is opened once
+  ino_t inode = 0;
   bool truncation_told = false;
 };
 
@@ -263,16 +267,21 @@ void ReaderWindow::OpenArguments(const std::vector<std::string>& arguments) {
 void ReaderWindow::OpenFiles(const std::vector<std::string>& paths) {
   QStringList problems;
   for (const std::string& path : paths) {
-    QFileInfo info(PathText(path));
-    bool open_already = false;
-    for (std::size_t f = 0; f < files_.size(); ++f) {
-      if (QFileInfo(PathText(files_[f]->path)) == info) open_already = true;
+    struct stat status = {};
+    const bool known = ::stat(path.c_str(), &status) == 0;
+    if (known && std::any_of(files_.begin(), files_.end(), [&status](const auto& file) {
+          return file->device == status.st_dev && file->inode == status.st_ino;
+        })) {
+      continue;  // open already, under this name or another
     }
-    if (open_already) continue;
     try {
       auto file = std::make_unique<OpenFile>();
       file->path = path;
       file->archive = archive::Archive::Open(path);
+      if (known) {
+        file->device = status.st_dev;
+        file->inode = status.st_ino;
+      }
       files_.push_back(std::move(file));
     } catch (const archive::ArchiveError& error) {
       problems << PathText(path) + QStringLiteral(": ") + ReasonText(error.error_number);

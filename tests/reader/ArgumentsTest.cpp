@@ -1,10 +1,12 @@
 // The reader's arguments: files, folders and patterns made into the files to open, and what
 // is reported for the ones that name nothing.
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,24 @@ TEST(ArgumentsTest, NameMatchesTakesStarForAnyRunAndKeepsDotFilesHidden) {
   for (const Case& c : cases) {
     EXPECT_EQ(NameMatches(c.pattern, c.name), c.match) << c.pattern << " / " << c.name;
   }
+}
+
+// Against the C library's fnmatch over patterns and names of the bytes that matter: "*" as
+// fnmatch reads it, a leading "." only matched by a leading "." (FNM_PERIOD).
+TEST(ArgumentsTest, NameMatchesAsFnmatchDoesForStarPatterns) {
+  std::mt19937 random(18);
+  const char pattern_bytes[] = {'a', 'b', '.', '*', '*'};
+  const char name_bytes[] = {'a', 'b', '.'};
+  int matches = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string pattern, name;
+    for (std::size_t n = random() % 7; n > 0; --n) pattern += pattern_bytes[random() % 5];
+    for (std::size_t n = random() % 8; n > 0; --n) name += name_bytes[random() % 3];
+    const bool want = ::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) == 0;
+    EXPECT_EQ(NameMatches(pattern, name), want) << pattern << " / " << name;
+    matches += want;
+  }
+  EXPECT_GT(matches, 2000);
 }
 
 class ArgumentsFolderTest : public ::testing::Test {
