@@ -209,10 +209,11 @@ RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileS
     if (ahead != nullptr && ahead->Opened(i)) {
       host.ShowProgress();
       shown = true;
-      file = ahead->Take(i, host);
+      if (std::optional<ConvertedFile> taken = ahead->Take(i, host))
+        file.emplace(std::move(*taken));
     }
     try {
-      if (!file) file = ConvertFile(conversion, path, host, !shown);
+      if (!file) file.emplace(ConvertFile(conversion, path, host, !shown));
     } catch (const FileError& error) {
       read_error = error.reason;
     } catch (const std::bad_alloc&) {

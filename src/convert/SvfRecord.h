@@ -56,7 +56,7 @@ class OutputLines {
   // An output that could not be created: `error` is kept and every byte dropped.
   explicit OutputLines(FileError error);
   OutputLines(OutputLines&&) noexcept = default;
-  OutputLines& operator=(OutputLines&&) noexcept = default;
+  OutputLines& operator=(OutputLines&&) = delete;
 
   void AppendLine(std::string_view line);
   void AppendRecord(const LogMessage& message, long long message_count, std::string_view board_name,
@@ -77,9 +77,11 @@ class OutputLines {
   void Spill();
   void Fail(const FileError& error);
 
+  // Before the file, so that they outlive it: a file that writes on a helper thread may be
+  // writing from one of them until it is gone.
+  std::unique_ptr<char[]> buffers_[2];
   std::unique_ptr<OutputFile> file_;  // null once it failed
   std::optional<FileError> error_;
-  std::unique_ptr<char[]> buffers_[2];
   int current_ = 0;
   char* begin_ = nullptr;  // the current buffer: [begin_, at_) built, [at_, end_) free
   char* at_ = nullptr;

@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "../convert/TestSupport.h"
 #include "FilesAhead.h"
@@ -150,6 +153,36 @@ TEST(WriteBehind, WritesWhatADirectWriteWritesAndPassesItsErrorOn) {
     EXPECT_EQ(behind_error, direct_error) << "failing write " << fail_at;
     EXPECT_EQ(direct_error.empty(), fail_at == 0);
   }
+}
+
+// An output dropped while a piece is still being written behind (its input failed, the run
+// ended) waits for that write before its buffers go.
+TEST(WriteBehind, AnOutputDroppedWhileWritingWaitsForTheWrite) {
+  class Slow final : public OutputFile {
+   public:
+    Slow(std::string& bytes, std::atomic<bool>& writing) : bytes_(bytes), writing_(writing) {}
+    void Write(std::string_view piece) override {
+      writing_ = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      bytes_.append(piece);
+    }
+    void Close() override {}
+
+   private:
+    std::string& bytes_;
+    std::atomic<bool>& writing_;
+  };
+  std::string bytes;
+  std::atomic<bool> writing{false};
+  {
+    OutputLines out(std::make_unique<cli::WriteBehind>(std::make_unique<Slow>(bytes, writing)));
+    while (out.Size() <= static_cast<long long>(OutputLines::kBufferBytes)) {
+      out.AppendLine(std::string(998, 'x'));
+    }
+    while (!writing) std::this_thread::yield();
+  }
+  EXPECT_EQ(bytes.size(), OutputLines::kBufferBytes);
+  EXPECT_EQ(bytes.find_first_not_of("x\r\n"), std::string::npos);
 }
 
 TEST(InputList, AFolderGivesItsLogsInByteOrder) {

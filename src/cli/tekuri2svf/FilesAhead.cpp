@@ -181,7 +181,7 @@ void FilesAhead::Work(const ReplyNumberFinder& finder) {
     {
       std::unique_lock lock(mutex_);
       changed_.wait(lock, [this] {
-        return stop_ || next_to_start_ == slots_.size() || next_to_start_ < turn_ + jobs_;
+        return stop_ || next_to_start_ == slots_.size() || next_to_start_ <= turn_ + jobs_;
       });
       if (stop_ || next_to_start_ == slots_.size()) return;
       i = next_to_start_++;
@@ -199,14 +199,14 @@ void FilesAhead::ConvertAhead(std::size_t index, const FileConversion& conversio
   if (slot.stamp) {
     try {
       WorkerHost host(*this, slot);
-      file = ConvertFile(conversion, conversion.options->InputFiles[index], host, true);
+      file.emplace(ConvertFile(conversion, conversion.options->InputFiles[index], host, true));
     } catch (...) {
       // FileError, Cancelled, std::bad_alloc or anything else: left to the file's turn,
       // where the one-thread run's report is made.
     }
   }
   const std::lock_guard lock(mutex_);
-  slot.file = std::move(file);
+  if (file) slot.file.emplace(std::move(*file));
   slot.state = slot.file ? SlotState::kDone : SlotState::kFailed;
 }
 

@@ -7,7 +7,7 @@
 // call and every save itself, at each file's turn, so outputs, backups, messages and outcome
 // are those of the one-thread run:
 //
-// - A worker starts a file only while it is fewer than `jobs` files ahead of the file at its
+// - A worker starts a file only while it is at most `jobs` files ahead of the file at its
 //   turn, so that at most `jobs` files are open beyond the one being saved.
 // - At its turn, a converted file is given to the run only if its path still names the same
 //   unchanged file (device, inode, size, modification and change times) as when its worker
