@@ -354,13 +354,40 @@ TEST(ArchiveTest, MatchesInAMessageStandWhereItsUtf8ViewShowsThem) {
   EXPECT_EQ(shown,
             (std::vector<std::string>{"1:Re: 12", "2:Re: 1", "4:Re: 3", "4:Re:4", "4:Re:5"}));
   EXPECT_EQ(found[2].begin, std::string("x\nああ").size());
-  EXPECT_EQ(PatternToCp932("あ〜∵"), "\x82\xA0\x81\x60\x81\xE6");
+  // As sjisgrep converts a pattern: every code of a character with several, ¥ as 0x5C.
+  EXPECT_EQ(PatternToCp932("あ〜∵¥"), "\x82\xA0\x81\x60(\x81\xE6|\x87\x9A|\xFA\x5B)\\\\");
   try {
     PatternToCp932("ab\xC3");
     ADD_FAILURE();
   } catch (const PatternEncodingError& error) {
     EXPECT_EQ(error.Offset(), 2u);
   }
+}
+
+// A pattern typed in UTF-8 finds a character whichever of its CP932 codes the log used, and
+// "¥" finds the 0x5C byte of a path, as sjisgrep does; the matches are highlighted where the
+// UTF-8 view shows them.
+TEST(ArchiveTest, SearchFindsEveryCodeOfACharacterAsSjisgrepDoes) {
+  TempDir dir;
+  const char* bodies[] = {"\x81\xE6", "\x87\x9A", "\xFA\x5B", "C:\\tekuri", "none"};
+  std::string svf;
+  for (const char* body : bodies) {
+    svf += std::string("\r\n@@@MSG,0,b,,h,98/01/01,00:00\r\n@@@1,,0,t\r\n") + body + "\r\n";
+  }
+  WriteFile(dir / "codes.log", svf);
+  auto archive = Archive::Open(dir / "codes.log");
+  archive->BuildIndex();
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("∵", false)),
+            (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("[∵x]", false)),
+            (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("C:¥tek", false)),
+            (std::vector<std::uint32_t>{3}));
+  RawMessage raw;
+  const std::vector<TextMatch> found =
+      FindInMessage(*archive, CompileSearchPattern("∵", false), 1, kSearchBody, raw);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].end - found[0].begin, std::string("∵").size());
 }
 
 TEST(ArchiveTest, FindNumberedTakesTheLatestBeforeElseTheFirstAfter) {
