@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
   window.show();
   QSignalSpy ready(&window, &sorbit::reader::ReaderWindow::Ready);
   window.OpenFiles({argv[1]});
-  while (window.Busy() || ready.isEmpty()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (window.Busy() || ready.isEmpty())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
 
   window.PatternEdt->setText(QString::fromUtf8(argv[2]));
