@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
@@ -370,7 +371,11 @@ class Writer {
       case Kind::kRepeat:
         WriteRepeat(n, level, out);
         break;
-      default:
+      case Kind::kLineHead:
+      case Kind::kLineTail:
+      case Kind::kWordAssertion:
+        // The rewriting leaves none: its output holds characters and their structure only.
+        assert(false && "an anchor or assertion reached the writer");
         break;
     }
     if (out.size() > kMaxPatternBytes) {
