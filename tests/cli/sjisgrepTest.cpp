@@ -157,10 +157,13 @@ TEST_F(SjisgrepTest, FuzzyOptionMatchesEquivalentForms) {
             "\x82\x71\x82\x64\x81\x46\x82\x50\n");
 }
 
-TEST_F(SjisgrepTest, ZeroByteEndsTheMatchedTextButTheLineIsPrintedWhole) {
-  const std::string line("ab\0cd\n", 6);
-  EXPECT_EQ(Run({"cd"}, line).status, 1);
-  // A zero byte makes the input binary; -a prints its lines as text.
+TEST_F(SjisgrepTest, ZeroByteIsACharacterOfItsLine) {
+  const std::string line("abc\0def\r\n", 9);
+  EXPECT_EQ(Run({"-ac", "def"}, line).out, "1\n");
+  EXPECT_EQ(Run({"-ac", "c$"}, line).out, "0\n") << "the zero byte follows c";
+  EXPECT_EQ(Run({"-ac", "^def"}, line).out, "0\n");
+  EXPECT_EQ(Run({"-ao", "d.f"}, line).out, "def\n");
+  // A zero byte makes the input binary; -a prints its lines as text, whole.
   EXPECT_EQ(Run({"-a", "ab"}, line).out, line);
 }
 

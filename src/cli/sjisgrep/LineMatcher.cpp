@@ -52,9 +52,6 @@ const char* LineMatcher::TextEnd(const char* begin, const char* lineEnd, bool ha
   const char* end = lineEnd;
   // Only the CR of a CR LF is left out; a last line without LF keeps its CR.
   if (hasLineFeed && end > begin && end[-1] == '\r') --end;
-  if (const void* zero = std::memchr(begin, 0, static_cast<std::size_t>(end - begin))) {
-    end = static_cast<const char*>(zero);
-  }
   return end;
 }
 

@@ -1,6 +1,7 @@
 // LineMatcher: the matches of the pattern in the lines of a file, exactly as sjisgrep defines
-// them. The text of a line is the line without its LF and without the CR of a CR LF, and it
-// ends early at its first zero byte; "^" matches only at its start and "$" only at its end.
+// them. The text of a line is the line without its LF and without the CR of a CR LF; a zero
+// byte in it is a character like any other. "^" matches only at its start and "$" only at its
+// end.
 // Every search goes through the library's compiled pattern.
 //
 // The patterns come as pieces (PatternTranslator.h), each a library pattern with the tests its
@@ -51,7 +52,7 @@ class LineMatcher {
   LineMatch Find(const char* lineBegin, const char* from, const char* end) const;
 
   // The text end of a line [begin, lineEnd) (lineEnd at its LF, or the end of the data for
-  // a last line without one): before the CR of a CR LF and before the first zero byte.
+  // a last line without one): before the CR of a CR LF.
   static const char* TextEnd(const char* begin, const char* lineEnd, bool hasLineFeed);
 
  private:
