@@ -19,3 +19,5 @@ echo "== sjisgrep against GNU grep (bench/SjisRegExp/grep_compare.sh)"
 sh bench/SjisRegExp/grep_compare.sh "$build"
 echo "== sjisgrep against GNU grep and ripgrep, 200 MB log (bench/SjisRegExp/sjisgrep_bench.sh)"
 bench/SjisRegExp/sjisgrep_bench.sh "$build" || true
+echo "== sjisgrep against GNU grep and ripgrep, big patterns and word lists (bench/SjisRegExp/pattern_table_bench.sh)"
+bench/SjisRegExp/pattern_table_bench.sh "$build" || true

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
       const double seconds = CpuSeconds() - t0;
       std::printf("%-20s %10zu %8d %10.4f %10.2f %9.1f %12.1f\n", c.name.c_str(), size, start,
                   seconds, seconds * 1e9 / static_cast<double>(size), PeakKiB() / 1024.0,
-                  awk.CurrentDFA().CacheBytes() / 1048576.0);
+                  awk.CurrentProgram().Stats().largestBytes / 1048576.0);
       std::fflush(stdout);
     }
   }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "LineMatcher.h"
 
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text(static_cast<const char*>(zero) + 1, textSize);
   std::optional<sjisgrep::LineMatcher> matcher;
   try {
-    matcher.emplace(pattern, false, false);
+    matcher.emplace(std::vector<sjisgrep::MatchPiece>{{pattern, {}, {}}}, false, false);
   } catch (const SjisRegExp::ERegExpParser&) {
     return 0;
   }

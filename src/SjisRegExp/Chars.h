@@ -62,6 +62,33 @@ inline std::size_t CharStep(const char* p, const char* end) {
   return (p + 1 < end && IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != 0) ? 2 : 1;
 }
 
+// How the scans read a text [p, end). Where kZeroEnds (Match's texts) the text also ends at
+// its first zero byte, as NextChar reads it; otherwise (the other searches) a zero byte is a
+// character of its own, code 0, and a lead byte takes any byte after it as its trail.
+template <bool kZeroEnds>
+constexpr bool AtTextEnd(const char* p, const char* end) {
+  return p >= end || (kZeroEnds && *p == 0);
+}
+// The character at p, which lies before the text's end; p moves past it.
+template <bool kZeroEnds>
+inline CharCode ReadChar(const char*& p, const char* end) {
+  const auto b = static_cast<unsigned char>(*p);
+  if (IsLeadByte(b) && p + 1 < end && (!kZeroEnds || p[1] != 0)) {
+    const auto t = static_cast<unsigned char>(p[1]);
+    p += 2;
+    return static_cast<CharCode>(b << 8 | t);
+  }
+  ++p;
+  return b;
+}
+// The bytes of the character at p (1 at the text's end).
+template <bool kZeroEnds>
+inline std::size_t CharBytes(const char* p, const char* end) {
+  return (p + 1 < end && IsLeadByte(static_cast<unsigned char>(*p)) && (!kZeroEnds || p[1] != 0))
+             ? 2
+             : 1;
+}
+
 // The one- or two-byte text of a code; a high byte that is not a lead byte is dropped.
 std::string CodeToStr(CharCode code);
 

@@ -8,24 +8,23 @@
 
 namespace SjisRegExp {
 
-TRE_DFA::TRE_DFA(const TRE_NFA& nfa, DFALimits limits) : nfa_(&nfa), limits_(limits) {}
+TRE_DFA::TRE_DFA(const TRE_NFAIndex& index, DFALimits limits) : index_(index), limits_(limits) {}
 
 TRE_DFA::~TRE_DFA() = default;
 
 void TRE_DFA::Build() {
-  lineHeadMark_ = nfa_->LineHeadMark();
-  lineTailMark_ = nfa_->LineTailMark();
-  nfaStates_ = nfa_->StateCount();
-  nfaExit_ = nfa_->ExitState();
-  builder_ = std::make_unique<TRE_DFABuilder>(*nfa_, limits_);
+  builder_ = std::make_unique<TRE_DFABuilder>(index_, limits_);
   if (!builder_->BuildWhole(*this)) {
     StartLazy();
     return;
   }
   accel_.Build(*this);
-  // Small automata get the one-pass search's memory now, so that no match allocates.
-  if (states_.size() <= kMaxDenseStates) scratch_.Prepare(states_.size());
   builder_.reset();
+}
+
+void TRE_DFA::BuildLazy() {
+  builder_ = std::make_unique<TRE_DFABuilder>(index_, limits_);
+  StartLazy();
 }
 
 // A lazy automaton starts with its initial state alone, unexpanded. It has no tables: the
@@ -37,29 +36,26 @@ void TRE_DFA::StartLazy() {
   builder_->Restart(*this);
 }
 
-void TRE_DFA::ExpandOnDemand(std::int32_t s) const {
-  // Only a lazy automaton has unexpanded states after Build. It is created and owned as
-  // a mutable object by its cache entry; growing it is part of matching, which the
-  // component does for one caller at a time.
+void TRE_DFA::ExpandOnDemand(std::int32_t s) {
+  // Only a lazy automaton has unexpanded states after Build.
   assert(lazy_);
-  builder_->Expand(const_cast<TRE_DFA&>(*this), s);
+  builder_->Expand(*this, s);
 }
 
-bool TRE_DFA::StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) const {
+bool TRE_DFA::StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) {
   assert(lazy_);
-  return builder_->StepSet(*this, from, code, to);
+  return builder_->StepSet(from, code, to);
 }
 
-void TRE_DFA::ResetCache(std::int32_t* ids, std::size_t count) const {
+void TRE_DFA::ResetCache(std::int32_t* ids, std::size_t count) {
   assert(lazy_);
-  auto* self = const_cast<TRE_DFA*>(this);
   std::vector<TRE_NFAStateSet> keep;
   keep.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     keep.push_back(states_[static_cast<std::size_t>(ids[i])].states);
   }
-  self->StartLazy();
-  for (std::size_t i = 0; i < count; ++i) ids[i] = builder_->FindOrAddState(*self, keep[i]);
+  StartLazy();
+  for (std::size_t i = 0; i < count; ++i) ids[i] = builder_->FindOrAddState(*this, keep[i]);
   ++cacheResets_;
 }
 

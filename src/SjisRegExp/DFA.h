@@ -10,27 +10,23 @@
 //
 // Size bounds: the automaton is built whole at compile time while it stays within the
 // eager budget (DFALimits: kMaxEagerDFAStates states, kMaxEagerDFABytes bytes of state
-// sets and transitions, kMaxEagerDFAWork units of construction work). A pattern whose
-// automaton passes the budget is not refused: its states are then built on demand while
-// matching, the first time a walk leaves them, in a cache of at most kMaxDFACacheBytes
-// (plus what one step of a search adds before it can be cleared); a full cache is cleared
-// and refilled from the states the search holds. Such an automaton is "lazy"; every state
-// it builds is the state the whole construction would have built for the same NFA set,
-// with the same sorted transitions, so every walk gives the same result as the eager
-// automaton. A search whose cache thrashes (it builds a state for less than every
-// DFALimits::thrashBytesPerState bytes) goes on with NFA sets stepped like the states
-// (StepSet), caching nothing. A lazy automaton gives its cache back when its pattern stops
-// being current (ReleaseCache), so a component holds one full cache at most: 64 MiB, plus
-// for each eager automaton of its 30 cached patterns at most 16 MiB and its tables (4 MiB
-// of dense rows at most). Only an NFA past its
-// own limit (NFA.h: kMaxNFASteps) or a pattern of a gigabyte (RegularExpression.cpp) is
-// refused as too complex.
+// sets and transitions, kMaxEagerDFAWork units of construction work); then it is read-only
+// and any number of searches may share it. A pattern whose automaton passes the budget is
+// not refused: each search cache (Program.h) then holds an automaton of its own whose
+// states are built on demand while matching, the first time a walk leaves them, in at most
+// kMaxDFACacheBytes (plus what one step of a search adds before it can be cleared); a full
+// cache is cleared and refilled from the states the search holds. Such an automaton is
+// "lazy"; every state it builds is the state the whole construction would have built for
+// the same NFA set, with the same sorted transitions, so every walk gives the same result as
+// the eager automaton. Only a lazy automaton changes while it is searched, so only its
+// stepping functions (NextStateGrowing, ResetCache) are non-const.
 //
-// The working data of the construction (the NFA index, the move lists, the state hash
-// table, the work count) lives in TRE_DFABuilder (DFABuilder.h). An eager automaton frees
-// its builder once built; a lazy one keeps it to build states while matching. The scans'
-// speed tricks (dense rows, start codes, stop bytes, the literal prefix) live in DFAAccel
-// (DFAAccel.h), which Build makes for an eager automaton.
+// The working data of the construction (the move lists, the state hash table, the work
+// count) lives in TRE_DFABuilder (DFABuilder.h); the NFA is read through its index
+// (NFAIndex.h). An eager automaton frees its builder once built; a lazy one keeps it to
+// build states while matching. The scans' speed tricks (dense rows, start codes, stop
+// bytes, the literal prefix) live in DFAAccel (DFAAccel.h), which Build makes for an eager
+// automaton.
 #pragma once
 
 #include <cassert>
@@ -40,8 +36,7 @@
 #include <vector>
 
 #include "DFAAccel.h"
-#include "LinearScan.h"
-#include "NFA.h"
+#include "NFAIndex.h"
 
 namespace SjisRegExp {
 
@@ -82,14 +77,16 @@ class TRE_DFABuilder;
 
 class TRE_DFA {
  public:
-  explicit TRE_DFA(const TRE_NFA& nfa, DFALimits limits = {});
+  // The index must outlive the automaton.
+  explicit TRE_DFA(const TRE_NFAIndex& index, DFALimits limits = {});
   ~TRE_DFA();
   TRE_DFA(const TRE_DFA&) = delete;
   TRE_DFA& operator=(const TRE_DFA&) = delete;
 
-  // The whole construction, or past the eager budget the start of a lazy automaton.
-  // The NFA is not read after Build returns.
+  // The whole construction; past the eager budget, the start of a lazy automaton.
   void Build();
+  // Starts a lazy automaton without trying the whole construction.
+  void BuildLazy();
 
   // Whether states are built on demand (the pattern passed the eager budget).
   bool Lazy() const { return lazy_; }
@@ -98,29 +95,23 @@ class TRE_DFA {
   bool CacheFull() const { return lazy_ && cacheBytes_ > limits_.cacheBytes; }
   std::size_t CacheResets() const { return cacheResets_; }
   const DFALimits& Limits() const { return limits_; }
-  // How many searches went on without caching, and the note a search makes of it.
-  std::size_t UncachedSearches() const { return uncachedSearches_; }
-  void NoteUncachedSearch() const { ++uncachedSearches_; }
   std::size_t CacheBytes() const { return cacheBytes_; }
   // Clears a lazy automaton's states but those of the given ids (and the initial state,
   // which stays 0), and writes each id's new number in its place. Every other id held
   // before is void afterwards.
-  void ResetCache(std::int32_t* ids, std::size_t count) const;
-  // Clears a lazy automaton's states but the initial one; every id is void afterwards.
-  void ReleaseCache() {
-    if (lazy_) StartLazy();
-  }
+  void ResetCache(std::int32_t* ids, std::size_t count);
 
   // The NFA-set form of a lazy automaton's states, for a search that stops caching them
   // when the cache thrashes. A set is SetBytes() bytes, as TRE_NFAStateSet lays it out.
-  std::size_t SetBytes() const { return nfaStates_ / 8 + 1; }
+  std::size_t SetBytes() const { return index_.SetBytes(); }
   const std::uint8_t* SetOf(std::int32_t s) const { return states_[s].states.Bytes(); }
   bool SetAccepting(const std::uint8_t* set) const {
-    return ((set[nfaExit_ >> 3] >> (nfaExit_ & 7)) & 1u) != 0;
+    const std::int32_t exit = index_.Exit();
+    return ((set[exit >> 3] >> (exit & 7)) & 1u) != 0;
   }
   // What NextState does for the state of this set, without building the state: writes the
   // target's set to `to` (when not null) and returns true, or returns false for none.
-  bool StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) const;
+  bool StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to);
 
   std::size_t StateCount() const { return states_.size(); }
   const DFAState& State(std::int32_t s) const { return states_[s]; }
@@ -132,25 +123,21 @@ class TRE_DFA {
     return TransitionsBegin(s) + states_[s].transitionCount;
   }
   std::size_t TransitionCount() const { return transitions_.size(); }
-  bool LineHeadMark() const { return lineHeadMark_; }
-  bool LineTailMark() const { return lineTailMark_; }
+  bool LineHeadMark() const { return index_.LineHeadMark(); }
+  bool LineTailMark() const { return index_.LineTailMark(); }
 
   // The speed tricks the scans use (dense rows, start codes, stop bytes, the literal
   // prefix), made by Build for an eager automaton; none for a lazy one.
   const DFAAccel& Accel() const { return accel_; }
 
-  // Working memory of the one-pass search (LinearScan) over this automaton. Matching is
-  // otherwise read-only; a component, and so its automata, is used by one thread at a time.
-  LinearScanScratch& Scratch() const { return scratch_; }
-
-  // The walk over the sorted list: stop with none below a start code, with the
-  // target at or below an end code. A lazy automaton builds the state's transitions here
-  // the first time.
-  std::int32_t NextStateByWalk(std::int32_t s, CharCode code) const {
+  // The walk over the sorted list, for a lazy automaton: it builds the state's transitions
+  // here the first time.
+  std::int32_t NextStateGrowing(std::int32_t s, CharCode code) {
     if (states_[s].expanded == 0) ExpandOnDemand(s);
     return NextStateBySortedList(s, code);
   }
-  // The walk alone, for a state known to be expanded (every state of an eager automaton).
+  // The walk over the sorted list: stop with none below a start code, with the target at or
+  // below an end code. For a state known to be expanded (every state of an eager automaton).
   std::int32_t NextStateBySortedList(std::int32_t s, CharCode code) const {
     assert(states_[s].expanded != 0);
     for (const DFATransition *t = TransitionsBegin(s), *e = TransitionsEnd(s); t != e; ++t) {
@@ -159,39 +146,39 @@ class TRE_DFA {
     }
     return kNoState;
   }
-  // The same result, by table for single-byte codes when the table exists (only an eager
-  // automaton has one).
+  // The same result for an eager automaton, by table for single-byte codes when the table
+  // exists.
   std::int32_t NextState(std::int32_t s, CharCode code) const {
-    if (accel_.HasDenseRows()) {
-      if (code < 256) return accel_.DenseNext(s, code);
-      return NextStateBySortedList(s, code);
-    }
-    return NextStateByWalk(s, code);
+    if (accel_.HasDenseRows() && code < 256) return accel_.DenseNext(s, code);
+    return NextStateBySortedList(s, code);
   }
 
  private:
   friend class TRE_DFABuilder;
 
-  void ExpandOnDemand(std::int32_t s) const;
+  void ExpandOnDemand(std::int32_t s);
   // Makes the automaton lazy (again): its initial state alone, unexpanded, and no tables.
   void StartLazy();
 
-  const TRE_NFA* nfa_;  // read by Build only
+  const TRE_NFAIndex& index_;
   DFALimits limits_;
   bool lazy_ = false;
   std::size_t cacheBytes_ = 0;
-  mutable std::size_t cacheResets_ = 0;
-  mutable std::size_t uncachedSearches_ = 0;
-  std::size_t nfaStates_ = 0;
-  std::int32_t nfaExit_ = 1;
+  std::size_t cacheResets_ = 0;
   std::vector<DFAState> states_;
   std::vector<DFATransition> transitions_;
   DFAAccel accel_;
-  bool lineHeadMark_ = false;
-  bool lineTailMark_ = false;
-  mutable LinearScanScratch scratch_;
   // Only a lazy automaton keeps its builder after Build.
   std::unique_ptr<TRE_DFABuilder> builder_;
 };
+
+// One step of a walk: NextState on an eager automaton, which never changes; NextStateGrowing
+// on a lazy one, which the walk owns. The scans that serve both are written once over these.
+inline std::int32_t Step(const TRE_DFA& dfa, std::int32_t s, CharCode code) {
+  return dfa.NextState(s, code);
+}
+inline std::int32_t Step(TRE_DFA& dfa, std::int32_t s, CharCode code) {
+  return dfa.Lazy() ? dfa.NextStateGrowing(s, code) : dfa.NextState(s, code);
+}
 
 }  // namespace SjisRegExp

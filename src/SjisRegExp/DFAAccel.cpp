@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cassert>
+#include <vector>
 
 #include "DFA.h"
+#include "LiteralSearch.h"
 
 namespace SjisRegExp {
 
@@ -33,6 +35,8 @@ void DFAAccel::Build(const TRE_DFA& dfa) {
   assert(IsStopByte(0));
 #endif
   BuildLiteralPrefix(dfa);
+  BuildBytePrefix(dfa);
+  ChooseProbes();
   acceptingFlags_.resize(dfa.StateCount());
   for (std::size_t i = 0; i < dfa.StateCount(); ++i) {
     acceptingFlags_[i] = dfa.Accepting(static_cast<std::int32_t>(i)) ? 1 : 0;
@@ -47,6 +51,8 @@ void DFAAccel::Clear() {
   dfa_ = nullptr;
   plainSearch_ = kOtherwise;
   literalPrefix_.clear();
+  bytePrefix_.clear();
+  probeCount_ = 0;
   for (std::uint8_t& stop : stopByte_) stop = 1;
   stopListSize_ = 0;
   startCodes_.clear();
@@ -132,21 +138,6 @@ void DFAAccel::BuildStartCodes(const TRE_DFA& dfa) {
   }
 }
 
-namespace {
-
-// How often a byte turns up in the logs this library searches, roughly: ASCII lower case,
-// space and the hiragana and katakana lead bytes most, kanji lead bytes and trail-only
-// values less, control characters and rare symbols least.
-int Commonness(unsigned char b) {
-  if (b == ' ' || (b >= 'a' && b <= 'z') || b == 0x81 || b == 0x82 || b == 0x83) return 9;
-  if (b >= '0' && b <= '9') return 7;
-  if (b >= 'A' && b <= 'Z') return 6;
-  if (b >= 0x40 && b <= 0xFC) return 5;  // trail bytes, kanji leads, half-width kana
-  return 3;
-}
-
-}  // namespace
-
 void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
   literalPrefix_.clear();
   rareIndex_ = 0;
@@ -176,11 +167,129 @@ void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
     literalPrefix_.clear();
     return;
   }
-  for (std::size_t i = 1; i < literalPrefix_.size(); ++i) {
-    if (Commonness(static_cast<unsigned char>(literalPrefix_[i])) <
-        Commonness(static_cast<unsigned char>(literalPrefix_[rareIndex_]))) {
-      rareIndex_ = i;
+  rareIndex_ = LiteralText(literalPrefix_).rare;
+}
+
+void DFAAccel::BuildBytePrefix(const TRE_DFA& dfa) {
+  // Breadth first over the walks from the initial state (and its line-head reading), a byte
+  // at a time: a place is a state at a character start, or a state and the lead byte just
+  // read. Level d's places give the values byte d may take. It ends before the first level
+  // at which a match may already have ended (an accepting state or one with a line-tail
+  // transition, or a lead byte that would match read alone as the text's last character),
+  // when the places get many, or at kMaxBytePrefix.
+  bytePrefix_.clear();
+  struct Place {
+    std::int32_t state;
+    std::int16_t lead;  // -1 at a character start
+    bool operator==(const Place&) const = default;
+  };
+  constexpr std::size_t kMaxPlaces = 64;
+  const auto ends = [&dfa](std::int32_t s) {
+    return dfa.Accepting(s) || dfa.NextStateBySortedList(s, LineTailCode) != kNoState;
+  };
+  std::vector<Place> level = {{0, -1}};
+  if (dfa.LineHeadMark()) {
+    const std::int32_t head = dfa.NextStateBySortedList(0, LineHeadCode);
+    if (head != kNoState) level.push_back({head, -1});
+  }
+  for (std::size_t depth = 0; depth < kMaxBytePrefix; ++depth) {
+    for (const Place& place : level) {
+      if (place.lead < 0 && ends(place.state)) return;
     }
+    ByteSet values;
+    std::vector<Place> next;
+    for (const Place& place : level) {
+      for (unsigned b = 0; b < 256; ++b) {
+        std::int32_t target = kNoState;
+        Place after{};
+        if (place.lead >= 0) {
+          target = dfa.NextStateBySortedList(
+              place.state, static_cast<CharCode>(static_cast<unsigned>(place.lead) << 8 | b));
+          after = {target, -1};
+        } else if (IsLeadByte(static_cast<unsigned char>(b))) {
+          const std::int32_t alone =
+              dfa.NextStateBySortedList(place.state, static_cast<CharCode>(b));
+          if (alone != kNoState && ends(alone)) return;
+          // Alone, a lead byte is the text's last character: only two-byte codes go on.
+          bool any = false;
+          for (unsigned t = 0; t < 256 && !any; ++t) {
+            any = dfa.NextStateBySortedList(place.state, static_cast<CharCode>(b << 8 | t)) !=
+                  kNoState;
+          }
+          if (any) target = place.state;
+          after = {place.state, static_cast<std::int16_t>(b)};
+        } else {
+          target = dfa.NextStateBySortedList(place.state, static_cast<CharCode>(b));
+          after = {target, -1};
+        }
+        if (target == kNoState) continue;
+        values.bits[b >> 6] |= std::uint64_t{1} << (b & 63);
+        if (std::find(next.begin(), next.end(), after) == next.end()) {
+          if (next.size() == kMaxPlaces) return;
+          next.push_back(after);
+        }
+      }
+    }
+    bytePrefix_.push_back(values);
+    level = std::move(next);
+  }
+}
+
+void DFAAccel::ChooseProbes() {
+  // Each set's estimated share of log bytes: a byte of commonness c counts 2^c.
+  probeCount_ = 0;
+  const auto weight = [](const ByteSet& set) {
+    double w = 0;
+    double all = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+      const double f = static_cast<double>(1u << Commonness(static_cast<unsigned char>(b)));
+      all += f;
+      if (set.Has(static_cast<unsigned char>(b))) w += f;
+    }
+    return w / all;
+  };
+  // A set as ranges of consecutive values; none when it needs more than kMaxProbeRanges.
+  const auto ranges = [](const ByteSet& set, Probe& probe) {
+    probe.rangeCount = 0;
+    for (unsigned b = 0; b < 256;) {
+      if (!set.Has(static_cast<unsigned char>(b))) {
+        ++b;
+        continue;
+      }
+      unsigned e = b;
+      while (e + 1 < 256 && set.Has(static_cast<unsigned char>(e + 1))) ++e;
+      if (probe.rangeCount == kMaxProbeRanges) return false;
+      probe.lo[probe.rangeCount] = static_cast<std::uint8_t>(b);
+      probe.width[probe.rangeCount] = static_cast<std::uint8_t>(e - b);
+      ++probe.rangeCount;
+      b = e + 1;
+    }
+    return probe.rangeCount > 0;
+  };
+  int best[2] = {-1, -1};
+  double bestWeight[2] = {2, 2};
+  for (std::size_t i = 0; i < bytePrefix_.size(); ++i) {
+    Probe probe;
+    if (!ranges(bytePrefix_[i], probe)) continue;
+    const double w = weight(bytePrefix_[i]);
+    if (w < bestWeight[0]) {
+      best[1] = best[0];
+      bestWeight[1] = bestWeight[0];
+      best[0] = static_cast<int>(i);
+      bestWeight[0] = w;
+    } else if (w < bestWeight[1]) {
+      best[1] = static_cast<int>(i);
+      bestWeight[1] = w;
+    }
+  }
+  // Worth it when a start passes both tests about once in kMinPrefixGap bytes or less often.
+  constexpr double kMinPrefixGap = 64;
+  const double pass = best[1] >= 0 ? bestWeight[0] * bestWeight[1] : bestWeight[0];
+  if (best[0] < 0 || pass * kMinPrefixGap > 1) return;
+  for (int k = 0; k < 2 && best[k] >= 0; ++k) {
+    probes_[k].offset = static_cast<std::size_t>(best[k]);
+    ranges(bytePrefix_[static_cast<std::size_t>(best[k])], probes_[k]);
+    probeCount_ = k + 1;
   }
 }
 

@@ -14,6 +14,11 @@
 //   each at once.
 // - Literal prefix: when every match begins with the same text of two bytes or more, the
 //   search for candidates is memchr on its least common byte and memcmp on the rest.
+// - Byte prefix: the set of bytes each of the first few bytes of every match lies in
+//   ("[A-Z][0-9]+" begins with one of A-Z and one of 0-9). Where two of those sets are
+//   together rare in logs, a block search tests them sixteen starts at a time and finds
+//   the few places a match can begin, over text whose every trail byte a one-byte set
+//   would stop at.
 //
 // This header holds the tables and the questions the rest of the library asks of them.
 // The scans' hot loops over them (the two finders of candidate starts and the walk over
@@ -74,15 +79,28 @@ class DFAAccel {
   // choice), else empty.
   const std::string& LiteralPrefix() const { return literalPrefix_; }
 
+  // The byte prefix (above): for each of the first BytePrefix().size() bytes of every match
+  // (at most kMaxBytePrefix), the set of values it may take, as 256 bits. Empty when a
+  // match may be shorter than one byte. Whether it is rare enough to search for, by the
+  // fixed estimate of byte frequencies in logs (LiteralSearch.h).
+  static constexpr std::size_t kMaxBytePrefix = 8;
+  struct ByteSet {
+    std::uint64_t bits[4] = {};
+    bool Has(unsigned char b) const { return ((bits[b >> 6] >> (b & 63)) & 1u) != 0; }
+  };
+  const std::vector<ByteSet>& BytePrefix() const { return bytePrefix_; }
+  bool SearchesBytePrefix() const { return probeCount_ != 0; }
   // The scans' side (defined in DFAAccelScan.h): the next place a plain scan looks, by
   // stop bytes or by the literal prefix; and one walk over the dense rows.
   class StopBytes;
   class Literal;
+  class Prefix;
   // Walks from `state` at `cursor` while the state lives, a character at a time: sets
   // `found` to each position at which the state accepts, and stops at the end of the text
-  // (`end` or a zero byte), when the state dies, or when the cursor has reached `limit`
+  // (AtTextEnd<kZeroEnds>), when the state dies, or when the cursor has reached `limit`
   // (at or before end) with the state alive, which is what it returns true for. With
   // dense rows only.
+  template <bool kZeroEnds>
   inline bool WalkDense(std::int32_t& state, const char*& cursor, const char*& found,
                         const char* limit, const char* end) const;
 
@@ -91,6 +109,8 @@ class DFAAccel {
   void BuildStartCodes(const TRE_DFA& dfa);
   void BuildStopList();
   void BuildLiteralPrefix(const TRE_DFA& dfa);
+  void BuildBytePrefix(const TRE_DFA& dfa);
+  void ChooseProbes();
 
   const TRE_DFA* dfa_ = nullptr;
   std::vector<std::int32_t> dense_;
@@ -101,6 +121,18 @@ class DFAAccel {
   int stopListSize_ = 0;
   std::string literalPrefix_;
   std::size_t rareIndex_ = 0;  // the index of the literal's byte least common in logs
+  std::vector<ByteSet> bytePrefix_;
+  // The two rarest sets of the byte prefix, each as at most kMaxProbeRanges ranges of byte
+  // values (lo, lo + width): what the block search tests.
+  static constexpr int kMaxProbeRanges = 3;
+  struct Probe {
+    std::size_t offset = 0;
+    int rangeCount = 0;
+    std::uint8_t lo[kMaxProbeRanges] = {};
+    std::uint8_t width[kMaxProbeRanges] = {};
+  };
+  Probe probes_[2];
+  int probeCount_ = 0;
   PlainSearchKind plainSearch_ = kOtherwise;
 };
 

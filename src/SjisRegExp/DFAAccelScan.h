@@ -9,6 +9,7 @@
 
 #include "DFA.h"
 #include "DFAAccel.h"
+#include "LiteralSearch.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -76,58 +77,104 @@ class DFAAccel::StopBytes {
   const std::uint8_t* keys_;  // the comparison blocks, one of 16 after another; or null
 };
 
-// The finder of a pattern whose matches all begin with LiteralPrefix: the next place
-// where that text stands at or after p, or an earlier zero byte, or a place at or after end
-// when there is neither. memchr finds the literal's
-// least common byte and memcmp confirms the rest.
+// The finder of a pattern whose matches all begin with LiteralPrefix (FindLiteral): the next
+// place where that text stands at or after p, or (where kZeroEnds) an earlier zero byte, or a
+// place at or after end when there is neither.
 class DFAAccel::Literal {
  public:
-  Literal(const DFAAccel& accel, const char*)
-      : literal_(accel.literalPrefix_), rare_(accel.rareIndex_) {}
+  Literal(const DFAAccel& accel, const char*) : literal_(accel.literalPrefix_, accel.rareIndex_) {}
 
+  template <bool kZeroEnds = true>
   const char* NextCandidate(const char* p, const char* end) const {
     if (p >= end) return p;
-    const std::size_t size = literal_.size();
-    const char* checkedForZero = p;
-    for (;;) {
-      const char* from = p + rare_;
-      if (from >= end) return ZeroBefore(checkedForZero, end);
-      const void* hit = std::memchr(from, literal_[rare_], static_cast<std::size_t>(end - from));
-      if (hit == nullptr) return ZeroBefore(checkedForZero, end);
-      const char* candidate = static_cast<const char*>(hit) - rare_;
-      if (static_cast<std::size_t>(end - candidate) >= size &&
-          std::memcmp(candidate, literal_.data(), size) == 0) {
-        // The text ends at its first zero byte: one before the candidate ends the search.
-        const char* zero = ZeroBefore(checkedForZero, candidate);
-        return zero != candidate ? zero : candidate;
-      }
-      p = candidate + 1;
-    }
-  }
-
- private:
-  // The first zero byte in [from, to), or to.
-  static const char* ZeroBefore(const char* from, const char* to) {
-    const void* zero = std::memchr(from, 0, static_cast<std::size_t>(to - from));
+    const char* candidate = FindLiteral(literal_, p, end);
+    if (!kZeroEnds) return candidate != nullptr ? candidate : end;
+    // The text ends at its first zero byte: one before the candidate ends the search.
+    const char* to = candidate != nullptr ? candidate : end;
+    const void* zero = std::memchr(p, 0, static_cast<std::size_t>(to - p));
     return zero != nullptr ? static_cast<const char*>(zero) : to;
   }
 
-  const std::string& literal_;
-  std::size_t rare_;
+ private:
+  LiteralText literal_;
+};
+
+// The finder of the byte prefix: the first place at or after p, before end, at which every
+// set of the byte prefix holds for its byte, or null. Its two probes are tested sixteen
+// starts at a time where the processor has SSE2; each set is at most three ranges of byte
+// values, a value lying in a range when (value - lo) <= width unsigned.
+class DFAAccel::Prefix {
+ public:
+  explicit Prefix(const DFAAccel& accel) : accel_(accel) {}
+
+  const char* Find(const char* p, const char* end) const {
+    const std::size_t n = accel_.bytePrefix_.size();
+    if (end - p < static_cast<std::ptrdiff_t>(n)) return nullptr;
+    const char* last = end - n;  // the last start at which the prefix fits
+#ifdef __SSE2__
+    const Probe& a = accel_.probes_[0];
+    const Probe& b = accel_.probes_[1];
+    const bool two = accel_.probeCount_ == 2;
+    // Sixteen starts a step, all of whose prefixes fit.
+    while (last - p >= 15) {
+      unsigned m = Mask(a, p);
+      if (m != 0 && two) m &= Mask(b, p);
+      while (m != 0) {
+        const char* at = p + __builtin_ctz(m);
+        if (HoldsAt(at)) return at;
+        m &= m - 1;
+      }
+      p += 16;
+    }
+#endif
+    for (; p <= last; ++p) {
+      if (HoldsAt(p)) return p;
+    }
+    return nullptr;
+  }
+
+ private:
+#ifdef __SSE2__
+  // One bit for each of the sixteen starts from x whose byte at the probe's offset it holds.
+  static unsigned Mask(const Probe& probe, const char* x) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + probe.offset));
+    __m128i hit = _mm_setzero_si128();
+    for (int r = 0; r < probe.rangeCount; ++r) {
+      // v - lo <= width, unsigned: the minimum of the two is the difference itself.
+      const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(probe.lo[r])));
+      const __m128i w = _mm_set1_epi8(static_cast<char>(probe.width[r]));
+      hit = _mm_or_si128(hit, _mm_cmpeq_epi8(_mm_min_epu8(d, w), d));
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(hit));
+  }
+#endif
+  bool HoldsAt(const char* x) const {
+    for (std::size_t i = 0; i < accel_.bytePrefix_.size(); ++i) {
+      if (!accel_.bytePrefix_[i].Has(static_cast<unsigned char>(x[i]))) return false;
+    }
+    return true;
+  }
+
+  const DFAAccel& accel_;
 };
 
 namespace accel_detail {
 
 enum ByteKind : std::uint8_t { kSingle, kLead, kZero };
 
+// The kind of each byte: the zero byte ends a text where kZeroEnds and is a character of its
+// own otherwise.
+template <bool kZeroEnds>
 constexpr std::array<ByteKind, 256> MakeByteKinds() {
   std::array<ByteKind, 256> kinds{};
   for (unsigned b = 0; b < 256; ++b) {
-    kinds[b] = b == 0 ? kZero : (IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kSingle);
+    kinds[b] = b == 0 ? (kZeroEnds ? kZero : kSingle)
+                      : (IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kSingle);
   }
   return kinds;
 }
-inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
+template <bool kZeroEnds>
+inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds<kZeroEnds>();
 
 // The state after a two-byte character; out of line, it keeps the walk's loop small. Of
 // internal linkage, so that the compiler sees which registers it uses and the walk keeps
@@ -141,12 +188,13 @@ inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
 
 }  // namespace accel_detail
 
-// NextChar and NextState done by hand: a single byte (a lone lead byte at the end
+// ReadChar and NextState done by hand: a single byte (a lone lead byte at the end
 // included) is one load from its state's row, and one table look-up tells it from a lead
 // byte and the zero byte.
+template <bool kZeroEnds>
 inline bool DFAAccel::WalkDense(std::int32_t& state, const char*& cursor, const char*& found,
                                 const char* limit, const char* end) const {
-  using accel_detail::kByteKinds;
+  constexpr const auto& kByteKinds = accel_detail::kByteKinds<kZeroEnds>;
   const TRE_DFA& dfa = *dfa_;
   const std::int32_t* dense = dense_.data();
   const std::uint8_t* accepting = acceptingFlags_.data();
@@ -162,7 +210,7 @@ inline bool DFAAccel::WalkDense(std::int32_t& state, const char*& cursor, const 
     const auto b = static_cast<unsigned char>(*c);
     if (kByteKinds[b] != accel_detail::kSingle) {
       if (kByteKinds[b] == accel_detail::kZero) break;
-      if (c + 1 < end && c[1] != 0) {
+      if (c + 1 < end && (!kZeroEnds || c[1] != 0)) {
         s = accel_detail::NextStateOnPair(dfa, s, c);
         c += 2;
         if (s == kNoState) break;

@@ -1,43 +1,14 @@
-// The subset construction of TRE_DFA: the NFA index, the move lists, the state hash table
-// and the work count, used whole at compile time or state by state on demand.
+// The subset construction of TRE_DFA: the move lists, the state hash table and the work
+// count, used whole at compile time or state by state on demand.
 #include "DFABuilder.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <unordered_map>
 
 namespace SjisRegExp {
 
 namespace {
-
-std::uint64_t HashSet(const TRE_NFAStateSet& set) {
-  std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-  const std::uint8_t* b = set.Bytes();
-  for (std::size_t i = 0, n = set.Size(); i < n; ++i) {
-    h ^= b[i];
-    h *= 0x100000001b3ull;
-  }
-  return h ^ (h >> 29);
-}
-
-// Calls f(i) for each member of the set, in ascending order.
-template <typename F>
-void ForEachMember(const std::uint8_t* b, std::size_t n, F&& f) {
-  for (std::size_t byte = 0; byte < n; ++byte) {
-    unsigned bits = b[byte];
-    while (bits != 0) {
-      const int bit = __builtin_ctz(bits);
-      bits &= bits - 1;
-      f(static_cast<std::int32_t>(byte * 8 + static_cast<std::size_t>(bit)));
-    }
-  }
-}
-
-template <typename F>
-void ForEachMember(const TRE_NFAStateSet& set, F&& f) {
-  ForEachMember(set.Bytes(), set.Size(), f);
-}
 
 // Thrown inside BuildWhole when the whole construction passes the eager budget.
 struct EagerBudgetExceeded {};
@@ -49,39 +20,17 @@ void TRE_DFABuilder::CountWork(std::uint64_t units) {
   if (building_ && work_ > limits_.eagerWork) throw EagerBudgetExceeded{};
 }
 
-TRE_DFABuilder::TRE_DFABuilder(const TRE_NFA& nfa, const DFALimits& limits)
-    : limits_(limits), nfaStates_(nfa.StateCount()), nfaEntry_(nfa.EntryState()) {
-  const std::size_t n = nfaStates_;
-  epsBegin_.assign(n + 1, 0);
-  charBegin_.assign(n + 1, 0);
-  std::unordered_map<std::uint32_t, std::uint32_t> rangeIds;
-  for (std::size_t i = 0; i < n; ++i) {
-    epsBegin_[i] = static_cast<std::uint32_t>(epsTargets_.size());
-    charBegin_[i] = static_cast<std::uint32_t>(charMoves_.size());
-    for (std::int32_t t = nfa.FirstTransition(static_cast<std::int32_t>(i)); t >= 0;) {
-      const NFATransition& tr = nfa.Transition(t);
-      t = tr.next;
-      CountWork(1);
-      if (tr.range.start == EpsilonCode) {
-        epsTargets_.push_back(tr.target);
-        continue;
-      }
-      const std::uint32_t key = static_cast<std::uint32_t>(tr.range.start) << 16 | tr.range.end;
-      const auto [it, added] = rangeIds.emplace(key, static_cast<std::uint32_t>(ranges_.size()));
-      if (added) ranges_.push_back(tr.range);
-      charMoves_.push_back({it->second, tr.target});
-    }
-  }
-  epsBegin_[n] = static_cast<std::uint32_t>(epsTargets_.size());
-  charBegin_[n] = static_cast<std::uint32_t>(charMoves_.size());
-  moveOfRange_.assign(ranges_.size(), -1);
+TRE_DFABuilder::TRE_DFABuilder(const TRE_NFAIndex& index, const DFALimits& limits)
+    : index_(index), limits_(limits) {
+  CountWork(index.TransitionCount());
+  moveOfRange_.assign(index.Ranges().size(), -1);
 }
 
 bool TRE_DFABuilder::BuildWhole(TRE_DFA& dfa) {
   building_ = true;
   try {
-    TRE_NFAStateSet initial(nfaStates_);
-    initial.Include(nfaEntry_);
+    TRE_NFAStateSet initial(index_.StateCount());
+    initial.Include(index_.Entry());
     Closure(initial);
     FindOrAddState(dfa, initial);
     // States are appended while the loop runs and expanded in creation order.
@@ -102,9 +51,9 @@ void TRE_DFABuilder::Restart(TRE_DFA& dfa) {
   hashTable_.clear();
   stateHashes_.clear();
   dfa.cacheBytes_ = 0;
-  stepSet_ = TRE_NFAStateSet(nfaStates_);
-  TRE_NFAStateSet initial(nfaStates_);
-  initial.Include(nfaEntry_);
+  stepSet_ = TRE_NFAStateSet(index_.StateCount());
+  TRE_NFAStateSet initial(index_.StateCount());
+  initial.Include(index_.Entry());
   Closure(initial);
   FindOrAddState(dfa, initial);
 }
@@ -146,72 +95,30 @@ void TRE_DFABuilder::Expand(TRE_DFA& dfa, std::int32_t s) {
 #endif
 }
 
-bool TRE_DFABuilder::StepSet(const TRE_DFA& dfa, const std::uint8_t* from, CharCode code,
-                             std::uint8_t* to) {
-  // The transition the sorted walk takes is the first, by start code and then by the
-  // order in which ComputeMoves meets the ranges, whose range holds the code: members in
-  // ascending order, each one's transitions in list order, as below.
-  std::int32_t chosen = -1;
-  ForEachMember(from, dfa.SetBytes(), [&](std::int32_t i) {
-    const auto k = static_cast<std::size_t>(i);
-    for (std::uint32_t c = charBegin_[k]; c < charBegin_[k + 1]; ++c) {
-      const auto r = static_cast<std::int32_t>(charMoves_[c].range);
-      const CharRange& range = ranges_[static_cast<std::size_t>(r)];
-      if (range.start <= code && code <= range.end &&
-          (chosen < 0 || range.start < ranges_[static_cast<std::size_t>(chosen)].start)) {
-        chosen = r;
-      }
-    }
-  });
-  if (chosen < 0) return false;
-  if (to == nullptr) return true;
+bool TRE_DFABuilder::StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to) {
+  if (to == nullptr) return index_.StepLikeDFA(from, code, nullptr);
   TRE_NFAStateSet& set = stepSet_;
   set.Clear();
-  ForEachMember(from, dfa.SetBytes(), [&](std::int32_t i) {
-    const auto k = static_cast<std::size_t>(i);
-    for (std::uint32_t c = charBegin_[k]; c < charBegin_[k + 1]; ++c) {
-      if (static_cast<std::int32_t>(charMoves_[c].range) == chosen)
-        set.Include(charMoves_[c].target);
-    }
-  });
+  if (!index_.StepLikeDFA(from, code, &set)) return false;
   Closure(set);
   std::memcpy(to, set.Bytes(), set.Size());
   return true;
 }
 
-void TRE_DFABuilder::Closure(TRE_NFAStateSet& set) {
-  // Any visiting order gives the same set: every state reachable over empty
-  // transitions from a member, cycles ending where a state is already included.
-  worklist_.clear();
-  CountWork(set.Size());
-  ForEachMember(set, [this](std::int32_t i) { worklist_.push_back(i); });
-  while (!worklist_.empty()) {
-    const auto i = static_cast<std::size_t>(worklist_.back());
-    worklist_.pop_back();
-    CountWork(1 + epsBegin_[i + 1] - epsBegin_[i]);
-    for (std::uint32_t e = epsBegin_[i]; e < epsBegin_[i + 1]; ++e) {
-      const std::int32_t target = epsTargets_[e];
-      if (!set.Has(target)) {
-        set.Include(target);
-        worklist_.push_back(target);
-      }
-    }
-  }
-}
+void TRE_DFABuilder::Closure(TRE_NFAStateSet& set) { CountWork(index_.Closure(set, worklist_)); }
 
 void TRE_DFABuilder::ComputeMoves(const TRE_DFA& dfa, std::int32_t s) {
   moves_.clear();
-  const std::size_t n = nfaStates_;
+  const std::size_t n = index_.StateCount();
   const TRE_NFAStateSet& set = dfa.states_[static_cast<std::size_t>(s)].states;
   CountWork(set.Size());
-  ForEachMember(set, [&](std::int32_t state) {
+  ForEachMember(set.Bytes(), set.Size(), [&](std::int32_t state) {
     const auto i = static_cast<std::size_t>(state);
-    CountWork(1 + charBegin_[i + 1] - charBegin_[i]);
-    for (std::uint32_t c = charBegin_[i]; c < charBegin_[i + 1]; ++c) {
-      const CharMove& cm = charMoves_[c];
-      const std::int32_t existing = moveOfRange_[cm.range];
+    CountWork(1 + static_cast<std::uint64_t>(index_.MovesEnd(i) - index_.MovesBegin(i)));
+    for (const auto* cm = index_.MovesBegin(i); cm != index_.MovesEnd(i); ++cm) {
+      const std::int32_t existing = moveOfRange_[cm->range];
       if (existing >= 0) {
-        moveSets_[moves_[static_cast<std::size_t>(existing)].set].Include(cm.target);
+        moveSets_[moves_[static_cast<std::size_t>(existing)].set].Include(cm->target);
         continue;
       }
       const std::size_t index = moves_.size();
@@ -221,9 +128,9 @@ void TRE_DFABuilder::ComputeMoves(const TRE_DFA& dfa, std::int32_t s) {
         moveSets_[index].Clear();
       }
       CountWork(moveSets_[index].Size());
-      moveSets_[index].Include(cm.target);
-      moves_.push_back({ranges_[cm.range], cm.range, index});
-      moveOfRange_[cm.range] = static_cast<std::int32_t>(index);
+      moveSets_[index].Include(cm->target);
+      moves_.push_back({index_.Ranges()[cm->range], cm->range, index});
+      moveOfRange_[cm->range] = static_cast<std::int32_t>(index);
     }
   });
   for (const Move& m : moves_) moveOfRange_[m.rangeId] = -1;
@@ -234,7 +141,7 @@ std::int32_t TRE_DFABuilder::FindOrAddState(TRE_DFA& dfa, TRE_NFAStateSet& set) 
   // Equal sets are found through their hash; there is never more than one state per
   // set, so this is the state a search of the list in order would find.
   CountWork(set.Size());
-  const std::uint64_t hash = HashSet(set);
+  const std::uint64_t hash = HashStateSet(set.Bytes(), set.Size());
   if (!hashTable_.empty()) {
     const std::size_t mask = hashTable_.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -253,7 +160,7 @@ std::int32_t TRE_DFABuilder::FindOrAddState(TRE_DFA& dfa, TRE_NFAStateSet& set) 
   if (building_ && dfa.cacheBytes_ > limits_.eagerBytes) throw EagerBudgetExceeded{};
   states.emplace_back(set);
   DFAState& added = states.back();
-  added.accepting = set.Has(dfa.nfaExit_) ? 0xFFFF : 0;
+  added.accepting = set.Has(index_.Exit()) ? 0xFFFF : 0;
   stateHashes_.push_back(hash);
   const auto index = static_cast<std::int32_t>(states.size() - 1);
 

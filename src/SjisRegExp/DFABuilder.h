@@ -1,14 +1,12 @@
 // TRE_DFABuilder: the working data of the subset construction of one TRE_DFA, kept apart
 // from the automaton, which holds only what matching reads.
 //
-// The builder indexes the NFA once, when it is made: each NFA state's transitions split
-// by kind, in list order, the empty ones as targets and the others as (range id, target)
-// with the distinct ranges numbered. It never reads the NFA again. One step (Expand)
-// computes a DFA state's moves (ComputeMoves: one move per distinct range, its set the
-// targets on that range), closes each move's set over empty transitions (Closure) and
-// finds or adds the state of that set (FindOrAddState), through a hash table over the
-// states' sets that holds every state of the automaton once: there is never more than
-// one state per NFA set.
+// The builder reads the NFA through its index (NFAIndex.h), which the compiled pattern
+// shares with every automaton built from it. One step (Expand) computes a DFA state's moves
+// (ComputeMoves: one move per distinct range, its set the targets on that range), closes
+// each move's set over empty transitions (the index's Closure) and finds or adds the state
+// of that set (FindOrAddState), through a hash table over the states' sets that holds every
+// state of the automaton once: there is never more than one state per NFA set.
 //
 // While BuildWhole runs the eager budget of DFALimits applies (states, bytes of the
 // automaton, units of work); past it BuildWhole gives up and the automaton starts over
@@ -21,13 +19,14 @@
 #include <vector>
 
 #include "DFA.h"
+#include "NFAIndex.h"
 
 namespace SjisRegExp {
 
 class TRE_DFABuilder {
  public:
-  // Indexes the NFA; the work it takes counts towards the eager budget's work bound.
-  TRE_DFABuilder(const TRE_NFA& nfa, const DFALimits& limits);
+  // The index's transitions count towards the eager budget's work bound.
+  TRE_DFABuilder(const TRE_NFAIndex& index, const DFALimits& limits);
 
   // The whole construction of dfa's states in creation order, from the NFA's entry state.
   // False when it passed the eager budget; the automaton's states are then incomplete and
@@ -42,7 +41,7 @@ class TRE_DFABuilder {
   std::int32_t FindOrAddState(TRE_DFA& dfa, TRE_NFAStateSet& set);
   // What dfa.NextState does for the state of the set `from`, without making the state:
   // writes the target's set to `to` (when not null) and returns true, or false for none.
-  bool StepSet(const TRE_DFA& dfa, const std::uint8_t* from, CharCode code, std::uint8_t* to);
+  bool StepSet(const std::uint8_t* from, CharCode code, std::uint8_t* to);
 
  private:
   void Closure(TRE_NFAStateSet& set);
@@ -54,21 +53,9 @@ class TRE_DFABuilder {
     std::uint32_t rangeId;
     std::size_t set;  // index into moveSets_
   };
-  struct CharMove {
-    std::uint32_t range;
-    std::int32_t target;
-  };
-
+  const TRE_NFAIndex& index_;
   DFALimits limits_;
-  bool building_ = false;  // within BuildWhole: the eager budget applies
-  std::size_t nfaStates_ = 0;
-  std::int32_t nfaEntry_ = 0;
-  // The NFA's transitions split by kind, each state's in its list order.
-  std::vector<std::uint32_t> epsBegin_;
-  std::vector<std::int32_t> epsTargets_;
-  std::vector<std::uint32_t> charBegin_;
-  std::vector<CharMove> charMoves_;
-  std::vector<CharRange> ranges_;
+  bool building_ = false;                  // within BuildWhole: the eager budget applies
   std::vector<std::int32_t> moveOfRange_;  // per range id: its move this step, or -1
   std::vector<Move> moves_;                // in creation order; the move list is this reversed
   std::vector<TRE_NFAStateSet> moveSets_;

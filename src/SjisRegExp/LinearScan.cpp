@@ -1,13 +1,14 @@
 // The one-pass leftmost-longest search: every start's DFA walk run side by side, one
-// thread per live DFA state.
+// thread per live DFA state; and the policy for a lazy automaton's cache during the pass.
 #include "LinearScan.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
-#include <cstring>
+#include <type_traits>
 
 #include "DFA.h"
+#include "SetScan.h"
 
 namespace SjisRegExp {
 
@@ -31,140 +32,55 @@ std::uint32_t LinearScanScratch::NewStamp() {
 
 namespace {
 
-// Threads of the set form, in start order, their sets side by side in one byte array; a
-// thread whose set equals one already there is not added (the earlier start keeps it).
-class SetThreads {
+// What the pass does with a lazy automaton's cache. It looks each time the cache has grown
+// by an eighth of its bound: if the pass has built a state for less than every
+// thrashBytesPerState bytes it advanced since the last look, caching does not pay and the
+// pass goes on over NFA sets (kGiveUp); otherwise a cache past its bound is cleared
+// (kClear), keeping the threads' states.
+class LazyCachePolicy {
  public:
-  explicit SetThreads(std::size_t setBytes) : width_(setBytes) {}
+  enum Decision { kGoOn, kClear, kGiveUp };
 
-  struct Thread {
-    std::size_t offset;
-    const char* start;
-  };
+  LazyCachePolicy(const TRE_DFA& dfa, const char* start)
+      : bound_(dfa.Limits().cacheBytes),
+        since_(start),
+        statesBefore_(dfa.StateCount()),
+        nextCheck_(NextCheck(dfa)) {}
 
-  void Clear() {
-    threads_.clear();
-    bytes_.clear();
-    hashes_.clear();
-    if (++stamp_ == 0) {
-      std::fill(slotStamp_.begin(), slotStamp_.end(), 0u);
-      stamp_ = 1;
+  Decision Look(const TRE_DFA& dfa, const char* pos) {
+    if (dfa.CacheBytes() <= nextCheck_) return kGoOn;
+    const std::size_t built = dfa.StateCount() - std::min(statesBefore_, dfa.StateCount());
+    if (static_cast<std::size_t>(pos - since_) < dfa.Limits().thrashBytesPerState * built) {
+      return kGiveUp;
     }
+    nextCheck_ = NextCheck(dfa);
+    return dfa.CacheFull() ? kClear : kGoOn;
   }
-  // Adds the set unless it is there already.
-  void Add(const std::uint8_t* set, const char* start) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (std::size_t i = 0; i < width_; ++i) h = (h ^ set[i]) * 0x100000001b3ull;
-    if (2 * (threads_.size() + 1) > slots_.size()) Grow();
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = h & mask;; slot = (slot + 1) & mask) {
-      if (slotStamp_[slot] != stamp_) {
-        slotStamp_[slot] = stamp_;
-        slots_[slot] = static_cast<std::uint32_t>(threads_.size());
-        break;
-      }
-      const std::uint32_t other = slots_[slot];
-      if (hashes_[other] == h && std::memcmp(Set(other), set, width_) == 0) return;
-    }
-    threads_.push_back({bytes_.size(), start});
-    hashes_.push_back(h);
-    bytes_.insert(bytes_.end(), set, set + width_);
+  // After the cache was cleared at pos.
+  void Cleared(const TRE_DFA& dfa, const char* pos) {
+    since_ = pos;
+    statesBefore_ = dfa.StateCount();
+    nextCheck_ = NextCheck(dfa);
   }
-  std::size_t Size() const { return threads_.size(); }
-  const char* Start(std::size_t i) const { return threads_[i].start; }
-  const std::uint8_t* Set(std::size_t i) const { return bytes_.data() + threads_[i].offset; }
 
  private:
-  void Grow() {
-    const std::size_t size = std::max<std::size_t>(64, slots_.size() * 2);
-    slots_.assign(size, 0);
-    slotStamp_.assign(size, 0);
-    stamp_ = 1;
-    const std::size_t mask = size - 1;
-    for (std::size_t i = 0; i < threads_.size(); ++i) {
-      std::size_t slot = hashes_[i] & mask;
-      while (slotStamp_[slot] == stamp_) slot = (slot + 1) & mask;
-      slotStamp_[slot] = stamp_;
-      slots_[slot] = static_cast<std::uint32_t>(i);
-    }
+  std::size_t NextCheck(const TRE_DFA& dfa) const {
+    return std::min(dfa.CacheBytes() + bound_ / 8, bound_);
   }
 
-  std::size_t width_;
-  std::vector<Thread> threads_;
-  std::vector<std::uint8_t> bytes_;
-  std::vector<std::uint64_t> hashes_;
-  std::vector<std::uint32_t> slots_;
-  std::vector<std::uint32_t> slotStamp_;
-  std::uint32_t stamp_ = 1;
+  std::size_t bound_;
+  const char* since_;
+  std::size_t statesBefore_;
+  std::size_t nextCheck_;
 };
-
-// The rest of LinearScan from pos when a lazy automaton's cache thrashes (it fills again
-// before the text has advanced ten bytes per state it holds): the same threads, each with
-// the NFA set of its state instead of a cached state, stepped with StepSet. The steps
-// are those of the DFA walk, so the result is the same; only nothing is cached.
-MatchSpan ContinueBySets(const TRE_DFA& dfa, const char* pos, const char* end, bool lineHead,
-                         const ScanRules& rules,
-                         const std::vector<LinearScanScratch::Thread>& threads, MatchSpan best) {
-  const std::size_t width = dfa.SetBytes();
-  SetThreads current(width);
-  SetThreads next(width);
-  current.Clear();
-  for (const auto& t : threads) current.Add(dfa.SetOf(t.state), t.start);
-  const std::vector<std::uint8_t> initial(dfa.SetOf(0), dfa.SetOf(0) + width);
-  std::vector<std::uint8_t> head(width);
-  const bool hasHead =
-      rules.lineHeadMark && dfa.StepSet(initial.data(), rules.lineHeadCode, head.data());
-  std::vector<std::uint8_t> target(width);
-  const auto record = [&best](const char* s, const char* e) {
-    if (best.start == nullptr || s < best.start) {
-      best = {s, e};
-    } else if (s == best.start && e > best.end) {
-      best.end = e;
-    }
-  };
-  const auto hasTail = [&](const std::uint8_t* set) {
-    return rules.lineTailRule && dfa.StepSet(set, rules.lineTailCode, nullptr);
-  };
-  for (;;) {
-    const bool atEnd = pos >= end || *pos == 0;
-    if (best.start == nullptr) {
-      if (lineHead && hasHead) current.Add(head.data(), pos);
-      current.Add(initial.data(), pos);
-    }
-    for (std::size_t i = 0; i < current.Size(); ++i) {
-      if (dfa.SetAccepting(current.Set(i))) record(current.Start(i), pos);
-    }
-    if (atEnd) {
-      for (std::size_t i = 0; i < current.Size(); ++i) {
-        if (best.start != nullptr && current.Start(i) > best.start) break;
-        if (hasTail(current.Set(i))) record(current.Start(i), pos);
-      }
-      break;
-    }
-    const char* after = pos;
-    const CharCode code = NextChar(after, end);
-    next.Clear();
-    for (std::size_t i = 0; i < current.Size(); ++i) {
-      if (best.start != nullptr && current.Start(i) > best.start) break;
-      if (!dfa.StepSet(current.Set(i), code, target.data())) {
-        if (code == rules.separator && hasTail(current.Set(i))) record(current.Start(i), pos);
-        continue;
-      }
-      next.Add(target.data(), current.Start(i));
-    }
-    std::swap(current, next);
-    pos = after;
-    lineHead = rules.lineHeadMark && code == '\n';
-    if (best.start != nullptr && current.Size() == 0) break;
-  }
-  return best;
-}
 
 }  // namespace
 
-MatchSpan LinearScan(const TRE_DFA& dfa, const char* p, const char* end, bool lineHeadAtP,
-                     const ScanRules& rules) {
-  LinearScanScratch& scratch = dfa.Scratch();
+template <bool kZeroEnds, typename Automaton>
+MatchSpan LinearScan(Automaton& dfa, LinearScanScratch& scratch, const char* p, const char* end,
+                     bool lineHeadAtP, const ScanRules& rules) {
+  constexpr bool kLazy = !std::is_const_v<Automaton>;
+  assert(kLazy == dfa.Lazy());
   scratch.Prepare(dfa.StateCount());
   auto& current = scratch.current;
   auto& next = scratch.next;
@@ -172,108 +88,85 @@ MatchSpan LinearScan(const TRE_DFA& dfa, const char* p, const char* end, bool li
   std::uint32_t* seen = scratch.seen.data();
 
   MatchSpan best;
-  // A match of start s ending at e: the earliest start wins, then the longest end.
-  const auto record = [&best](const char* s, const char* e) {
-    if (best.start == nullptr || s < best.start) {
-      best = {s, e};
-    } else if (s == best.start && e > best.end) {
-      best.end = e;
-    }
-  };
-  std::int32_t headState = rules.lineHeadMark ? dfa.NextState(0, rules.lineHeadCode) : kNoState;
+  std::int32_t headState = rules.lineHeadMark ? Step(dfa, 0, rules.lineHeadCode) : kNoState;
   std::uint32_t stamp = scratch.NewStamp();
   bool lineHead = lineHeadAtP;
   const char* pos = p;
-  // A lazy automaton is looked at each time its cache has grown by an eighth of its bound:
-  // if this search has built a state for less than every thrashBytesPerState bytes it
-  // advanced, caching does not pay and the search goes on without it; otherwise a full
-  // cache is cleared, keeping the threads' states.
-  const std::size_t bound = dfa.Limits().cacheBytes;
-  const auto nextCheckAfter = [&dfa, bound] {
-    return dfa.Lazy() ? std::min(dfa.CacheBytes() + bound / 8, bound) : SIZE_MAX;
-  };
-  std::size_t nextCheck = nextCheckAfter();
-  const char* since = p;
-  std::size_t statesBefore = dfa.StateCount();
-  for (;;) {
-    if (dfa.CacheBytes() > nextCheck) {
-      const std::size_t built = dfa.StateCount() - std::min(statesBefore, dfa.StateCount());
-      if (static_cast<std::size_t>(pos - since) < dfa.Limits().thrashBytesPerState * built) {
-        dfa.NoteUncachedSearch();
-        return ContinueBySets(dfa, pos, end, lineHead, rules, current, best);
-      }
-      if (dfa.CacheFull()) {
-        auto& ids = scratch.ids;
-        ids.clear();
-        for (const auto& t : current) ids.push_back(t.state);
-        dfa.ResetCache(ids.data(), ids.size());
-        stamp = scratch.NewStamp();
+  LazyCachePolicy policy(dfa, p);
+  // Marks a thread's state as taken this step; a lazy automaton may have grown past the marks.
+  const auto claim = [&](std::int32_t state) {
+    if constexpr (kLazy) {
+      if (static_cast<std::size_t>(state) >= scratch.seen.size()) {
+        scratch.seen.resize(std::max(dfa.StateCount(), 2 * scratch.seen.size()), 0);
         seen = scratch.seen.data();
-        for (std::size_t i = 0; i < current.size(); ++i) {
-          current[i].state = ids[i];
-          seen[ids[i]] = stamp;
-        }
-        headState = rules.lineHeadMark ? dfa.NextState(0, rules.lineHeadCode) : kNoState;
-        since = pos;
-        statesBefore = dfa.StateCount();
       }
-      nextCheck = nextCheckAfter();
     }
-    const bool atEnd = pos >= end || *pos == 0;
+    if (seen[state] == stamp) return false;
+    seen[state] = stamp;
+    return true;
+  };
+  for (;;) {
+    if constexpr (kLazy) {
+      switch (policy.Look(dfa, pos)) {
+        case LazyCachePolicy::kGoOn:
+          break;
+        case LazyCachePolicy::kGiveUp:
+          ++scratch.uncachedSearches;
+          return ContinueBySets<kZeroEnds>(dfa, pos, end, lineHead, rules, current, best);
+        case LazyCachePolicy::kClear: {
+          auto& ids = scratch.ids;
+          ids.clear();
+          for (const auto& t : current) ids.push_back(t.state);
+          dfa.ResetCache(ids.data(), ids.size());
+          stamp = scratch.NewStamp();
+          seen = scratch.seen.data();
+          for (std::size_t i = 0; i < current.size(); ++i) {
+            current[i].state = ids[i];
+            seen[ids[i]] = stamp;
+          }
+          headState = rules.lineHeadMark ? Step(dfa, 0, rules.lineHeadCode) : kNoState;
+          policy.Cleared(dfa, pos);
+          break;
+        }
+      }
+    }
+    const bool atEnd = AtTextEnd<kZeroEnds>(pos, end);
     // New starts, while no start is known to match (a later one could not win).
     if (best.start == nullptr) {
-      const auto start = [&](std::int32_t state) {
-        if (state == kNoState) return;
-        if (static_cast<std::size_t>(state) >= scratch.seen.size()) {
-          scratch.seen.resize(std::max(dfa.StateCount(), 2 * scratch.seen.size()), 0);
-          seen = scratch.seen.data();
-        }
-        if (seen[state] != stamp) {
-          seen[state] = stamp;
-          current.push_back({state, pos});
-        }
-      };
-      if (lineHead) start(headState);
-      start(0);
+      if (lineHead && headState != kNoState && claim(headState))
+        current.push_back({headState, pos});
+      if (claim(0)) current.push_back({0, pos});
     }
     for (const auto& t : current) {
-      if (dfa.Accepting(t.state)) record(t.start, pos);
+      if (dfa.Accepting(t.state)) Record(best, t.start, pos);
     }
     if (atEnd) {
       // Every walk dies at the end of the text; one in a state with a line-tail
       // transition matches up to here.
       for (const auto& t : current) {
         if (best.start != nullptr && t.start > best.start) break;
-        if (rules.lineTailRule && dfa.NextState(t.state, rules.lineTailCode) != kNoState) {
-          record(t.start, pos);
+        if (rules.lineTailRule && Step(dfa, t.state, rules.lineTailCode) != kNoState) {
+          Record(best, t.start, pos);
         }
       }
       break;
     }
     const char* after = pos;
-    const CharCode code = NextChar(after, end);
+    const CharCode code = ReadChar<kZeroEnds>(after, end);
     stamp = scratch.NewStamp();
     next.clear();
     for (const auto& t : current) {
       // Threads are in start order: past the matching start, nothing can win.
       if (best.start != nullptr && t.start > best.start) break;
-      const std::int32_t target = dfa.NextState(t.state, code);
+      const std::int32_t target = Step(dfa, t.state, code);
       if (target == kNoState) {
-        if (rules.lineTailRule && code == rules.separator &&
-            dfa.NextState(t.state, rules.lineTailCode) != kNoState) {
-          record(t.start, pos);
+        if (rules.lineTailRule && rules.separator != 0 && code == rules.separator &&
+            Step(dfa, t.state, rules.lineTailCode) != kNoState) {
+          Record(best, t.start, pos);
         }
         continue;
       }
-      if (static_cast<std::size_t>(target) >= scratch.seen.size()) {
-        // A lazy automaton has grown during this step.
-        scratch.seen.resize(std::max(dfa.StateCount(), 2 * scratch.seen.size()), 0);
-        seen = scratch.seen.data();
-      }
-      if (seen[target] != stamp) {
-        seen[target] = stamp;
-        next.push_back({target, t.start});
-      }
+      if (claim(target)) next.push_back({target, t.start});
     }
     current.swap(next);
     assert(std::is_sorted(current.begin(), current.end(),
@@ -284,5 +177,14 @@ MatchSpan LinearScan(const TRE_DFA& dfa, const char* p, const char* end, bool li
   }
   return best;
 }
+
+template MatchSpan LinearScan<true, const TRE_DFA>(const TRE_DFA&, LinearScanScratch&, const char*,
+                                                   const char*, bool, const ScanRules&);
+template MatchSpan LinearScan<false, const TRE_DFA>(const TRE_DFA&, LinearScanScratch&, const char*,
+                                                    const char*, bool, const ScanRules&);
+template MatchSpan LinearScan<true, TRE_DFA>(TRE_DFA&, LinearScanScratch&, const char*, const char*,
+                                             bool, const ScanRules&);
+template MatchSpan LinearScan<false, TRE_DFA>(TRE_DFA&, LinearScanScratch&, const char*,
+                                              const char*, bool, const ScanRules&);
 
 }  // namespace SjisRegExp

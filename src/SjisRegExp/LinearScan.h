@@ -19,6 +19,10 @@
 // mark) starts a second walk from the line-head transition of the initial state, and its
 // start's result is the longer of the two readings; starts step over whole characters,
 // and the end of the text is a start of its own.
+//
+// On a lazy automaton the pass grows the automaton as it goes; LazyCachePolicy (in
+// LinearScan.cpp) clears its cache when full and, when the cache thrashes, hands the rest of
+// the text to the same pass over NFA sets (SetScan.h), which caches nothing.
 #pragma once
 
 #include <cstdint>
@@ -48,8 +52,8 @@ struct ScanRules {
   bool lineTailRule = true;
 };
 
-// Working memory of LinearScan, kept with the automaton so that a search of a small
-// pattern allocates nothing once it has been sized.
+// Working memory of LinearScan, kept in a search cache so that a search of a small pattern
+// allocates nothing once it has been sized.
 struct LinearScanScratch {
   struct Thread {
     std::int32_t state;
@@ -60,6 +64,7 @@ struct LinearScanScratch {
   std::vector<std::uint32_t> seen;  // per DFA state: the stamp of the step that claimed it
   std::vector<std::int32_t> ids;    // the threads' states while a lazy cache is cleared
   std::uint32_t stamp = 0;
+  std::size_t uncachedSearches = 0;  // searches that went on over NFA sets
 
   // Room for stateCount threads (never more are alive) and a mark per state.
   void Prepare(std::size_t stateCount);
@@ -67,9 +72,11 @@ struct LinearScanScratch {
 };
 
 // The leftmost-longest match whose start is a character start at or after p, before or
-// at the end of the text (`end` or its first zero byte), under the restart scan's rules;
-// p itself counts as a line head when lineHeadAtP. p must be a character start.
-MatchSpan LinearScan(const TRE_DFA& dfa, const char* p, const char* end, bool lineHeadAtP,
-                     const ScanRules& rules);
+// at the end of the text (read as AtTextEnd<kZeroEnds> says), under the restart scan's
+// rules; p itself counts as a line head when lineHeadAtP. p must be a character start.
+// Automaton is const TRE_DFA (eager) or TRE_DFA (lazy, grown by the pass).
+template <bool kZeroEnds, typename Automaton>
+MatchSpan LinearScan(Automaton& dfa, LinearScanScratch& scratch, const char* p, const char* end,
+                     bool lineHeadAtP, const ScanRules& rules);
 
 }  // namespace SjisRegExp

@@ -87,6 +87,16 @@ class TRE_NFAStateSet {
   std::size_t Size() const { return bytes_.size(); }
   const std::uint8_t* Bytes() const { return bytes_.data(); }
   void Clear() { std::fill(bytes_.begin(), bytes_.end(), std::uint8_t{0}); }
+  // Adds the members of a set of the same size.
+  void Unite(const TRE_NFAStateSet& other) {
+    for (std::size_t i = 0; i < bytes_.size(); ++i) bytes_[i] |= other.bytes_[i];
+  }
+  bool Intersects(const TRE_NFAStateSet& other) const {
+    for (std::size_t i = 0; i < bytes_.size(); ++i) {
+      if ((bytes_[i] & other.bytes_[i]) != 0) return true;
+    }
+    return false;
+  }
 
  private:
   std::vector<std::uint8_t> bytes_;

@@ -4,10 +4,6 @@
 #include <cassert>
 #include <limits>
 
-#include "NFA.h"
-#include "Parser.h"
-#include "Program.h"
-
 namespace SjisRegExp {
 
 TRegularExpression::TRegularExpression() {
@@ -18,10 +14,11 @@ TRegularExpression::TRegularExpression() {
 }
 
 void TRegularExpression::SetRegExp(std::string_view pattern) {
-  // Only the current pattern's automaton keeps a full state cache: a lazy one gives its
-  // cache back as another pattern is written (it refills if it becomes current again).
-  if (const auto& current = cache_[static_cast<std::size_t>(currentIndex_)].dfa; current) {
-    current->ReleaseCache();
+  // Only the current pattern keeps its search caches: a lazy pattern's automaton gives its
+  // states back as another pattern is written (they are built again if it becomes current).
+  if (const auto& current = cache_[static_cast<std::size_t>(currentIndex_)].program;
+      current != nullptr && current->Lazy()) {
+    current->ReleaseCaches();
   }
   // The pattern may be our own RegExp text (the dictionary switches write it again), so it is
   // copied first; into a member, so that writing a cached pattern again allocates nothing.
@@ -45,7 +42,7 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
     }
     regExp_.swap(written_);
     // Every entry holds a compiled automaton, entry 0 the empty pattern, each text once.
-    assert(cache_[0].text.empty() && cache_[static_cast<std::size_t>(currentIndex_)].dfa);
+    assert(cache_[0].text.empty() && cache_[static_cast<std::size_t>(currentIndex_)].program);
     assert(cache_.size() <= static_cast<std::size_t>(CacheCapacity));
   } catch (...) {
     currentIndex_ = 0;
@@ -66,26 +63,10 @@ void TRegularExpression::SetUseSynonymDic(bool on) {
   SetRegExp(current);
 }
 
-std::unique_ptr<TRE_DFA> CompileDFA(const std::string& text, CharCode lineHeadCode,
-                                    CharCode lineTailCode, const DFALimits& limits) {
-  // Positions are 32-bit and reported in 16 bits; a text this long is refused before its
-  // positions could wrap.
-  if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
-    throw ERegExpParser(kMsgTooComplex, std::numeric_limits<std::int64_t>::max());
-  }
-  auto parser = std::make_unique<TREParser>(text);
-  parser->Parse();
-  auto nfa = std::make_unique<TRE_NFA>(*parser, lineHeadCode, lineTailCode);
-  nfa->Build();
-  auto dfa = std::make_unique<TRE_DFA>(*nfa, limits);
-  dfa->Build();
-  return dfa;
-}
-
 void TRegularExpression::Compile(const std::string& text) {
   try {
-    cache_[static_cast<std::size_t>(currentIndex_)].dfa =
-        CompileDFA(text, LineHeadCode(), LineTailCode(), dfaLimits_);
+    cache_[static_cast<std::size_t>(currentIndex_)].program =
+        std::make_unique<TRE_Program>(text, LineHeadCode(), LineTailCode(), dfaLimits_);
     ++compileCount_;
   } catch (...) {
     if (currentIndex_ > 0) {

@@ -5,8 +5,8 @@
 // inserted at index 1 and compiled (parser -> NFA -> DFA); when the cache is full the
 // last entry, the one inserted earliest, is dropped first. A failed compilation drops
 // its entry and leaves the empty pattern current with RegExp empty; a preprocessor
-// error leaves everything as it was. Only the DFA stays: parser and NFA are freed
-// as soon as it is built.
+// error leaves everything as it was. Only the program (Program.h) stays: parser and NFA
+// are freed as soon as it is built.
 //
 // Like a text for Match, a pattern ends at its first zero byte: the scanner reads
 // that byte as the end of the text.
@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "DFA.h"
 #include "PreProcessor.h"
+#include "Program.h"
 
 namespace SjisRegExp {
 
@@ -64,7 +64,11 @@ class TRegularExpression {
   // small patterns.
   void SetDFALimits(const DFALimits& limits) { dfaLimits_ = limits; }
 
-  const TRE_DFA& CurrentDFA() const { return *cache_[static_cast<std::size_t>(currentIndex_)].dfa; }
+  const TRE_Program& CurrentProgram() const {
+    return *cache_[static_cast<std::size_t>(currentIndex_)].program;
+  }
+  // The current pattern's automaton, when it is not lazy.
+  const TRE_DFA& CurrentDFA() const { return CurrentProgram().EagerDFA(); }
 
  protected:
   // Compiles the text into the cache entry at CurrentIndex.
@@ -75,7 +79,7 @@ class TRegularExpression {
  private:
   struct CacheEntry {
     std::string text;
-    std::unique_ptr<TRE_DFA> dfa;
+    std::unique_ptr<TRE_Program> program;
   };
 
   std::string regExp_;

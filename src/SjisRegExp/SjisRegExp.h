@@ -41,8 +41,9 @@
 //   FindInLines  the first match in a block of lines, every line searched on its own;
 //   FindLine     the first line of a block that holds a match;
 //   LongestAt    the longest match that starts at a given offset.
-// Results are byte offsets into the text given. Find, FindInLines, FindLine and LongestAt
-// end a text at its first zero byte too (each line, for the block searches).
+// Results are byte offsets into the text given. Only Match ends its text at the first zero
+// byte; the other searches read exactly the bytes they are given, a zero byte being a
+// character of its own (which "." and "[^...]" do not match).
 //
 // TAWKStr is the component the converter's window owns: it keeps a pattern that can be
 // rewritten at any time (with a cache of the 30 patterns compiled last), the line separator
@@ -137,7 +138,7 @@ struct TMatchSpan {
   bool operator==(const TMatchSpan&) const = default;
 };
 
-class TRE_Program;
+class TRE_Pattern;
 
 // One pattern, compiled once; searched any number of times. Moving it is cheap.
 class TCompiledRegExp {
@@ -158,7 +159,9 @@ class TCompiledRegExp {
   // 1-based start (also in start) and sets length in bytes; or returns 0 with start and
   // length 0 when nothing matches. Only the first INT32_MAX - 1 bytes of a longer text are
   // searched, so that every result fits.
-  int Match(std::string_view text, int& start, int& length) const;
+  int Match(std::string_view text, int& start, int& length) const {
+    return match_(matchContext_, text, start, length);
+  }
 
   // The leftmost-longest match that starts at or after `from`, which must be a character
   // start of the text (0, or the end of an earlier match). The text before `from` is
@@ -182,7 +185,11 @@ class TCompiledRegExp {
                                        std::size_t maxEnd = SIZE_MAX) const;
 
  private:
-  std::unique_ptr<TRE_Program> program_;
+  std::unique_ptr<TRE_Pattern> pattern_;
+  // Match goes straight to the search its pattern needs, with what that search reads: a
+  // converter calls it once for every title it reads.
+  int (*match_)(const void* context, std::string_view text, int& start, int& length);
+  const void* matchContext_;
 };
 
 class TMatchCORE;
@@ -216,10 +223,17 @@ class TAWKStr {
   void SetUseSynonymDic(bool on);
 
   // As TCompiledRegExp::Match, with the current pattern and line separator.
-  int Match(std::string_view text, int& start, int& length) const;
+  int Match(std::string_view text, int& start, int& length) const {
+    return match_(matchContext_, text, start, length);
+  }
 
  private:
+  // Chooses Match's search for the current pattern and separator.
+  void ChooseMatch();
+
   std::unique_ptr<TMatchCORE> core_;
+  int (*match_)(const void* context, std::string_view text, int& start, int& length);
+  const void* matchContext_;
 };
 
 }  // namespace SjisRegExp

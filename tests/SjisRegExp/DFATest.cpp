@@ -90,6 +90,7 @@ struct RefDFA {
 struct Compiled {
   std::unique_ptr<TREParser> parser;
   std::unique_ptr<TRE_NFA> nfa;
+  std::unique_ptr<TRE_NFAIndex> index;
   std::unique_ptr<TRE_DFA> dfa;
 };
 
@@ -99,7 +100,8 @@ Compiled CompileAll(const std::string& pattern) {
   c.parser->Parse();
   c.nfa = std::make_unique<TRE_NFA>(*c.parser, LineHeadCode, LineTailCode);
   c.nfa->Build();
-  c.dfa = std::make_unique<TRE_DFA>(*c.nfa);
+  c.index = std::make_unique<TRE_NFAIndex>(*c.nfa);
+  c.dfa = std::make_unique<TRE_DFA>(*c.index);
   c.dfa->Build();
   return c;
 }
@@ -201,21 +203,21 @@ TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
     for (std::size_t s = 0; s < dfa.StateCount(); ++s) {
       const auto si = static_cast<std::int32_t>(s);
       for (std::uint32_t code = 0; code <= 0xFFFF; code += (code < 0x100 ? 1 : 7)) {
-        ASSERT_EQ(dfa.NextState(si, CharCode(code)), dfa.NextStateByWalk(si, CharCode(code)))
+        ASSERT_EQ(dfa.NextState(si, CharCode(code)), dfa.NextStateBySortedList(si, CharCode(code)))
             << pattern << " state " << s << " code " << code;
       }
     }
     for (std::uint32_t code = 0; code <= 0xFFFF; ++code) {
-      const bool walks = dfa.NextStateByWalk(0, CharCode(code)) != kNoState;
+      const bool walks = dfa.NextStateBySortedList(0, CharCode(code)) != kNoState;
       ASSERT_EQ(dfa.Accel().CanStartWith(CharCode(code)), walks || dfa.Accepting(0))
           << pattern << " code " << code;
     }
     // A byte stops the plain scan exactly when some character beginning with it can begin
     // a match (a lead byte also alone, as the last byte of a text), by the walk itself.
     for (unsigned b = 1; b < 256; ++b) {
-      bool can = dfa.Accepting(0) || dfa.NextStateByWalk(0, CharCode(b)) != kNoState;
+      bool can = dfa.Accepting(0) || dfa.NextStateBySortedList(0, CharCode(b)) != kNoState;
       for (unsigned t = 0; t < 256 && !can && IsLeadByte(static_cast<unsigned char>(b)); ++t) {
-        can = dfa.NextStateByWalk(0, CharCode(b << 8 | t)) != kNoState;
+        can = dfa.NextStateBySortedList(0, CharCode(b << 8 | t)) != kNoState;
       }
       EXPECT_EQ(dfa.Accel().IsStopByte(static_cast<unsigned char>(b)), can)
           << pattern << " byte " << b;
@@ -257,7 +259,7 @@ TEST(DFATest, AnExplodingPatternIsAnsweredWithStatesBuiltOnDemand) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   EXPECT_LT(seconds, 5.0);
   EXPECT_EQ(awk.RegExp(), AOrBChain(20));
-  EXPECT_TRUE(awk.CurrentDFA().Lazy());
+  EXPECT_TRUE(awk.CurrentProgram().Lazy());
   // (a|b)* takes the whole prefix; the longest match ends where an "a" stands twenty-one
   // letters before its end, which the last a's do.
   const std::string text = std::string(22, 'b') + "ab" + std::string(19, 'a') + "bbb";

@@ -66,13 +66,14 @@ int CompareAll(TMatchCORE& awk, const std::string& pattern, const std::string& t
   }
   check("ScanFrom", awk.ScanFrom(b, e), RestartScanFrom(dfa, b, e, rules));
   check("FindInLines", awk.FindInLines(b, e), RestartFindInLines(dfa, b, e));
-  check("LinearScan from", LinearScan(dfa, b, e, false, awk.Rules()),
+  LinearScanScratch scratch;
+  check("LinearScan from", LinearScan<true>(dfa, scratch, b, e, false, awk.Rules()),
         RestartScanFrom(dfa, b, e, rules));
   if (anchored) {
-    check("LinearScan anchored", LinearScan(dfa, b, e, true, awk.Rules()),
+    check("LinearScan anchored", LinearScan<true>(dfa, scratch, b, e, true, awk.Rules()),
           RestartScanAnchored(dfa, b, e, rules));
   } else {
-    check("LinearScan plain", LinearScan(dfa, b, e, false, PlainRules()),
+    check("LinearScan plain", LinearScan<true>(dfa, scratch, b, e, false, PlainRules()),
           testing::ReferenceScan(dfa, b, e));
   }
   return mismatches;
@@ -277,7 +278,9 @@ TEST(LinearSearchTest, FindInLinesTable) {
       {"^b", "a\nb", 3, 1},         // a line head after the LF
       {"^b", "ab\nab", 0, 0},       //
       {"a\nb", "a\nb", 0, 0},       // a match never crosses a line
-      {"x", "ab\0x\nyx"s, 7, 1},    // a zero byte ends its line, not the range
+      {"x", "ab\0x\nyx"s, 4, 1},    // a zero byte is a character like any other
+      {"^x", "\0x\nx"s, 4, 1},      // no line head after it
+      {"a$", "a\0\nxa"s, 5, 1},     // nor a line end before it
       {"^$", "a\n\nb", 3, 0},       // an empty line
       {"b+",
        "\x82"
@@ -384,7 +387,7 @@ void CompareTinyCache(bool uncached) {
       continue;
     }
     lazy.SetRegExp(pattern);
-    ASSERT_TRUE(lazy.CurrentDFA().Lazy());
+    ASSERT_TRUE(lazy.CurrentProgram().Lazy());
     for (int k = 0; k < 6; ++k) {
       const std::string text = gen.Text(60, "c\n\r");
       for (auto separator : {mcls_CRLF, mcls_LF}) {
@@ -418,7 +421,8 @@ void CompareTinyCache(bool uncached) {
         }
       }
     }
-    resets += uncached ? lazy.CurrentDFA().UncachedSearches() : lazy.CurrentDFA().CacheResets();
+    const auto stats = lazy.CurrentProgram().Stats();
+    resets += uncached ? stats.uncachedSearches : stats.resets;
   }
   EXPECT_EQ(mismatches, 0);
   EXPECT_GT(resets, 1000u) << "the cache was hardly ever cleared, or never given up";
@@ -443,7 +447,7 @@ TEST(LinearSearchTest, ChainsOfAOrBAreAnsweredOnDemand) {
     for (int i = 0; i < k; ++i) pattern += "(a|b)";
     TMatchCORE awk;
     awk.SetRegExp(pattern);
-    EXPECT_TRUE(awk.CurrentDFA().Lazy()) << k;
+    EXPECT_TRUE(awk.CurrentProgram().Lazy()) << k;
     int start = 0;
     int length = 0;
     // Leftmost start 1; the longest end is the last one with an "a" k + 1 letters before.
@@ -451,12 +455,12 @@ TEST(LinearSearchTest, ChainsOfAOrBAreAnsweredOnDemand) {
     while (text[lastA] != 'a') --lastA;
     EXPECT_EQ(awk.Match(text, start, length), 1) << k;
     EXPECT_EQ(static_cast<std::size_t>(length), lastA + static_cast<std::size_t>(k) + 1) << k;
-    EXPECT_LE(awk.CurrentDFA().CacheBytes(), kMaxDFACacheBytes + (1u << 20)) << k;
+    EXPECT_LE(awk.CurrentProgram().Stats().largestBytes, kMaxDFACacheBytes + (1u << 20)) << k;
   }
 }
 
-// Only the current pattern keeps a full state cache: writing another pattern empties the
-// cache of a lazy automaton, and it refills when its pattern is current again.
+// Only the current pattern keeps its search caches: writing another pattern drops those of a
+// lazy pattern, and a search builds its states again when its pattern is current again.
 TEST(LinearSearchTest, ALazyAutomatonGivesItsCacheBackWhenItsPatternIsNoLongerCurrent) {
   std::string chain = "(a|b)*a";
   for (int i = 0; i < 16; ++i) chain += "(a|b)";
@@ -465,19 +469,19 @@ TEST(LinearSearchTest, ALazyAutomatonGivesItsCacheBackWhenItsPatternIsNoLongerCu
   for (char& c : text) c = (rng() & 1) != 0 ? 'a' : 'b';
   TMatchCORE awk;
   awk.SetRegExp(chain);
-  const std::size_t empty = awk.CurrentDFA().CacheBytes();
+  const std::size_t empty = awk.CurrentProgram().Stats().largestBytes;
   int start = 0;
   int length = 0;
   EXPECT_EQ(awk.Match(text, start, length), 1);
-  const std::size_t filled = awk.CurrentDFA().CacheBytes();
+  const std::size_t filled = awk.CurrentProgram().Stats().largestBytes;
   EXPECT_GT(filled, empty + 100'000);
   awk.SetRegExp("abc");
-  awk.SetRegExp(chain);  // a cache hit: the same automaton
+  awk.SetRegExp(chain);  // a cache hit: the same program
   EXPECT_EQ(awk.CompileCount(), 3u);
-  EXPECT_EQ(awk.CurrentDFA().CacheBytes(), empty);
+  EXPECT_EQ(awk.CurrentProgram().Stats().caches, 0u);
   int again = 0;
   EXPECT_EQ(awk.Match(text, again, length), 1);
-  EXPECT_EQ(awk.CurrentDFA().CacheBytes(), filled);
+  EXPECT_EQ(awk.CurrentProgram().Stats().largestBytes, filled);
 }
 
 TEST(LinearSearchTest, LiteralPrefixes) {

@@ -1,5 +1,6 @@
-// Match allocates nothing. This binary replaces the global operator new to count
-// every allocation, so it is kept apart from the other tests.
+// Match allocates nothing once its pattern has met texts like these: a search whose walks
+// overlap builds states in its cache the first time. This binary replaces the global
+// operator new to count every allocation, so it is kept apart from the other tests.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,15 +36,19 @@ TEST(MatchAllocationTest, MatchAllocatesNothing) {
     awk.SetRegExp(pattern);
     for (auto separator : {mcls_CRLF, mcls_LF}) {
       awk.SetLineSeparator(separator);
+      const auto matchAll = [&awk, &titles] {
+        int total = 0;
+        for (const std::string& title : titles) {
+          int start = 0;
+          int length = 0;
+          total += awk.Match(title, start, length) + length;
+        }
+        return total;
+      };
+      const int first = matchAll();
       const long before = g_allocations.load();
-      int total = 0;
-      for (const std::string& title : titles) {
-        int start = 0;
-        int length = 0;
-        total += awk.Match(title, start, length) + length;
-      }
+      EXPECT_EQ(matchAll(), first);
       EXPECT_EQ(g_allocations.load(), before) << pattern;
-      EXPECT_GE(total, 0);
     }
   }
 }

@@ -17,52 +17,51 @@ namespace SjisRegExp::testing {
 
 struct RestartRules {
   CharCode separator = 13;  // 13 under mcls_CRLF, 10 under mcls_LF
+  bool zeroEnds = true;     // texts end at their first zero byte (Match), or hold it
 };
 
 inline RestartRules RulesOf(const TMatchCORE& core) {
   return {static_cast<CharCode>(core.LineSeparator() == mcls_CRLF ? 13 : 10)};
 }
 
-inline const char* RestartLongestFrom(const TRE_DFA& dfa, const char* p, const char* end,
+template <typename Automaton>
+inline const char* RestartLongestFrom(Automaton& dfa, const char* p, const char* end,
                                       std::int32_t state, RestartRules rules) {
   if (state == kNoState) return nullptr;
   const char* result = nullptr;
   const char* cursor = p;
   std::int32_t last = state;
+  bool atEnd = false;
   CharCode code = 0;
   do {
     if (dfa.Accepting(state)) result = cursor;
     last = state;
-    if (cursor >= end || *cursor == 0) {
-      code = 0;
-    } else {
-      const std::size_t n = Step(cursor, end);
-      const auto b0 = static_cast<unsigned char>(cursor[0]);
-      code = n == 2 ? static_cast<CharCode>(b0 << 8 | static_cast<unsigned char>(cursor[1])) : b0;
-      cursor += n;
-    }
-    state = code == 0 ? kNoState : dfa.NextStateByWalk(state, code);
+    atEnd = AtEnd(cursor, end, rules.zeroEnds);
+    if (atEnd) break;
+    code = ReadCode(cursor, end, rules.zeroEnds);
+    state = ListStep(dfa, state, code);
   } while (state != kNoState);
-  if ((code == 0 || code == rules.separator) &&
-      dfa.NextStateByWalk(last, LineTailCode) != kNoState) {
-    return code != 0 ? cursor - 1 : cursor;
+  if ((atEnd || code == rules.separator) && ListStep(dfa, last, LineTailCode) != kNoState) {
+    return atEnd ? cursor : cursor - 1;
   }
   return result;
 }
 
-inline const char* RestartLongestAtLineHead(const TRE_DFA& dfa, const char* p, const char* end,
+template <typename Automaton>
+inline const char* RestartLongestAtLineHead(Automaton& dfa, const char* p, const char* end,
                                             RestartRules rules) {
   if (!dfa.LineHeadMark()) return RestartLongestFrom(dfa, p, end, 0, rules);
-  const char* a = RestartLongestFrom(dfa, p, end, dfa.NextStateByWalk(0, LineHeadCode), rules);
+  const char* a = RestartLongestFrom(dfa, p, end, ListStep(dfa, 0, LineHeadCode), rules);
   if (a == nullptr) return nullptr;
   const char* b = RestartLongestFrom(dfa, p, end, 0, rules);
   return (b != nullptr && b >= a) ? b : a;
 }
 
-inline MatchSpan RestartScanFrom(const TRE_DFA& dfa, const char* begin, const char* end,
+template <typename Automaton>
+inline MatchSpan RestartScanFrom(Automaton& dfa, const char* begin, const char* end,
                                  RestartRules rules) {
   const char* p = begin;
-  for (; p < end && *p != 0; p += Step(p, end)) {
+  for (; !AtEnd(p, end, rules.zeroEnds); p += CharLen(p, end, rules.zeroEnds)) {
     if (const char* e = RestartLongestFrom(dfa, p, end, 0, rules)) return {p, e};
     if (*p == '\n' && dfa.LineHeadMark()) {
       if (const char* e = RestartLongestAtLineHead(dfa, p + 1, end, rules)) return {p + 1, e};
@@ -72,28 +71,34 @@ inline MatchSpan RestartScanFrom(const TRE_DFA& dfa, const char* begin, const ch
   return {};
 }
 
-inline MatchSpan RestartScanAnchored(const TRE_DFA& dfa, const char* begin, const char* end,
+template <typename Automaton>
+inline MatchSpan RestartScanAnchored(Automaton& dfa, const char* begin, const char* end,
                                      RestartRules rules) {
   if (const char* e = RestartLongestAtLineHead(dfa, begin, end, rules)) return {begin, e};
   return RestartScanFrom(dfa, begin, end, rules);
 }
 
 // What Match does: the anchored scan for a pattern with an anchor mark, else the plain one.
-inline MatchSpan RestartMatch(const TRE_DFA& dfa, const char* begin, const char* end,
+template <typename Automaton>
+inline MatchSpan RestartMatch(Automaton& dfa, const char* begin, const char* end,
                               RestartRules rules) {
   if (dfa.LineHeadMark() || dfa.LineTailMark()) return RestartScanAnchored(dfa, begin, end, rules);
-  return ReferenceScan(dfa, begin, end);
+  return ReferenceScan(dfa, begin, end, rules.zeroEnds);
 }
 
 // FindInLines by its definition: the text of each line searched in turn, that is the line
-// up to its LF without a CR just before the LF, with "$" at its end only.
-inline MatchSpan RestartFindInLines(const TRE_DFA& dfa, const char* begin, const char* end) {
+// up to its LF without a CR just before the LF, with "$" at its end only and zero bytes as
+// characters.
+template <typename Automaton>
+inline MatchSpan RestartFindInLines(Automaton& dfa, const char* begin, const char* end) {
   for (const char* p = begin; p < end;) {
     const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
     const char* lineEnd = lf != nullptr ? static_cast<const char*>(lf) : end;
     const char* textEnd =
         lf != nullptr && lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
-    if (const MatchSpan m = RestartMatch(dfa, p, textEnd, {'\n'}); m.start != nullptr) return m;
+    if (const MatchSpan m = RestartMatch(dfa, p, textEnd, {'\n', false}); m.start != nullptr) {
+      return m;
+    }
     p = lineEnd + 1;
   }
   return {};

@@ -266,7 +266,7 @@ TEST(ArchiveTest, RandomSvfFilesReadAsTheReferenceAndThreadEveryMessageOnce) {
 }
 
 // The search finds exactly the messages where the pattern matches the title, the handle or a
-// body line taken alone (Match on each), in every mode: the whole-file pass, message by
+// body line taken alone (Find on each), in every mode: the whole-file pass, message by
 // message, one board or all, in small steps.
 TEST(ArchiveTest, SearchFindsExactlyTheMessagesWhoseFieldsMatch) {
   TempDir dir;
@@ -295,19 +295,16 @@ TEST(ArchiveTest, SearchFindsExactlyTheMessagesWhoseFieldsMatch) {
       for (std::uint32_t i = 0; i < archive->MessageCount(); ++i) {
         if (board != kNone && archive->Message(i).Board() != board) continue;
         archive->ReadRaw(i, raw);
-        int start = 0;
-        int length = 0;
-        bool match = ((fields & kSearchTitle) && pattern.Match(raw.number.title, start, length)) ||
-                     ((fields & kSearchHandle) && pattern.Match(raw.msg.handle, start, length));
+        // Find reads a zero byte as a character, as the search does.
+        bool match = ((fields & kSearchTitle) && pattern.Find(raw.number.title)) ||
+                     ((fields & kSearchHandle) && pattern.Find(raw.msg.handle));
         if (fields & kSearchBody) {
           std::vector<std::string> lines = Split(std::string(raw.body), '\n');
           for (std::size_t k = 0; k + 1 < lines.size(); ++k) {  // a CR before an LF goes
             if (!lines[k].empty() && lines[k].back() == '\r') lines[k].pop_back();
           }
           if (lines.back().empty()) lines.pop_back();  // after the last line end
-          for (const std::string& line : lines) {
-            match = match || pattern.Match(line, start, length) != 0;
-          }
+          for (const std::string& line : lines) match = match || pattern.Find(line);
         }
         if (match) want.push_back(i);
       }

@@ -103,7 +103,7 @@ TEST(LineMatcherTest, FindLineFindsTheFirstLineThatFindMatches) {
     const std::string pattern = RandomPattern(r);
     std::optional<sjisgrep::LineMatcher> matcher;
     try {
-      matcher.emplace(pattern, false, false);
+      matcher.emplace(std::vector<sjisgrep::MatchPiece>{{pattern, {}, {}}}, false, false);
     } catch (const SjisRegExp::ERegExpParser&) {
       continue;
     }

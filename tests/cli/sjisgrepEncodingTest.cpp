@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "SjisgrepShell.h"
 
@@ -84,13 +85,18 @@ TEST_F(SjisgrepEncodingTest, PatternCharacterWithoutShiftJisFormIsAnError) {
   ShellResult r = Utf8("'x😀' a.log");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "sjisgrep: pattern: '😀' (U+1F600) has no Shift-JIS (CP932) form\n");
+  EXPECT_EQ(r.err,
+            "sjisgrep: pattern, column 2: '😀' (U+1F600) has no Shift-JIS (CP932) form\n"
+            "  x😀\n"
+            "   ^\n");
   r = Utf8("-e x -e 'ä' a.log");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("(U+00E4)"), std::string::npos);
   r = Utf8("\"$(printf 'x\\377')\" a.log");  // not UTF-8 at all
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "sjisgrep: pattern: the pattern is not valid UTF-8 (byte 2)\n");
+  EXPECT_EQ(r.err,
+            "sjisgrep: pattern, column 2: not valid UTF-8 (byte 2); for Shift-JIS patterns give "
+            "--encoding=sjis\n  x\377\n   ^\n");
   // A pattern file is UTF-8 text too.
   WriteFile(files_.Path("p"), "x\n\xE2\x82\xAC\n");  // U+20AC EURO SIGN
   r = Utf8("-f p a.log");
@@ -100,10 +106,47 @@ TEST_F(SjisgrepEncodingTest, PatternCharacterWithoutShiftJisFormIsAnError) {
 
 TEST_F(SjisgrepEncodingTest, PatternErrorPositionIsInTheTextAsTyped) {
   WriteFile(files_.Path("a.log"), "x\n");
-  // "あ[z-a]": the error is found at "]", byte 8 of the UTF-8 text (byte 7 in Shift-JIS).
+  // "あ[z-a]": the range end "a" is character 5; あ shows two columns wide.
   const ShellResult r = Utf8("'あ[z-a]' a.log");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "sjisgrep: pattern:8: 不正なキャラクタ範囲です\n");
+  EXPECT_EQ(r.err, "sjisgrep: pattern, column 5: Invalid range end\n  あ[z-a]\n       ^\n");
+}
+
+// What a user types every day: anchors inside alternatives with -x, -w and -f; ¥ and ＼; a
+// character that CP932 writes with several codes; case with -i, in lists too.
+TEST_F(SjisgrepEncodingTest, WhatGrepUsersTypeFindsWhatTheyMean) {
+  // ∵ three ways (0x81E6, 0x879A, 0xFA5B), 纊 two (0xED40, 0xFA5C), ￢ three (0x81CA,
+  // 0xEEF9, 0xFA54), a path with its backslash, ソ (trail byte 0x5C), full-width letters.
+  WriteFile(files_.Path("a.log"),
+            "abc\r\nab-c\r\n\x81\xE6\r\n\x87\x9A\r\n\xFA\x5B\r\n\xED\x40\r\n\xFA\x5C\r\n"
+            "\x81\xCA\r\n\xEE\xF9\r\n\xFA\x54\r\nC:\\Windows\r\nC:Windows\r\n\x83\x5C\r\n"
+            "ABC \x82\x60\x82\x61\x82\x62\r\nzz\r\n");
+  WriteFile(files_.Path("p.txt"), "x\n^q|zz\nabc$|y\n");
+  struct Case {
+    std::string arguments;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"-xc 'abc$|zz' a.log", "2\n"},
+      {"-x -c -f p.txt a.log", "2\n"},
+      {"-wo -e 'ab-?' -e '^z' a.log", "ab\n"},
+      {"-wo -e 'ab-?' -e '^z+' a.log", "ab\nzz\n"},
+      {"-c '∵' a.log", "3\n"},
+      {"-c '[纊]' a.log", "2\n"},
+      {"-c '￢' a.log", "3\n"},
+      {"-c 'C:¥Windows' a.log", "1\n"},
+      {"-c '¥' a.log", "1\n"},
+      {"-c 'ソ' a.log", "1\n"},
+      {"-o '[＼¥]' a.log", "\\\n"},
+      {"-ic '[a-c]' a.log", "5\n"},
+      {"-io '[ａ-ｃ]+' a.log", "ＡＢＣ\n"},
+      {"--ignore-case -c 'ABC$|ＡＢｃ$' a.log", "2\n"},
+  };
+  for (const Case& c : cases) {
+    const ShellResult r = Utf8(c.arguments);
+    EXPECT_EQ(r.out, c.out) << c.arguments;
+    EXPECT_EQ(r.err, "") << c.arguments;
+  }
 }
 
 TEST_F(SjisgrepEncodingTest, UndecodableBytesPrintAsReplacementCharacters) {
@@ -153,9 +196,11 @@ TEST_F(SjisgrepEncodingTest, BinaryFileIsReportedUnlessText) {
   WriteFile(files_.Path("bin"), std::string("abc\0def\nabc\n", 12));
   ShellResult r = Run("LC_ALL=C", "abc bin");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "Binary file bin matches\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "sjisgrep: bin: binary file matches\n");
   EXPECT_EQ(Run("LC_ALL=C", "-c abc bin").out, "2\n");
-  EXPECT_EQ(Run("LC_ALL=C", "-a -n def bin").status, 1);  // the zero byte ends the text
+  // The zero byte is a character of its line, as grep and rg read it.
+  EXPECT_EQ(Run("LC_ALL=C", "-a -n def bin").out, std::string("1:abc\0def\n", 10));
   EXPECT_EQ(Run("LC_ALL=C", "-a -n abc bin").out, std::string("1:abc\0def\n2:abc\n", 16));
   r = Run("LC_ALL=C", "zzz bin");
   EXPECT_EQ(r.status, 1);

@@ -49,6 +49,11 @@ class SjisgrepOptionsDifferentialTest : public testing::Test {
       WriteFile(files_.Path(name), text);
     }
     WriteFile(files_.Path("d/patterns"), "abc\nx1\n");
+    // A binary file (a zero byte after a match), lines that end in zero bytes (without LFs,
+    // which sjisgrep's "^" and "$" still take as line ends), a FIFO.
+    WriteFile(files_.Path("bin"), std::string("ab foo\nx\0y\nfoo c\n", 17));
+    WriteFile(files_.Path("z"), std::string("ab foo\0x1 c\0foo\0\0ab-c\0", 22));
+    HaveCommand("mkfifo " + ShellQuote(files_.Path("fifo")));
   }
 
   TempDir files_;
@@ -108,11 +113,61 @@ TEST_F(SjisgrepOptionsDifferentialTest, PrintsWhatGrepPrints) {
       "-c 'c$' d/a.txt",
       "--color=always 'c$|b*' d/a.txt",
       "--color=always -n '$' d/f.txt",
+      // Anchors inside alternatives, with -x and -w.
+      "-x -c 'ab$|zz' d/a.txt",
+      "-x -n -e foo -e '^abc' d/a.txt",
+      "-wo -e 'ab-?' -e '^z' d/a.txt d/b.log",
+      "-w -n '^ab|c$' d/a.txt",
+      // Case.
+      "-i -n 'AB|X1' d/a.txt",
+      "-y -c FOO d/a.txt",
+      "--ignore-case -o 'B_C' d/a.txt",
+      "-i --no-ignore-case -c FOO d/a.txt",
+      // Binary files, -I and --binary-files.
+      "foo bin d/a.txt",
+      "-c foo bin",
+      "-n foo bin d/f.txt",
+      "-s foo bin",
+      "-q foo bin",
+      "-I foo bin d/a.txt",
+      "-I -c foo bin",
+      "-IL foo bin d/a.txt",
+      "--binary-files=without-match -l foo bin d/a.txt",
+      "--binary-files=text -n foo bin",
+      "--binary-files=binary foo bin",
+      "--binary-files=other foo bin",
+      // Folders and devices on the command line.
+      "-d skip foo d d/a.txt",
+      "-d read foo d d/a.txt",
+      "-d recurse -c foo d",
+      "-D skip foo fifo d/a.txt",
+      "-D read -c foo d/a.txt",
+      "-D nonsense foo d/a.txt",
+      // A read error (a process's own memory from address 0): -s hides it, as in grep.
+      "foo /proc/self/mem d/a.txt",
+      "-s foo /proc/self/mem d/a.txt",
+      // Lines that end in zero bytes.
+      "-z -n foo z",
+      "-z -c ab z",
+      "-z -o 'x1|ab' z",
+      "-z -x foo z",
+      "-z -A 1 x1 z",
+      // Counts and the rest.
+      "-m -1 -c ab d/a.txt",
+      "-m -3 -n foo d/a.txt",
+      "--max-count=-1 ab d/b.log",
+      "-A 0 -e foo -e x1 d/a.txt",
+      "-C 0 -n ab d/b.log",
+      "--line-buffered -n ab d/a.txt",
+      "-U -c ab d/a.txt",
+      "--binary -n foo d/a.txt",
   };
   for (const std::string& options : cases) {
     // grep lists a folder's files in the file system's order, sjisgrep sorted: the lines of a
     // recursive search are compared sorted.
-    const std::string sorted = options.rfind("-r", 0) == 0 ? " | LC_ALL=C sort" : "";
+    const std::string sorted = options.rfind("-r", 0) == 0 || options.rfind("-d recurse", 0) == 0
+                                   ? " | LC_ALL=C sort"
+                                   : "";
     const std::string grepMatcher = options.find("-F") != std::string::npos ? "" : "-E ";
     const auto ours = RunShell(
         files_.Path(""), "LC_ALL=C " + ShellQuote(SJISGREP_PATH) + " " + options + sorted, io_);

@@ -53,6 +53,10 @@ class SjisgrepRipgrepDifferentialTest : public testing::Test {
           << file.name;
     }
     WriteFile(files_.Path("patterns"), "世界\nキャンプ\n");
+    // ∵, 纊 and ￢ in each of their codes, as logs of the NEC and IBM extensions have them.
+    WriteFile(files_.Path("e.log"),
+              "\x81\xE6\r\n\x87\x9A\r\n\xFA\x5B\r\n\xED\x40\r\n\xFA\x5C\r\n"
+              "\x81\xCA\r\n\xEE\xF9\r\n\xFA\x54\r\n");
   }
 
   TempDir files_;
@@ -98,6 +102,12 @@ TEST_F(SjisgrepRipgrepDifferentialTest, PrintsWhatRipgrepPrints) {
       {"ｶﾞｲﾄﾞ skip/c.txt", "ｶﾞｲﾄﾞ skip/c.txt"},
       {"ソ板 a.log", "ソ板 a.log"},
       {"ＡＢＣ sub/b.log", "ＡＢＣ sub/b.log"},
+      // Ranges over code points (CP932 orders kanji differently), case, several codes.
+      {"-o '[一-龠]+' a.log sub/b.log", "-o '[一-龠]+' a.log sub/b.log"},
+      {"-o '[ぁ-ん]{2,}' a.log", "-o '[ぁ-ん]{2,}' a.log"},
+      {"-io 'ａｂ[ｃ-ｚ]|abc' sub/b.log", "-io 'ａｂ[ｃ-ｚ]|abc' sub/b.log"},
+      {"-n '∵|纊|￢' e.log", "-n '∵|纊|￢' e.log"},
+      {"-c '[∵纊]' e.log", "-c '[∵纊]' e.log"},
   };
   for (const Case& c : cases) {
     const auto ours = RunShell(

@@ -149,17 +149,21 @@ TEST_F(SjisgrepTest, FuzzyOptionMatchesEquivalentForms) {
   const std::string pattern = "\xB6\xDE\xB2\xC4\xDE";
   const std::string line = "\x83\x4B\x83\x43\x83\x68\n";
   EXPECT_EQ(Run({pattern}, line).status, 1);
-  EXPECT_EQ(Run({"-i", pattern}, line).out, line);
   EXPECT_EQ(Run({"--fuzzy", pattern}, line).out, line);
+  // -i is only case: no width, no kana forms.
+  EXPECT_EQ(Run({"-i", pattern}, line).status, 1);
   // Full-width "ＲＥ：１" for "re:1".
-  EXPECT_EQ(Run({"-io", "re:1"}, "x\x82\x71\x82\x64\x81\x46\x82\x50y\n").out,
+  EXPECT_EQ(Run({"--fuzzy", "-o", "re:1"}, "x\x82\x71\x82\x64\x81\x46\x82\x50y\n").out,
             "\x82\x71\x82\x64\x81\x46\x82\x50\n");
 }
 
-TEST_F(SjisgrepTest, ZeroByteEndsTheMatchedTextButTheLineIsPrintedWhole) {
-  const std::string line("ab\0cd\n", 6);
-  EXPECT_EQ(Run({"cd"}, line).status, 1);
-  // A zero byte makes the input binary; -a prints its lines as text.
+TEST_F(SjisgrepTest, ZeroByteIsACharacterOfItsLine) {
+  const std::string line("abc\0def\r\n", 9);
+  EXPECT_EQ(Run({"-ac", "def"}, line).out, "1\n");
+  EXPECT_EQ(Run({"-ac", "c$"}, line).out, "0\n") << "the zero byte follows c";
+  EXPECT_EQ(Run({"-ac", "^def"}, line).out, "0\n");
+  EXPECT_EQ(Run({"-ao", "d.f"}, line).out, "def\n");
+  // A zero byte makes the input binary; -a prints its lines as text, whole.
   EXPECT_EQ(Run({"-a", "ab"}, line).out, line);
 }
 
@@ -180,10 +184,10 @@ TEST_F(SjisgrepTest, PatternErrorPrintsPositionAndExitsTwo) {
   const Result r = Run({"[z-a]"}, "abc\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "sjisgrep: pattern:5: 不正なキャラクタ範囲です\n");
+  EXPECT_EQ(r.err, "sjisgrep: pattern, column 4: Invalid range end\n  [z-a]\n     ^\n");
   EXPECT_EQ(Run({"a("}, "a\n").status, 2);
   EXPECT_EQ(Run({"-i", "ab\\"}, "a\n").err,
-            "sjisgrep: pattern:4: \"\\\"の次には文字が必要です。\n");
+            "sjisgrep: pattern, column 3: Trailing backslash\n  ab\\\n    ^\n");
 }
 
 TEST_F(SjisgrepTest, MissingFileIsReportedAndTheOthersAreStillSearched) {

@@ -10,8 +10,9 @@ namespace sjisgrep {
 
 namespace {
 
-const char* LineStart(const char* floor, const char* p) {
-  const void* lf = p > floor ? memrchr(floor, '\n', static_cast<std::size_t>(p - floor)) : nullptr;
+// The start of the line that holds p: just after the line end before it, or floor.
+const char* LineStart(const char* floor, const char* p, char eol) {
+  const void* lf = p > floor ? memrchr(floor, eol, static_cast<std::size_t>(p - floor)) : nullptr;
   return lf != nullptr ? static_cast<const char*>(lf) + 1 : floor;
 }
 
@@ -20,10 +21,10 @@ std::size_t CharLength(const char* p, const char* end) {
   return SjisRegExp::CharLength(std::string_view(p, static_cast<std::size_t>(end - p)), 0);
 }
 
-std::uintmax_t CountLineFeeds(const char* p, const char* end) {
+std::uintmax_t CountLineEnds(const char* p, const char* end, char eol) {
   std::uintmax_t count = 0;
   while (p < end) {
-    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    const void* lf = std::memchr(p, eol, static_cast<std::size_t>(end - p));
     if (lf == nullptr) break;
     ++count;
     p = static_cast<const char*>(lf) + 1;
@@ -35,7 +36,7 @@ std::uintmax_t CountLineFeeds(const char* p, const char* end) {
 
 FileSearcher::Line FileSearcher::LineAt(const char* begin) const {
   const char* end = reader_.End();
-  const void* lf = std::memchr(begin, '\n', static_cast<std::size_t>(end - begin));
+  const void* lf = std::memchr(begin, eol_, static_cast<std::size_t>(end - begin));
   if (lf == nullptr) return {begin, end, false};
   return {begin, static_cast<const char*>(lf), true};
 }
@@ -43,6 +44,7 @@ FileSearcher::Line FileSearcher::LineAt(const char* begin) const {
 FileSearcher::Outcome FileSearcher::Search(int fd, const std::string& name, bool showName,
                                            std::FILE* err) {
   reader_.Reset(fd);
+  err_ = err;
   name_ = &name;
   showName_ = showName;
   binary_ = false;
@@ -63,18 +65,28 @@ FileSearcher::Outcome FileSearcher::Search(int fd, const std::string& name, bool
   while (!atEnd && !done_ && !setup_.printer->Failed()) {
     const BlockReader::Status status = reader_.Fill(KeepFrom(reader_.At(pos)));
     if (status == BlockReader::Status::kError || status == BlockReader::Status::kNoMemory) {
-      const char* reason = status == BlockReader::Status::kError
-                               ? std::strerror(errno)
-                               : "a line is too long to hold in memory";
-      std::fprintf(err, "sjisgrep: %s: %s\n", name.c_str(), reason);
+      // -s hides what went wrong reading a file, as grep's does; not that memory ran out.
+      if (status == BlockReader::Status::kNoMemory || !options_.noMessages) {
+        const char* reason = status == BlockReader::Status::kError
+                                 ? std::strerror(errno)
+                                 : "a line is too long to hold in memory";
+        setup_.printer->Flush();
+        std::fprintf(err, "sjisgrep: %s: %s\n", name.c_str(), reason);
+      }
       outcome.error = true;
       break;
     }
     atEnd = status == BlockReader::Status::kEnd;
-    if (!options_.text && !binary_ &&
+    // With -z zero bytes end lines, and no file is binary.
+    if (options_.binaryFiles != BinaryFiles::kText && !options_.nullData && !binary_ &&
         std::memchr(reader_.Fresh(), 0,
                     static_cast<std::size_t>(reader_.End() - reader_.Fresh()))) {
       binary_ = true;
+      if (options_.binaryFiles == BinaryFiles::kWithoutMatch) {
+        // -I: a binary file is one without matches.
+        selected_ = 0;
+        break;
+      }
     }
     const char* p = reader_.At(pos);
     const char* end = reader_.End();
@@ -83,7 +95,7 @@ FileSearcher::Outcome FileSearcher::Search(int fd, const std::string& name, bool
       // LF (they are the start of a line), so only the fresh ones are looked at: a long line
       // costs one pass, not one per block.
       const char* fresh = std::max(p, reader_.Fresh());
-      const void* lastLf = memrchr(fresh, '\n', static_cast<std::size_t>(end - fresh));
+      const void* lastLf = memrchr(fresh, eol_, static_cast<std::size_t>(end - fresh));
       if (lastLf == nullptr) continue;
       end = static_cast<const char*>(lastLf) + 1;
     }
@@ -110,7 +122,7 @@ const char* FileSearcher::KeepFrom(const char* pos) {
   const char* floor = reader_.Begin();
   if (printedAny_ && printedEnd_ > reader_.BaseOffset()) floor = reader_.At(printedEnd_);
   for (std::uintmax_t k = 0; k < options_.before && keep > floor; ++k) {
-    keep = LineStart(floor, keep - 1);
+    keep = LineStart(floor, keep - 1, eol_);
   }
   // Line numbers must be counted before the bytes go.
   if (options_.lineNumbers && countedTo_ < reader_.OffsetOf(keep)) {
@@ -122,23 +134,36 @@ const char* FileSearcher::KeepFrom(const char* pos) {
 std::uintmax_t FileSearcher::LineNumberOf(const char* lineBegin) {
   const std::uintmax_t offset = reader_.OffsetOf(lineBegin);
   if (offset >= countedTo_) {
-    countedLine_ += CountLineFeeds(reader_.At(countedTo_), lineBegin);
+    countedLine_ += CountLineEnds(reader_.At(countedTo_), lineBegin, eol_);
   } else {
-    countedLine_ -= CountLineFeeds(lineBegin, reader_.At(countedTo_));
+    countedLine_ -= CountLineEnds(lineBegin, reader_.At(countedTo_), eol_);
   }
   countedTo_ = offset;
   return countedLine_;
 }
 
+const char* FileSearcher::TextEnd(const Line& line) const {
+  // A zero-terminated line (-z) keeps a CR before its end.
+  return LineMatcher::TextEnd(line.begin, line.end, line.hasLineFeed && eol_ == '\n');
+}
+
 bool FileSearcher::Matches(const Line& line) const {
   const LineMatcher* lines = setup_.lines;
   if (lines == nullptr) return false;
-  const char* textEnd = LineMatcher::TextEnd(line.begin, line.end, line.hasLineFeed);
-  return lines->Find(line.begin, line.begin, textEnd).start != nullptr;
+  return lines->Find(line.begin, line.begin, TextEnd(line)).start != nullptr;
 }
 
 FileSearcher::Line FileSearcher::NextMatchingLine(const char* p, const char* end) const {
   if (setup_.lines == nullptr) return {end, end, false};
+  if (eol_ != '\n') {
+    // The block search cuts lines at LF: zero-terminated lines are searched one by one.
+    while (p < end) {
+      const Line line = LineAt(p);
+      if (Matches(line)) return line;
+      p = line.end + 1;
+    }
+    return {end, end, false};
+  }
   while (p < end) {
     const LineMatch hit = setup_.lines->FindLine(p, end);
     if (hit.start == nullptr) break;
@@ -150,9 +175,9 @@ FileSearcher::Line FileSearcher::NextMatchingLine(const char* p, const char* end
 }
 
 bool FileSearcher::SearchLines(const char* p, const char* end) {
-  // Whole lines only: p starts one, and end is just after an LF or the end of the input.
-  assert(p == reader_.Begin() || p[-1] == '\n');
-  assert(end == reader_.End() || end[-1] == '\n');
+  // Whole lines only: p starts one, and end is just after a line end or the end of the input.
+  assert(p == reader_.Begin() || p[-1] == eol_);
+  assert(end == reader_.End() || end[-1] == eol_);
   while (p < end) {
     if (maxReached_) {
       // Only the context after the last selected line is still wanted, matching lines or not.
@@ -214,9 +239,9 @@ bool FileSearcher::Selected(const Line& line) {
   if (options_.listNonMatching) return false;
   if (options_.countOnly) return !maxReached_;
   if (binary_) {
-    printer.Put("Binary file ");
-    printer.Put(*name_);
-    printer.Put(" matches\n");
+    // As grep 3.5 and later say it: on standard error, after what was printed before.
+    printer.Flush();
+    std::fprintf(err_, "sjisgrep: %s: binary file matches\n", name_->c_str());
     return false;
   }
   PrintBeforeContext(line);
@@ -237,7 +262,7 @@ void FileSearcher::PrintBeforeContext(const Line& line) {
   if (printedAny_ && printedEnd_ > reader_.BaseOffset()) floor = reader_.At(printedEnd_);
   const char* first = line.begin;
   for (std::uintmax_t k = 0; k < options_.before && first > floor; ++k) {
-    first = LineStart(floor, first - 1);
+    first = LineStart(floor, first - 1, eol_);
   }
   while (first < line.begin) {
     const Line context = LineAt(first);
@@ -249,8 +274,7 @@ void FileSearcher::PrintBeforeContext(const Line& line) {
 void FileSearcher::PrintLine(const Line& line, char separator) {
   Printer& printer = *setup_.printer;
   const std::uintmax_t offset = reader_.OffsetOf(line.begin);
-  const bool contextWanted = options_.before > 0 || options_.after > 0;
-  if (contextWanted && *setup_.groupPrinted && (!printedAny_ || offset != printedEnd_)) {
+  if (options_.contextGiven && *setup_.groupPrinted && (!printedAny_ || offset != printedEnd_)) {
     printer.GroupSeparator();
   }
   *setup_.groupPrinted = true;
@@ -262,7 +286,7 @@ void FileSearcher::PrintLine(const Line& line, char separator) {
   const std::uintmax_t* numberPtr = options_.lineNumbers ? &number : nullptr;
   const std::string* namePtr = showName_ ? name_ : nullptr;
   const bool selected = separator == ':';
-  const char* textEnd = LineMatcher::TextEnd(line.begin, line.end, line.hasLineFeed);
+  const char* textEnd = TextEnd(line);
   const LineMatcher* lines = setup_.lines;
 
   if (options_.onlyMatching) {

@@ -7,8 +7,12 @@
 // counted only when -n asks. Context lines before a selected line are kept in
 // the block buffer; those after it are printed as the search passes them.
 //
-// A file is binary when it holds a zero byte (unless -a): its first selected line to print
-// is replaced by "Binary file NAME matches" and the rest of the file is skipped.
+// A file is binary when it holds a zero byte (unless -a or -z): instead of its first selected
+// line to print, "sjisgrep: NAME: binary file matches" goes to standard error and the rest of
+// the file is skipped; with -I the file counts as one without matches.
+//
+// Lines end at LF, or with -z at a zero byte; the block search knows only LF, so -z searches
+// line by line.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +37,8 @@ struct SearchSetup {
 
 class FileSearcher {
  public:
-  explicit FileSearcher(const SearchSetup& setup) : setup_(setup), options_(*setup.options) {}
+  explicit FileSearcher(const SearchSetup& setup)
+      : setup_(setup), options_(*setup.options), eol_(options_.nullData ? '\0' : '\n') {}
 
   struct Outcome {
     std::uintmax_t selected = 0;
@@ -55,6 +60,8 @@ class FileSearcher {
   // The next line at or after p (a line start) that the pattern matches, or {end, end}.
   Line NextMatchingLine(const char* p, const char* end) const;
   bool Matches(const Line& line) const;
+  // Where the text that is matched ends in the line (LineMatcher::TextEnd).
+  const char* TextEnd(const Line& line) const;
   // Lines [p, q) that do not match.
   bool PassNonMatching(const char* p, const char* q);
   bool Selected(const Line& line);
@@ -67,6 +74,8 @@ class FileSearcher {
 
   const SearchSetup& setup_;
   const Options& options_;
+  const char eol_;  // the byte that ends a line: LF, or zero with -z
+  std::FILE* err_ = nullptr;
   BlockReader reader_;
   const std::string* name_ = nullptr;
   bool showName_ = false;

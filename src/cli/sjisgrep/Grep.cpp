@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <utility>
@@ -20,6 +21,7 @@
 #include "FileSearcher.h"
 #include "LineMatcher.h"
 #include "Options.h"
+#include "Patterns.h"
 #include "Printer.h"
 #include "SjisRegExp/SjisRegExp.h"
 
@@ -28,12 +30,6 @@ namespace sjisgrep {
 namespace {
 
 constexpr char kProgram[] = "sjisgrep";
-
-// A pattern ready for the library, with what is needed to tell its errors in the text as typed.
-struct Pattern {
-  std::string sjis;
-  std::vector<std::size_t> typedOffset;  // per byte of sjis (and its end); empty: the same
-};
 
 class FdCloser {
  public:
@@ -47,62 +43,6 @@ class FdCloser {
  private:
   int fd_;
 };
-
-// Splits pattern text at its newlines, as grep does: each line is a pattern of its own.
-void SplitLines(const std::string& text, bool fromFile, std::vector<std::string>& into) {
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t lf = text.find('\n', start);
-    if (lf == std::string::npos) {
-      // A file's last line needs no LF, and an LF at the end of a file adds no pattern.
-      if (!(fromFile && start == text.size())) into.push_back(text.substr(start));
-      return;
-    }
-    into.push_back(text.substr(start, lf - start));
-    start = lf + 1;
-  }
-}
-
-// Reads a whole pattern file (or standard input for "-") with the one block reader.
-bool ReadWholeFile(const std::string& name, std::string& text) {
-  const int fd = name == "-" ? 0 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  FdCloser closer(fd);
-  BlockReader reader;
-  reader.Reset(fd);
-  for (;;) {
-    switch (reader.Fill(reader.Begin())) {
-      case BlockReader::Status::kRead:
-        continue;
-      case BlockReader::Status::kEnd:
-        text.assign(reader.Begin(), reader.End());
-        return true;
-      case BlockReader::Status::kError:
-        return false;
-      case BlockReader::Status::kNoMemory:
-        errno = ENOMEM;
-        return false;
-    }
-  }
-}
-
-// -x: the pattern must match a whole line. A pattern's own anchors at its ends are dropped
-// first, since inside the group they would stand for themselves.
-std::string WithoutEndAnchors(std::string pattern) {
-  if (!pattern.empty() && pattern[0] == '^') pattern.erase(0, 1);
-  if (!pattern.empty() && pattern.back() == '$') {
-    // The "$" is an anchor unless it is escaped: after an odd run of backslashes that are
-    // characters of their own (not trail bytes).
-    const std::size_t last = pattern.size() - 1;
-    std::size_t backslashes = 0;
-    while (backslashes < last && pattern[last - 1 - backslashes] == '\\' &&
-           !SjisRegExp::IsTrailByte(pattern, last - 1 - backslashes)) {
-      ++backslashes;
-    }
-    if (backslashes % 2 == 0 && !SjisRegExp::IsTrailByte(pattern, last)) pattern.pop_back();
-  }
-  return pattern;
-}
 
 class Grep {
  public:
@@ -122,7 +62,7 @@ class Grep {
   const Options& options_;
   std::FILE* out_;
   std::FILE* err_;
-  std::string combined_;
+  std::vector<MatchPiece> pieces_;
   bool noPatterns_ = false;
   std::optional<LineMatcher> lines_;
   std::optional<Printer> printer_;
@@ -137,66 +77,13 @@ class Grep {
 };
 
 bool Grep::BuildPatterns(TextEncoding encoding) {
-  std::vector<std::string> typed;
-  for (const PatternSource& source : options_.patterns) {
-    if (!source.isFile) {
-      SplitLines(source.text, false, typed);
-      continue;
-    }
-    std::string text;
-    if (!ReadWholeFile(source.text, text)) {
-      std::fprintf(err_, "%s: %s: %s\n", kProgram, source.text.c_str(), std::strerror(errno));
-      return false;
-    }
-    SplitLines(text, true, typed);
-  }
-  std::vector<Pattern> patterns;
-  for (const std::string& text : typed) {
-    Pattern pattern;
-    if (encoding == TextEncoding::kUtf8) {
-      try {
-        pattern.sjis = Utf8ToSjis(text, &pattern.typedOffset);
-      } catch (const PatternEncodingError& error) {
-        std::fprintf(err_, "%s: pattern: %s\n", kProgram, error.what());
-        return false;
-      }
-    } else {
-      pattern.sjis = text;
-    }
-    if (options_.fixedStrings) {
-      pattern.sjis = SjisRegExp::QuoteMetaChars(pattern.sjis);
-      pattern.typedOffset.clear();
-    }
-    if (options_.lineRegexp) pattern.sjis = WithoutEndAnchors(pattern.sjis);
-    // Each pattern is compiled on its own first, so that an error names its place in it.
-    try {
-      SjisRegExp::TPatternOptions check;
-      check.UseFuzzyCharDic = options_.fuzzy;
-      SjisRegExp::TCompiledRegExp(pattern.sjis, check);
-    } catch (const SjisRegExp::ERegExpParser& error) {
-      std::size_t position = error.ErrorPos();
-      if (!pattern.typedOffset.empty() && position >= 1) {
-        const std::size_t at = std::min(position - 1, pattern.typedOffset.size() - 1);
-        position = pattern.typedOffset[at] + 1;
-      }
-      std::fprintf(err_, "%s: pattern:%zu: %s\n", kProgram, position, error.what());
-      return false;
-    }
-    patterns.push_back(std::move(pattern));
-  }
-  if (patterns.empty()) {
-    noPatterns_ = true;  // an empty -f file: no line matches
+  std::optional<std::vector<MatchPiece>> pieces = ReadPatterns(options_, encoding, err_);
+  if (!pieces) return false;
+  if (pieces->empty()) {
+    noPatterns_ = true;  // an empty -f file, or patterns that can match nothing
     return true;
   }
-  if (patterns.size() == 1) {
-    combined_ = patterns[0].sjis;
-  } else {
-    for (std::size_t k = 0; k < patterns.size(); ++k) {
-      if (k > 0) combined_ += '|';
-      combined_ += "(" + patterns[k].sjis + ")";
-    }
-  }
-  if (options_.lineRegexp) combined_ = "^(" + combined_ + ")$";
+  pieces_ = std::move(*pieces);
   return true;
 }
 
@@ -205,10 +92,19 @@ int Grep::Run() {
   if (!BuildPatterns(encoding)) return kExitError;
 
   try {
-    if (!noPatterns_) lines_.emplace(combined_, options_.fuzzy, options_.wordRegexp);
+    // -x takes a whole line, which leaves -w nothing to test (grep does the same).
+    if (!noPatterns_) {
+      lines_.emplace(pieces_, options_.fuzzy, options_.wordRegexp && !options_.lineRegexp);
+    }
   } catch (const SjisRegExp::ERegExpParser& error) {
-    std::fprintf(err_, "%s: pattern:%u: %s\n", kProgram, static_cast<unsigned>(error.ErrorPos()),
-                 error.what());
+    // The translated patterns are well formed; the library refuses them only as too complex
+    // (nesting or the size of their automaton).
+    if (std::string_view(error.what()) == "正規表現が複雑すぎます。") {
+      std::fprintf(err_, "%s: the patterns are too complex to search\n", kProgram);
+    } else {
+      std::fprintf(err_, "%s: internal error: the library refused the translated patterns: %s\n",
+                   kProgram, error.what());
+    }
     return kExitError;
   }
 
@@ -219,10 +115,12 @@ int Grep::Run() {
   }
   const Colors colors = ColorsFromEnvironment();
   printer_.emplace(out_, encoding, colour ? &colors : nullptr, options_.nullAfterName);
+  printer_->SetLineBuffered(options_.lineBuffered);
+  printer_->SetLineEnd(options_.nullData ? '\0' : '\n');
 
   setup_.options = &options_;
   setup_.lines = lines_ ? &*lines_ : nullptr;
-  setup_.checkLines = options_.wordRegexp;
+  setup_.checkLines = lines_ && lines_->NeedsCheck();
   setup_.printer = &*printer_;
   setup_.groupPrinted = &groupPrinted_;
   searcher_.emplace(setup_);
@@ -279,7 +177,7 @@ void Grep::SearchOperand(const std::string& name, bool commandLine, bool implici
   }
   if (S_ISDIR(info.st_mode)) {
     if (!options_.recursive) {
-      FileError(name, EISDIR);
+      if (!options_.skipDirectories) FileError(name, EISDIR);  // -d read; -d skip says nothing
       return;
     }
     const std::size_t slash = name.find_last_of('/', name.size() > 1 ? name.size() - 2 : 0);
@@ -299,8 +197,13 @@ void Grep::SearchOperand(const std::string& name, bool commandLine, bool implici
     return;
   }
   // In a folder, only regular files are read: devices, pipes and (with -r) symbolic links
-  // are passed over.
+  // are passed over; -D skip passes over those named on the command line too.
   if (!commandLine && !S_ISREG(info.st_mode)) return;
+  if (options_.devices == DeviceAction::kSkip &&
+      (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode) ||
+       S_ISSOCK(info.st_mode))) {
+    return;
+  }
   if (!Included(name)) return;
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -374,20 +277,38 @@ void Grep::SearchFd(int fd, const std::string& name, bool showName) {
 
 int Main(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   Options options;
+  const char* text = nullptr;
+  std::string version;
   switch (ParseArguments(args, options, err)) {
     case ParseResult::kHelp:
-      std::fputs(kHelpText, out);
-      return std::fflush(out) == 0 ? kExitMatch : kExitError;
+      text = kHelpText;
+      break;
     case ParseResult::kVersion:
-      std::fprintf(out, "sjisgrep (Sorbit) %s\n", SJISGREP_VERSION);
-      return std::fflush(out) == 0 ? kExitMatch : kExitError;
+      version = std::string("sjisgrep (Sorbit) ") + SJISGREP_VERSION + "\n";
+      text = version.c_str();
+      break;
     case ParseResult::kError:
       return kExitError;
     case ParseResult::kRun:
       break;
   }
-  Grep grep(options, out, err);
-  return grep.Run();
+  if (text != nullptr) {
+    if (std::fputs(text, out) < 0 || std::fflush(out) != 0) {
+      std::fprintf(err, "%s: write error: %s\n", kProgram, std::strerror(errno));
+      return kExitError;
+    }
+    return kExitMatch;
+  }
+  // Memory runs out only for a pattern of huge counts or a line that cannot be held, both
+  // told where they happen; anything else ends here as grep ends, not with an abort.
+  try {
+    Grep grep(options, out, err);
+    return grep.Run();
+  } catch (const std::bad_alloc&) {
+    std::fflush(out);
+    std::fprintf(err, "%s: memory exhausted\n", kProgram);
+    return kExitError;
+  }
 }
 
 }  // namespace sjisgrep

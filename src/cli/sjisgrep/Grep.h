@@ -3,9 +3,8 @@
 //
 // A line ends at LF; a CR just before the LF is not part of the text that is matched, but
 // it is part of a printed line. Matching steps over whole characters, so a match never starts
-// on the trail byte of a two-byte character (where a byte-oriented grep would match). The
-// library matches zero-terminated text: a zero byte inside a line ends the text that is
-// matched, and the line is still printed whole.
+// on the trail byte of a two-byte character (where a byte-oriented grep would match). A zero
+// byte in a line is a character like any other (which no "." matches).
 //
 // Under the C locale patterns and output are the files' own Shift-JIS bytes, byte for byte;
 // under a UTF-8 locale (or --encoding=utf-8) patterns are UTF-8 converted to CP932 and the

@@ -22,17 +22,21 @@ const char kHelpText[] =
     "  -e, --regexp=PATTERN      use PATTERN; may be given more than once\n"
     "  -f, --file=FILE           take patterns from FILE, one a line\n"
     "  -F, --fixed-strings       PATTERNs are strings, not patterns\n"
-    "  -E, --extended-regexp     accepted for grep's sake; patterns are always the library's\n"
-    "  -i, --fuzzy               width, case, kana forms, voiced marks and numerals match\n"
-    "                            their equivalents\n"
+    "  -E, --extended-regexp     PATTERNs are extended regular expressions (the default\n"
+    "                            and only syntax; see sjisgrep(1) for what is read)\n"
+    "  -i, --ignore-case         ignore case: ASCII, full-width and other letters\n"
+    "      --no-ignore-case      do not ignore case (the default)\n"
+    "      --fuzzy               width, case, kana forms, voiced marks and numerals of\n"
+    "                            the characters outside [...] match their equivalents\n"
     "  -w, --word-regexp         match only whole words\n"
     "  -x, --line-regexp         match only whole lines\n"
+    "  -z, --null-data           lines end at a zero byte, not a newline\n"
     "      --encoding=ENC        patterns and output are ENC (sjis or utf-8), whatever\n"
     "                            the locale says\n"
     "\n"
     "Selection and output:\n"
     "  -v, --invert-match        select the lines that do not match\n"
-    "  -m, --max-count=NUM       stop after NUM selected lines\n"
+    "  -m, --max-count=NUM       stop after NUM selected lines (a negative NUM: no limit)\n"
     "  -c, --count               print only a count of selected lines per file\n"
     "  -l, --files-with-matches  print only the names of files with selected lines\n"
     "  -L, --files-without-match print only the names of files without any\n"
@@ -51,9 +55,17 @@ const char kHelpText[] =
     "      --color[=WHEN], --colour[=WHEN]\n"
     "                            mark matches, names and numbers; WHEN is never,\n"
     "                            always or auto (a terminal); see GREP_COLORS\n"
-    "  -a, --text                search binary files as text\n"
+    "      --line-buffered       flush the output after every line\n"
+    "      --binary-files=TYPE   TYPE is 'binary' (say that a binary file matches),\n"
+    "                            'text' (search it as text) or 'without-match' (skip it)\n"
+    "  -a, --text                the same as --binary-files=text\n"
+    "  -I                        the same as --binary-files=without-match\n"
+    "  -U, --binary              accepted for grep's sake; files are always read as bytes\n"
     "\n"
     "Files:\n"
+    "  -d, --directories=ACTION  what to do with folders: 'read' (an error), 'recurse'\n"
+    "                            (as -r) or 'skip'\n"
+    "  -D, --devices=ACTION      devices, FIFOs and sockets: 'read' or 'skip'\n"
     "  -r, --recursive           search folders, not following symbolic links in them\n"
     "  -R, --dereference-recursive  search folders, following every symbolic link\n"
     "      --include=GLOB        search only files whose name matches GLOB\n"
@@ -61,12 +73,12 @@ const char kHelpText[] =
     "      --exclude-dir=GLOB    skip folders whose name matches GLOB\n"
     "\n"
     "      --help                show this help and exit\n"
-    "      --version             show the version and exit\n"
+    "  -V, --version             show the version and exit\n"
     "\n"
-    "Lines end at LF; a CR before the LF is not matched but is printed. A zero byte ends\n"
-    "the part of a line that is matched; a file with zero bytes is binary (its matches are\n"
-    "reported as \"Binary file NAME matches\" unless -a is given). Matches start only at\n"
-    "whole characters.\n"
+    "Lines end at LF; a CR before the LF is not matched but is printed. A file with zero\n"
+    "bytes is binary: its first match is reported as \"sjisgrep: NAME: binary file\n"
+    "matches\" on standard error unless -a is given. Matches start only at whole\n"
+    "characters.\n"
     "Exit status is 0 if a line was selected, 1 if none was, 2 if an error occurred.\n";
 
 void PrintUsageHint(std::FILE* err) {
@@ -82,13 +94,16 @@ constexpr char kProgram[] = "sjisgrep";
 
 enum LongOnly {
   kColor = 256,
+  kNoIgnoreCase,
+  kFuzzy,
+  kBinaryFiles,
+  kLineBuffered,
   kEncoding,
   kLabel,
   kInclude,
   kExclude,
   kExcludeDir,
   kHelp,
-  kVersion,
 };
 
 const struct option kLongOptions[] = {
@@ -96,7 +111,10 @@ const struct option kLongOptions[] = {
     {"file", required_argument, nullptr, 'f'},
     {"fixed-strings", no_argument, nullptr, 'F'},
     {"extended-regexp", no_argument, nullptr, 'E'},
-    {"fuzzy", no_argument, nullptr, 'i'},
+    {"ignore-case", no_argument, nullptr, 'i'},
+    {"no-ignore-case", no_argument, nullptr, kNoIgnoreCase},
+    {"fuzzy", no_argument, nullptr, kFuzzy},
+    {"null-data", no_argument, nullptr, 'z'},
     {"word-regexp", no_argument, nullptr, 'w'},
     {"line-regexp", no_argument, nullptr, 'x'},
     {"encoding", required_argument, nullptr, kEncoding},
@@ -121,18 +139,23 @@ const struct option kLongOptions[] = {
     {"color", optional_argument, nullptr, kColor},
     {"colour", optional_argument, nullptr, kColor},
     {"text", no_argument, nullptr, 'a'},
+    {"binary-files", required_argument, nullptr, kBinaryFiles},
+    {"binary", no_argument, nullptr, 'U'},
+    {"line-buffered", no_argument, nullptr, kLineBuffered},
+    {"directories", required_argument, nullptr, 'd'},
+    {"devices", required_argument, nullptr, 'D'},
     {"recursive", no_argument, nullptr, 'r'},
     {"dereference-recursive", no_argument, nullptr, 'R'},
     {"include", required_argument, nullptr, kInclude},
     {"exclude", required_argument, nullptr, kExclude},
     {"exclude-dir", required_argument, nullptr, kExcludeDir},
     {"help", no_argument, nullptr, kHelp},
-    {"version", no_argument, nullptr, kVersion},
+    {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
 
 // "+" would stop at the first operand; GNU grep permutes, and so do we.
-constexpr char kShortOptions[] = "e:f:FEiwxvm:clLoqsnbHhZA:B:C:arR0123456789";
+constexpr char kShortOptions[] = "e:f:FEiywxzvm:clLoqsnbHhZA:B:C:aIUd:D:rRV0123456789";
 
 void Complain(std::FILE* err, const std::string& message) {
   std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
@@ -178,16 +201,17 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
       digitsArgument = optind == argument ? argument : -1;  // the argument goes on after it
       digits = digits > (UINTMAX_MAX - 9) / 10 ? UINTMAX_MAX : digits * 10 + (c - '0');
       options.after = options.before = digits;
+      options.contextGiven = true;
       continue;
     }
     digitsArgument = -1;
     switch (c) {
       case 'e':
-        options.patterns.push_back({false, optarg});
+        options.patterns.push_back({PatternSource::Kind::kRegexp, optarg});
         patternGiven = true;
         break;
       case 'f':
-        options.patterns.push_back({true, optarg});
+        options.patterns.push_back({PatternSource::Kind::kFile, optarg});
         patternGiven = true;
         break;
       case 'F':
@@ -196,7 +220,22 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
       case 'E':
         break;
       case 'i':
+      case 'y':  // grep's old spelling of -i
+        options.ignoreCase = true;
+        break;
+      case kNoIgnoreCase:
+        options.ignoreCase = false;
+        break;
+      case kFuzzy:
         options.fuzzy = true;
+        break;
+      case 'z':
+        options.nullData = true;
+        break;
+      case 'U':
+        break;
+      case kLineBuffered:
+        options.lineBuffered = true;
         break;
       case 'w':
         options.wordRegexp = true;
@@ -208,9 +247,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
         options.invert = true;
         break;
       case 'm': {
+        // As in grep, a negative count means no limit.
         std::uintmax_t count = 0;
+        if (optarg[0] == '-' && ParseCount(optarg + 1, count)) {
+          options.maxCount.reset();
+          break;
+        }
         if (!ParseCount(optarg, count)) {
-          Complain(err, "invalid max count");
+          std::fprintf(err, "%s: invalid max count\n", kProgram);
           return ParseResult::kError;
         }
         options.maxCount = count;
@@ -261,17 +305,66 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
         }
         if (c != 'B') options.after = lines;
         if (c != 'A') options.before = lines;
+        options.contextGiven = true;
         break;
       }
       case 'a':
         options.text = true;
+        options.binaryFiles = BinaryFiles::kText;
         break;
+      case 'I':
+        options.text = false;
+        options.binaryFiles = BinaryFiles::kWithoutMatch;
+        break;
+      case kBinaryFiles: {
+        const std::string type = optarg;
+        if (type == "binary") {
+          options.binaryFiles = BinaryFiles::kBinary;
+        } else if (type == "text") {
+          options.binaryFiles = BinaryFiles::kText;
+        } else if (type == "without-match") {
+          options.binaryFiles = BinaryFiles::kWithoutMatch;
+        } else {
+          std::fprintf(err, "%s: unknown binary-files type\n", kProgram);
+          return ParseResult::kError;
+        }
+        options.text = options.binaryFiles == BinaryFiles::kText;
+        break;
+      }
+      case 'd': {
+        const std::string action = optarg;
+        if (action == "read" || action == "recurse" || action == "skip") {
+          options.recursive = action == "recurse";
+          options.skipDirectories = action == "skip";
+          if (options.recursive) options.followLinks = false;
+        } else {
+          std::fprintf(err,
+                       "%s: invalid argument '%s' for '--directories'\n"
+                       "Valid arguments are:\n  - 'read'\n  - 'recurse'\n  - 'skip'\n",
+                       kProgram, optarg);
+          PrintUsageHint(err);
+          return ParseResult::kError;
+        }
+        break;
+      }
+      case 'D': {
+        const std::string action = optarg;
+        if (action == "read" || action == "skip") {
+          options.devices = action == "skip" ? DeviceAction::kSkip : DeviceAction::kRead;
+        } else {
+          std::fprintf(err, "%s: unknown devices method\n", kProgram);
+          return ParseResult::kError;
+        }
+        break;
+      }
       case 'r':
         options.recursive = true;
+        options.skipDirectories = false;
         options.followLinks = false;
         break;
       case 'R':
         options.recursive = true;
+        options.skipDirectories = false;
         options.followLinks = true;
         break;
       case kColor: {
@@ -316,7 +409,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
         break;
       case kHelp:
         return ParseResult::kHelp;
-      case kVersion:
+      case 'V':
         return ParseResult::kVersion;
       default: {
         // '?': an unknown option, or one without its argument.
@@ -353,7 +446,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args, Options& option
       Complain(err, "no pattern given");
       return ParseResult::kError;
     }
-    options.patterns.push_back({false, argv[static_cast<std::size_t>(k++)]});
+    options.patterns.push_back(
+        {PatternSource::Kind::kOperand, argv[static_cast<std::size_t>(k++)]});
   }
   // getopt_long has moved the operands behind the options in argv (not in storage).
   for (; k < argc; ++k) options.files.push_back(argv[static_cast<std::size_t>(k)]);

@@ -1,6 +1,7 @@
 // sjisgrep's command line: the options of GNU grep that a reader uses every day, parsed the
 // GNU way (getopt_long: options may follow operands, short ones cluster, long ones take
 // "=VALUE" or the next argument and may be abbreviated), plus --fuzzy and --encoding.
+// Values and messages are grep 3.8's.
 #pragma once
 
 #include <cstdint>
@@ -15,15 +16,18 @@ namespace sjisgrep {
 
 enum class FileNames { kAuto, kWith, kWithout };
 enum class ColorWhen { kNever, kAlways, kAuto };
+enum class BinaryFiles { kBinary, kText, kWithoutMatch };
+enum class DeviceAction { kRead, kSkip };
 
-// One source of patterns, in command-line order: -e TEXT (or the PATTERN operand) or -f FILE.
+// One source of patterns, in command-line order.
 struct PatternSource {
-  bool isFile = false;
-  std::string text;  // the pattern, or the file's name
+  enum class Kind { kOperand, kRegexp, kFile } kind = Kind::kOperand;
+  std::string text;  // the pattern (the operand, -e), or the file's name (-f)
 };
 
 struct Options {
-  bool fuzzy = false;            // -i, --fuzzy
+  bool ignoreCase = false;       // -i
+  bool fuzzy = false;            // --fuzzy
   bool fixedStrings = false;     // -F
   bool invert = false;           // -v
   bool wordRegexp = false;       // -w
@@ -36,14 +40,21 @@ struct Options {
   bool byteOffset = false;       // -b
   bool quiet = false;            // -q
   bool noMessages = false;       // -s
-  bool recursive = false;        // -r
+  bool recursive = false;        // -r, -d recurse
+  bool skipDirectories = false;  // -d skip
   bool followLinks = false;      // -R
-  bool text = false;             // -a
-  bool nullAfterName = false;    // -Z
+  bool text = false;             // -a, --binary-files=text
+  BinaryFiles binaryFiles = BinaryFiles::kBinary;
+  DeviceAction devices = DeviceAction::kRead;  // -D
+  bool nullData = false;                       // -z: lines end at a zero byte
+  bool lineBuffered = false;                   // --line-buffered
+  bool nullAfterName = false;                  // -Z
   FileNames fileNames = FileNames::kAuto;
-  std::optional<std::uintmax_t> maxCount;  // -m
+  std::optional<std::uintmax_t> maxCount;  // -m; none: no limit
   std::uintmax_t after = 0;                // -A
   std::uintmax_t before = 0;               // -B
+  bool contextGiven = false;  // -A, -B, -C or -NUM, even 0: groups are then parted by "--"
+
   ColorWhen color = ColorWhen::kNever;
   std::optional<TextEncoding> encoding;  // --encoding; else the locale's
   std::optional<std::string> label;      // --label

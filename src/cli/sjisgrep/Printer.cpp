@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "text/Cp932.h"
+
 namespace sjisgrep {
 
 Colors ColorsFromEnvironment() {
@@ -47,20 +49,57 @@ Colors ColorsFromEnvironment() {
   return colors;
 }
 
-Printer::Printer(std::FILE* out, TextEncoding encoding, const Colors* colors, bool nullAfterName)
-    : out_(out), encoding_(encoding), colors_(colors), nullAfterName_(nullAfterName) {}
+namespace {
 
-void Printer::Put(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), out_); }
+// How many file bytes are converted at a time.
+constexpr std::size_t kPieceBytes = 16 * 1024;
+
+// The largest n <= limit such that the decoder, reading [p, p + size) from p, starts a
+// character at p + n: it takes a lead byte and the byte after it together only when the pair
+// decodes, so the pieces decode exactly as the whole.
+std::size_t PieceEnd(const char* p, std::size_t size, std::size_t limit) {
+  if (size <= limit) return size;
+  std::size_t k = 0;
+  for (;;) {
+    const auto b = static_cast<unsigned char>(p[k]);
+    std::size_t step = 1;
+    if (sorbit::text::IsCp932LeadByte(b) && k + 1 < size) {
+      const auto pair =
+          static_cast<sorbit::text::Cp932Code>(b << 8 | static_cast<unsigned char>(p[k + 1]));
+      if (sorbit::text::Cp932CodePoint(pair) != sorbit::text::kNoCodePoint) step = 2;
+    }
+    if (k + step > limit) return k;
+    k += step;
+  }
+}
+
+}  // namespace
+
+Printer::Printer(std::FILE* out, TextEncoding encoding, const Colors* colors, bool nullAfterName)
+    : out_(out), encoding_(encoding), colors_(colors), nullAfterName_(nullAfterName) {
+  if (encoding_ == TextEncoding::kUtf8) utf8_.resize(sorbit::text::Cp932DecodeRoom(kPieceBytes));
+}
+
+void Printer::Put(std::string_view bytes) {
+  // After a failed write nothing more goes out: what was written stays a beginning.
+  if (Failed()) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), out_);
+}
+
+void Printer::EndLine() {
+  Put(std::string_view(&eol_, 1));
+  if (lineBuffered_ && !Failed()) std::fflush(out_);
+}
 
 void Printer::Colored(const std::string& color, std::string_view bytes) {
   if (colors_ == nullptr || color.empty() || bytes.empty()) {
     Put(bytes);
     return;
   }
-  const char* erase = colors_->eraseLine ? "\33[K" : "";
-  std::fprintf(out_, "\33[%sm%s", color.c_str(), erase);
+  const std::string erase = colors_->eraseLine ? "\33[K" : "";
+  Put("\33[" + color + "m" + erase);
   Put(bytes);
-  std::fprintf(out_, "\33[m%s", erase);
+  Put("\33[m" + erase);
 }
 
 void Printer::Prefix(const std::string* name, const std::uintmax_t* lineNumber,
@@ -89,19 +128,26 @@ void Printer::Prefix(const std::string* name, const std::uintmax_t* lineNumber,
 }
 
 void Printer::Text(const char* begin, const char* end, bool selected, bool match) {
-  std::string_view bytes(begin, static_cast<std::size_t>(end - begin));
-  if (encoding_ == TextEncoding::kUtf8) {
-    scratch_.clear();
-    toUtf8_.Append(begin, end, scratch_);
-    bytes = scratch_;
+  const std::string* color = nullptr;
+  if (colors_ != nullptr) {
+    color =
+        match ? (selected ? &colors_->ms : &colors_->mc) : (selected ? &colors_->sl : &colors_->cx);
+    if (color->empty() || begin == end) color = nullptr;
   }
-  if (colors_ == nullptr) {
-    Put(bytes);
-  } else if (match) {
-    Colored(selected ? colors_->ms : colors_->mc, bytes);
+  const std::string erase = colors_ != nullptr && colors_->eraseLine ? "\33[K" : "";
+  if (color != nullptr) Put("\33[" + *color + "m" + erase);
+  if (encoding_ == TextEncoding::kSjis) {
+    Put(std::string_view(begin, static_cast<std::size_t>(end - begin)));
   } else {
-    Colored(selected ? colors_->sl : colors_->cx, bytes);
+    while (begin < end) {
+      const std::size_t take = PieceEnd(begin, static_cast<std::size_t>(end - begin), kPieceBytes);
+      bool lossy = false;
+      const char* written = sorbit::text::DecodeCp932Into(begin, take, utf8_.data(), lossy);
+      Put(std::string_view(utf8_.data(), static_cast<std::size_t>(written - utf8_.data())));
+      begin += take;
+    }
   }
+  if (color != nullptr) Put("\33[m" + erase);
 }
 
 void Printer::GroupSeparator() {
@@ -123,6 +169,6 @@ void Printer::CountPrefix(const std::string& name) {
   }
 }
 
-bool Printer::Flush() { return std::fflush(out_) == 0 && !Failed(); }
+bool Printer::Flush() { return !Failed() && std::fflush(out_) == 0; }
 
 }  // namespace sjisgrep

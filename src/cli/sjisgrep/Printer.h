@@ -7,14 +7,20 @@
 // with an empty colour is printed without escapes.
 //
 // Line text is Shift-JIS from the file; it is converted to UTF-8 when the output encoding is
-// UTF-8, and written as it is otherwise. File names are written as the file system gives them.
-// Output is buffered; Failed() tells whether any write has failed.
+// UTF-8 (text/Cp932.h, a piece at a time through one buffer, so a line of any length prints
+// without memory of its size), and written as it is otherwise. File names are written as the
+// file system gives them.
+//
+// Output is buffered (per line with --line-buffered). Once a write has failed nothing more is
+// written, so the output is a beginning of what it should have been, never one with a gap;
+// Failed() tells.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Encoding.h"
 
@@ -39,7 +45,7 @@ class Printer {
               const std::uintmax_t* offset, char separator);
   // Line text; `match` marks matched text (selected: ms, context: mc), else the line's colour.
   void Text(const char* begin, const char* end, bool selected, bool match);
-  void EndLine() { Put("\n"); }
+  void EndLine();
   // "--" between context groups.
   void GroupSeparator();
   // A name on its own (-l, -L): followed by a newline, or a zero byte with -Z.
@@ -49,6 +55,10 @@ class Printer {
   void Put(std::string_view bytes);
 
   bool HasColors() const { return colors_ != nullptr; }
+  // --line-buffered: every line goes out when it ends.
+  void SetLineBuffered(bool on) { lineBuffered_ = on; }
+  // The byte that ends lines and the group separator: LF, or zero with -z.
+  void SetLineEnd(char eol) { eol_ = eol; }
   bool Flush();
   bool Failed() const { return std::ferror(out_) != 0; }
 
@@ -59,8 +69,9 @@ class Printer {
   TextEncoding encoding_;
   const Colors* colors_;
   bool nullAfterName_;
-  SjisToUtf8 toUtf8_;
-  std::string scratch_;
+  bool lineBuffered_ = false;
+  char eol_ = '\n';
+  std::vector<char> utf8_;  // room for one piece of converted text
 };
 
 }  // namespace sjisgrep
