@@ -324,13 +324,14 @@ Archive::~Archive() = default;
 std::unique_ptr<Archive> Archive::Open(const std::string& path) {
   int error = 0;
   std::optional<platform::MappedFile> file = platform::MappedFile::Open(path, error);
-  if (!file) throw ArchiveError{"cannot read " + path + ": " + std::strerror(error)};
+  if (!file) throw ArchiveError{"cannot read " + path + ": " + std::strerror(error), error};
   auto state = std::make_unique<State>(std::move(*file));
   return std::unique_ptr<Archive>(new Archive(path, std::move(state)));
 }
 
 std::uint64_t Archive::FileSize() const { return state_->text.size(); }
 std::string_view Archive::Bytes() const { return state_->text; }
+bool Archive::FileTruncated() const { return state_->file.Truncated(); }
 bool Archive::Indexed() const { return state_->indexed; }
 std::uint32_t Archive::MessageCount() const { return state_->count; }
 const std::vector<BoardInfo>& Archive::Boards() const { return state_->boards; }
@@ -480,10 +481,18 @@ void Archive::ReadRaw(std::uint32_t index, RawMessage& raw) const {
       raw.storage_part_at = FindMessageStart(text, 0, text.size());
     }
     at = raw.storage_part_at;
-    for (; raw.storage_part < part; ++raw.storage_part) {
+    for (; raw.storage_part < part && HeaderLinesAt(text, at); ++raw.storage_part) {
       at = FindMessageStart(text, ReadMessageBounds(text, at).body, text.size());
     }
     raw.storage_part_at = at;
+  }
+  if (!HeaderLinesAt(text, at)) {
+    // Another program changed the file under its index: nothing of this message is left (a
+    // block of a log may now give fewer messages).
+    raw.msg_line = raw.number_line = raw.body = std::string_view();
+    raw.msg = MsgLineFields{};
+    raw.number = NumberLineFields{};
+    return;
   }
   const MessageBounds bounds = ReadMessageBounds(text, at);
   if (kind_ == FileKind::kSvf && index + 1 < s.count) {
@@ -491,6 +500,7 @@ void Archive::ReadRaw(std::uint32_t index, RawMessage& raw) const {
   } else {
     body_end = BodyEnd(text, FindMessageStart(text, bounds.body, text.size()));
   }
+  body_end = std::max(body_end, bounds.body);  // a changed file, again
   raw.msg_line = text.substr(at, bounds.msg_line_end - at);
   raw.number_line = text.substr(bounds.number_line, bounds.number_line_end - bounds.number_line);
   raw.msg = CutMsgLine(raw.msg_line);

@@ -69,8 +69,9 @@ class SiteWriter {
   bool CheckFile(const std::string& path, std::string_view start);
   // `follow`: the folder may be a link to one (DIR itself, which the user named).
   bool CreateFolder(const std::string& path, bool follow);
+  // Writes the file that `fill` makes; `source`, when given, must still be whole at the end.
   template <typename Fill>
-  bool WriteFile(const std::string& path, Fill&& fill);
+  bool WriteFile(const std::string& path, const SiteSource* source, Fill&& fill);
   bool WriteBoard(const Board& board, std::vector<std::uint32_t>& page_of);
   std::vector<std::uint32_t>& PageOf(const archive::Archive& archive);
 
@@ -177,13 +178,19 @@ bool SiteWriter::CreateFolder(const std::string& path, bool follow) {
 }
 
 template <typename Fill>
-bool SiteWriter::WriteFile(const std::string& path, Fill&& fill) {
+bool SiteWriter::WriteFile(const std::string& path, const SiteSource* source, Fill&& fill) {
   FileSink sink;
   int error = sink.Open(path);
   if (error == 0) {
     OutputBuffer out(sink);
     fill(out);
     error = out.Flush();
+    if (source != nullptr && source->archive->FileTruncated()) {
+      sink.Abandon();
+      report_.error(source->path +
+                    ": the file was cut short while it was read; nothing more was written");
+      return false;
+    }
     if (error == 0) error = sink.Commit();
   }
   if (error != 0) {
@@ -196,13 +203,12 @@ bool SiteWriter::WriteFile(const std::string& path, Fill&& fill) {
 
 bool SiteWriter::WriteBoard(const Board& board, std::vector<std::uint32_t>& page_of) {
   const archive::Archive& archive = *board.source->archive;
-  if (report_.reading) report_.reading(board.source->path);
   const std::string folder = InFolder(dir_, board.summary.folder);
   if (!CreateFolder(folder, false)) return false;
   const BoardLayout layout = LayOutBoard(archive, board.board, page_of);
   BoardPages pages(archive, layout, page_of, board.summary);
   for (std::uint32_t page = 0; page < layout.PageCount(); ++page) {
-    if (!WriteFile(InFolder(folder, layout.PageName(page)),
+    if (!WriteFile(InFolder(folder, layout.PageName(page)), board.source,
                    [&](OutputBuffer& out) { pages.WriteThreadPage(page, out); })) {
       return false;
     }
@@ -212,7 +218,7 @@ bool SiteWriter::WriteBoard(const Board& board, std::vector<std::uint32_t>& page
     if (report_.progress) report_.progress(done_, total_);
   }
   for (std::uint32_t j = 0; j < layout.IndexPageCount(); ++j) {
-    if (!WriteFile(InFolder(folder, IndexPageName(j)),
+    if (!WriteFile(InFolder(folder, IndexPageName(j)), board.source,
                    [&](OutputBuffer& out) { pages.WriteIndexPage(j, out); })) {
       return false;
     }
@@ -223,7 +229,7 @@ bool SiteWriter::WriteBoard(const Board& board, std::vector<std::uint32_t>& page
 bool SiteWriter::Write() {
   if (!Check()) return false;
   if (!CreateFolder(dir_, true)) return false;
-  if (!WriteFile(InFolder(dir_, "style.css"),
+  if (!WriteFile(InFolder(dir_, "style.css"), nullptr,
                  [](OutputBuffer& out) { out.Append(StyleSheet()); })) {
     return false;
   }
@@ -232,7 +238,7 @@ bool SiteWriter::Write() {
   }
   std::vector<BoardSummary> summaries;
   for (const Board& board : boards_) summaries.push_back(board.summary);
-  return WriteFile(InFolder(dir_, "index.html"),
+  return WriteFile(InFolder(dir_, "index.html"), nullptr,
                    [&summaries](OutputBuffer& out) { WriteSiteIndex(summaries, out); });
 }
 

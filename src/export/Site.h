@@ -33,13 +33,12 @@ struct SiteReport {
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
   // An error, in words that name the file.
   std::function<void(std::string_view)> error;
-  // Called with the input's path before its boards' pages are written.
-  std::function<void(const std::string&)> reading;
 };
 
 // Writes the site of `sources` into `dir` (made when missing; its parent must exist). True
 // when every file was written; otherwise the error was reported, and the files that had been
-// written stay (each of them whole).
+// written stay (each of them whole). A page read from an input that another program cut short
+// meanwhile (Archive::FileTruncated) is not written, and the export stops there.
 bool WriteSite(const std::string& dir, const std::vector<SiteSource>& sources,
                const SiteReport& report);
 

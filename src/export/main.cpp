@@ -1,10 +1,8 @@
 // sorbit-export: publishes SVF files and tekuri logs as a static web site, as UTF-8 text or as
 // JSON lines, read by the archive library's rules.
 #include <getopt.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,8 +19,8 @@
 #include "export/MessageLines.h"
 #include "export/OutputBuffer.h"
 #include "export/Site.h"
-#include "platform/posix/AtomicFileWriter.h"
 #include "platform/posix/PosixFile.h"
+#include "platform/posix/TruncationGuard.h"
 
 namespace {
 
@@ -72,39 +70,6 @@ bool FlushStandardOutput() {
   return false;
 }
 
-// The input being read, for the bus-error handler: a file that another program shortens
-// while it is mapped raises SIGBUS when the lost pages are touched.
-std::atomic<const char*> g_reading{nullptr};
-
-void WriteToStandardError(const char* text) {
-  for (std::size_t left = std::strlen(text); left > 0;) {
-    const ssize_t n = ::write(STDERR_FILENO, text, left);
-    if (n <= 0) return;
-    text += n;
-    left -= static_cast<std::size_t>(n);
-  }
-}
-
-// Names the file, removes the temporary files of the outputs being written (so nothing of
-// them is left), and ends the program with status 1. Async-signal-safe.
-extern "C" void OnBusError(int) {
-  WriteToStandardError("\r\x1b[K");
-  WriteToStandardError(kProgram);
-  WriteToStandardError(": ");
-  const char* path = g_reading.load();
-  WriteToStandardError(path != nullptr ? path : "an input file");
-  WriteToStandardError(": the file was cut short while it was read; nothing was finished\n");
-  sorbit::platform::RemoveTemporaryFiles();
-  ::_exit(kExitFailure);
-}
-
-void HandleBusErrors() {
-  struct sigaction action {};
-  action.sa_handler = OnBusError;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGBUS, &action, nullptr);
-}
-
 // Progress and errors on the terminal, in the converter's style.
 class Terminal {
  public:
@@ -139,7 +104,6 @@ class Terminal {
 // Opens and indexes one input; nullptr after reporting why it could not be read. The index
 // counts as the first fifth of the file's work.
 std::unique_ptr<Archive> OpenIndexed(const std::string& path, Terminal& terminal) {
-  g_reading.store(path.c_str());
   std::unique_ptr<Archive> archive;
   try {
     archive = Archive::Open(path);
@@ -153,6 +117,27 @@ std::unique_ptr<Archive> OpenIndexed(const std::string& path, Terminal& terminal
   });
   return archive;
 }
+
+// The text of an input that another program cut short while it was read.
+std::string CutShort(const std::string& path) {
+  return path + ": the file was cut short while it was read; nothing more was written";
+}
+
+// Hands bytes on only while the input they were read from is whole: what was read after
+// another program cut it short (zeros, under the truncation guard) never reaches the output.
+class WholeInputSink final : public sorbit::exporter::ByteSink {
+ public:
+  explicit WholeInputSink(sorbit::exporter::ByteSink& sink) : sink_(sink) {}
+  void Reading(const Archive* archive) { archive_ = archive; }
+  int Write(std::string_view bytes) override {
+    if (archive_ != nullptr && archive_->FileTruncated()) return EIO;
+    return sink_.Write(bytes);
+  }
+
+ private:
+  sorbit::exporter::ByteSink& sink_;
+  const Archive* archive_ = nullptr;
+};
 
 int ExportLines(const std::vector<std::string>& inputs, sorbit::exporter::LineFormat format,
                 const std::optional<std::string>& output, Terminal& terminal) {
@@ -170,7 +155,8 @@ int ExportLines(const std::vector<std::string>& inputs, sorbit::exporter::LineFo
   } else {
     sink = std::make_unique<DescriptorSink>(STDOUT_FILENO);
   }
-  OutputBuffer out(*sink);
+  WholeInputSink whole(*sink);
+  OutputBuffer out(whole);
   bool read_all = true;
   for (const std::string& path : inputs) {
     const std::unique_ptr<Archive> archive = OpenIndexed(path, terminal);
@@ -178,17 +164,26 @@ int ExportLines(const std::vector<std::string>& inputs, sorbit::exporter::LineFo
       read_all = false;
       break;
     }
+    whole.Reading(archive.get());
     const long long count = archive->MessageCount();
     WriteMessageLines(*archive, path, format, out, [&](std::uint32_t written) {
       terminal.Progress(path, written, count + 4 * static_cast<long long>(written),
                         5 * std::max(count, 1LL));
     });
+    // The rest of this input's output goes out now, while it can still be told whole.
+    out.Flush();
+    whole.Reading(nullptr);
+    if (archive->FileTruncated()) {
+      terminal.Close();
+      terminal.Error(CutShort(path));
+      read_all = false;
+      break;
+    }
     if (out.error() != 0) break;
   }
-  g_reading.store(nullptr);
   terminal.Close();
   const std::string name = output ? *output : "standard output";
-  int error = out.Flush();
+  int error = read_all ? out.Flush() : 0;
   if (file != nullptr) {
     if (error == 0 && read_all) error = file->Commit();
     if (error != 0 || !read_all) file->Abandon();
@@ -215,10 +210,7 @@ int ExportSite(const std::vector<std::string>& inputs, const std::string& dir, T
     terminal.Progress(dir, static_cast<long long>(done), static_cast<long long>(done),
                       static_cast<long long>(std::max<std::uint64_t>(total, 1)));
   };
-  // The inputs stay mapped while pages are written: a file cut short now is still named.
-  report.reading = [](const std::string& path) { g_reading.store(path.c_str()); };
   const bool written = sorbit::exporter::WriteSite(dir, sources, report);
-  g_reading.store(nullptr);
   terminal.Close();
   return written ? kExitOk : kExitFailure;
 }
@@ -288,7 +280,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.reason.c_str());
     return kExitFailure;
   }
-  HandleBusErrors();
+  // An input that another program cuts short while it is mapped reads as zeros past its new
+  // end instead of ending the program; the export then stops and writes nothing of it.
+  sorbit::platform::InstallTruncationGuard();
   Terminal terminal(!quiet && ::isatty(STDERR_FILENO) != 0);
   if (mode == Mode::kHtml) return ExportSite(inputs, dir, terminal);
   const int status = ExportLines(inputs,

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -136,6 +139,12 @@ TEST(ArchiveTest, RandomSvfFilesReadAsTheReferenceAndThreadEveryMessageOnce) {
       EXPECT_EQ(got.date, Utf8(w.date)) << where;
       EXPECT_EQ(got.time, Utf8(w.time)) << where;
       EXPECT_EQ(got.no, Utf8(w.no)) << where;
+      const std::string no_digits = NumberOf(w.no);
+      EXPECT_EQ(archive->Message(i).NoValue(),
+                no_digits.empty() || no_digits.size() > kMaxExactDigits
+                    ? std::nullopt
+                    : std::optional<std::uint64_t>(std::stoull(no_digits)))
+          << where;
       EXPECT_EQ(got.reply, Utf8(w.reply)) << where;
       EXPECT_EQ(got.title, Utf8(w.title)) << where;
       std::string body;
@@ -257,13 +266,40 @@ TEST(ArchiveTest, MatchesInAMessageStandWhereItsUtf8ViewShowsThem) {
   EXPECT_EQ(shown,
             (std::vector<std::string>{"1:Re: 12", "2:Re: 1", "4:Re: 3", "4:Re:4", "4:Re:5"}));
   EXPECT_EQ(found[2].begin, std::string("x\nああ").size());
-  EXPECT_EQ(PatternToCp932("あ〜∵"), "\x82\xA0\x81\x60\x81\xE6");
+  // As sjisgrep converts a pattern: every code of a character with several, ¥ as 0x5C.
+  EXPECT_EQ(PatternToCp932("あ〜∵¥"), "\x82\xA0\x81\x60(\x81\xE6|\x87\x9A|\xFA\x5B)\\\\");
   try {
     PatternToCp932("ab\xC3");
     ADD_FAILURE();
   } catch (const PatternEncodingError& error) {
     EXPECT_EQ(error.Offset(), 2u);
   }
+}
+
+// A pattern typed in UTF-8 finds a character whichever of its CP932 codes the log used, and
+// "¥" finds the 0x5C byte of a path, as sjisgrep does; the matches are highlighted where the
+// UTF-8 view shows them.
+TEST(ArchiveTest, SearchFindsEveryCodeOfACharacterAsSjisgrepDoes) {
+  TempDir dir;
+  const char* bodies[] = {"\x81\xE6", "\x87\x9A", "\xFA\x5B", "C:\\tekuri", "none"};
+  std::string svf;
+  for (const char* body : bodies) {
+    svf += std::string("\r\n@@@MSG,0,b,,h,98/01/01,00:00\r\n@@@1,,0,t\r\n") + body + "\r\n";
+  }
+  WriteFile(dir / "codes.log", svf);
+  auto archive = Archive::Open(dir / "codes.log");
+  archive->BuildIndex();
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("∵", false)),
+            (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("[∵x]", false)),
+            (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("C:¥tek", false)),
+            (std::vector<std::uint32_t>{3}));
+  RawMessage raw;
+  const std::vector<TextMatch> found =
+      FindInMessage(*archive, CompileSearchPattern("∵", false), 1, kSearchBody, raw);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].end - found[0].begin, std::string("∵").size());
 }
 
 TEST(ArchiveTest, FindNumberedTakesTheLatestBeforeElseTheFirstAfter) {
@@ -378,6 +414,7 @@ TEST(ArchiveTest, FilesThatCannotBeReadAreErrorsNamingThePath) {
       ADD_FAILURE() << path;
     } catch (const ArchiveError& error) {
       EXPECT_NE(error.reason.find(path), std::string::npos) << error.reason;
+      EXPECT_EQ(error.error_number, path == dir.path() ? EISDIR : ENOENT);
     }
   }
   WriteFile(dir / "empty.log", "");
@@ -385,6 +422,58 @@ TEST(ArchiveTest, FilesThatCannotBeReadAreErrorsNamingThePath) {
   empty->BuildIndex();
   EXPECT_EQ(empty->MessageCount(), 0u);
   EXPECT_TRUE(empty->Boards().empty());
+}
+
+// Another program rewrites an indexed file in place (the mapping shows its new bytes): every
+// message still reads, searches and highlights without a fault, a message whose header lines
+// are gone reads as empty, and one that is still there reads as before.
+TEST(ArchiveTest, AFileRewrittenUnderItsIndexReadsWithoutAFault) {
+  TempDir dir;
+  std::mt19937 random(1818);
+  const SjisRegExp::TCompiledRegExp pattern = CompileSearchPattern("e|@@@", false);
+  int emptied = 0;
+  int kept = 0;
+  for (int round = 0; round < 60; ++round) {
+    const std::string svf = RandomSvf(random);
+    const std::string path = dir / "svf.log";
+    WriteFile(path, svf);
+    auto archive = Archive::Open(path);
+    archive->BuildIndex();
+    if (archive->Kind() != FileKind::kSvf) continue;
+    std::vector<MessageText> before(archive->MessageCount());
+    RawMessage raw;
+    for (std::uint32_t i = 0; i < archive->MessageCount(); ++i)
+      archive->ReadText(i, before[i], raw);
+    // Zeros from a random place on, or the bytes moved along by a few.
+    std::string changed = svf;
+    const std::size_t from = random() % (svf.size() + 1);
+    if (round % 2 == 0) {
+      std::fill(changed.begin() + static_cast<std::ptrdiff_t>(from), changed.end(), '\0');
+    } else {
+      changed.insert(from, std::string(1 + random() % 5, 'x'));
+      changed.resize(svf.size());
+    }
+    std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+        .write(changed.data(), std::ssize(changed));
+    MessageText text;
+    for (std::uint32_t i = 0; i < archive->MessageCount(); ++i) {
+      archive->ReadText(i, text, raw);
+      FindInMessage(*archive, pattern, i, kSearchAll, raw);
+      const std::size_t end =
+          i + 1 < archive->MessageCount() ? archive->Message(i + 1).Offset() : svf.size();
+      if (end <= from) {
+        EXPECT_EQ(text.title, before[i].title);
+        EXPECT_EQ(text.body, before[i].body);
+        ++kept;
+      } else if (changed.compare(archive->Message(i).Offset(), 7, "@@@MSG,") != 0) {
+        EXPECT_EQ(text.title + text.handle + text.body, "");
+        ++emptied;
+      }
+    }
+    SearchArchive(*archive, pattern);
+  }
+  EXPECT_GT(emptied, 20);
+  EXPECT_GT(kept, 20);
 }
 
 }  // namespace
