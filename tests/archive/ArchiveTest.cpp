@@ -476,5 +476,30 @@ TEST(ArchiveTest, AFileRewrittenUnderItsIndexReadsWithoutAFault) {
   EXPECT_GT(kept, 20);
 }
 
+// The same for a log: a block whose body made several messages gives fewer once rewritten, and
+// the messages it no longer gives read as empty (in any order of reading).
+TEST(ArchiveTest, ALogBlockRewrittenToFewerMessagesReadsWithoutAFault) {
+  TempDir dir;
+  const std::string path = dir / "talk.log";
+  const std::string inner = "\r\n@@@MSG,0,in,,h,98/12/31,12:34\r\n@@@1,,0,inner\r\nbody\r\n";
+  const std::string log =
+      "\x8c\x8f\x96\xbc  : t\r\n\x96\xbc\x91\x4f:h\r\n" + inner + inner + ".\r\n";
+  WriteFile(path, log);
+  auto archive = Archive::Open(path);
+  archive->BuildIndex();
+  ASSERT_EQ(archive->MessageCount(), 3u);
+  std::string changed = log;
+  for (std::size_t at; (at = changed.find("@@@MSG,0,in")) != std::string::npos;)
+    changed[at + 5] = 'X';
+  std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+      .write(changed.data(), std::ssize(changed));
+  MessageText text;
+  RawMessage raw;
+  for (std::uint32_t i : {2u, 1u, 0u, 1u, 2u}) {
+    archive->ReadText(i, text, raw);
+    EXPECT_EQ(text.title.empty(), i > 0) << i;
+  }
+}
+
 }  // namespace
 }  // namespace sorbit::archive
