@@ -13,6 +13,7 @@ packages=(
   libonig-dev
   dpkg-dev file
   ripgrep bsdutils
+  tidy python3
 )
 
 missing=()

@@ -144,6 +144,13 @@ struct RawMessage {
   // none): a block that FindInLines-style searches take whole.
   std::string_view body;
   std::string storage;
+  // Which tekuri block's record `storage` holds, and where in it the last message read
+  // starts, so that the messages of one block are read in turn without building its record
+  // again: the archive's serial number (0: none), the block's offset, the message's place.
+  std::uint64_t storage_archive = 0;
+  std::uint64_t storage_block = 0;
+  std::uint32_t storage_part = 0;
+  std::size_t storage_part_at = 0;
 };
 
 // The same as UTF-8. `body` is the body lines joined by "\n", without a final "\n".
@@ -217,6 +224,9 @@ class Archive {
   FileKind kind_ = FileKind::kSvf;
   std::unique_ptr<State> state_;
 };
+
+// A body block without the line end of its last line: its lines joined by their line ends.
+std::string_view WithoutFinalLineEnd(std::string_view body);
 
 // Append the UTF-8 form of raw CP932 bytes to `out`: a field as it is; a body block with its
 // line ends made "\n" and the last one dropped. Return false when a byte did not decode.

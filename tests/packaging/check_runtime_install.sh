@@ -41,6 +41,7 @@ expect_gzip_of() {
 
 expect_file bin/tekuri2svf
 expect_file bin/sjisgrep
+expect_file bin/sorbit-export
 for page in "$source_dir"/docs/man/*.1; do
   expect_gzip_of "share/man/man1/$(basename "$page").gz" "$page"
 done
