@@ -26,7 +26,7 @@ void MessageListModel::ShowBoard(const archive::Archive* archive, std::uint32_t 
   board_ = board;
   hits_.reset();
   for (CachedRow& slot : cache_) slot.message = archive::kNone;
-  Rebuild();
+  Rebuild(true);
   endResetModel();
 }
 
@@ -35,7 +35,8 @@ void MessageListModel::Clear() {
   archive_ = nullptr;
   board_ = archive::kNone;
   hits_.reset();
-  std::vector<std::uint32_t>().swap(rows_);
+  filtered_.reset();
+  std::vector<std::uint32_t>().swap(board_rows_);
   for (CachedRow& slot : cache_) slot.message = archive::kNone;
   endResetModel();
 }
@@ -46,7 +47,7 @@ void MessageListModel::SetOrder(RowOrder order, bool descending) {
   beginResetModel();
   order_ = order;
   descending_ = descending;
-  Rebuild();
+  Rebuild(true);
   endResetModel();
 }
 
@@ -54,26 +55,33 @@ void MessageListModel::SetFilter(std::optional<std::vector<std::uint32_t>> hits)
   if (!hits && !hits_) return;
   beginResetModel();
   hits_ = std::move(hits);
-  Rebuild();
+  Rebuild(false);
   endResetModel();
 }
 
-void MessageListModel::Rebuild() {
-  std::vector<std::uint32_t>().swap(rows_);
-  if (archive_ == nullptr) return;
-  rows_ = OrderRows(*archive_, board_, order_, descending_);
-  if (hits_) rows_ = KeepHits(rows_, *hits_, archive_->MessageCount());
+void MessageListModel::Rebuild(bool reorder) {
+  filtered_.reset();
+  if (archive_ == nullptr) {
+    std::vector<std::uint32_t>().swap(board_rows_);
+    return;
+  }
+  if (reorder) {
+    std::vector<std::uint32_t>().swap(board_rows_);
+    board_rows_ = OrderRows(*archive_, board_, order_, descending_);
+  }
+  if (hits_) filtered_ = KeepHits(board_rows_, *hits_, archive_->MessageCount());
 }
 
 int MessageListModel::RowOf(std::uint32_t message) const {
-  for (std::size_t r = 0; r < rows_.size(); ++r) {
-    if (rows_[r] == message) return static_cast<int>(r);
+  const std::vector<std::uint32_t>& rows = Rows();
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r] == message) return static_cast<int>(r);
   }
   return -1;
 }
 
 int MessageListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  return parent.isValid() ? 0 : static_cast<int>(Rows().size());
 }
 
 int MessageListModel::columnCount(const QModelIndex& parent) const {

@@ -1,13 +1,15 @@
 // The message list's model: the rows of one board (reader/MessageRows.h) as a table of five
 // columns, No, Title, Handle, ID and Date, read from the archive when a row is drawn.
 //
-// The model holds the row order and nothing else a row; a row's texts are decoded when the
-// view asks for them and kept in a small cache of recently drawn rows, so a board of any size
-// costs 4 bytes a message here. In thread order the Title column's kDepthRole tells how deep
-// the row stands in its thread, and the view's delegate indents it by that.
+// The model holds the row order and nothing else a row (and, while a search filters the list,
+// the rows kept); a row's texts are decoded when the view asks for them and kept in a small
+// cache of recently drawn rows, so a board of any size costs 4 bytes a message here. In thread
+// order the Title column's kDepthRole tells how deep the row stands in its thread, and the view's
+// delegate indents it by that.
 //
-// Invariants: rows_ is a permutation of the board's messages (or, filtered, of its hits); the
-// archive outlives the model or is taken away with Clear() first.
+// Invariants: board_rows_ is a permutation of the board's messages in order_; filtered_, when
+// there is one, is the subsequence of it whose messages are in hits_; the archive outlives the
+// model or is taken away with Clear() first.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -45,11 +47,11 @@ class MessageListModel : public QAbstractTableModel {
   // Keeps only the messages in `hits` (ascending message numbers of the archive); nullopt
   // lists every message of the board again.
   void SetFilter(std::optional<std::vector<std::uint32_t>> hits);
-  bool Filtered() const { return hits_.has_value(); }
+  bool Filtered() const { return filtered_.has_value(); }
 
   const archive::Archive* Archive() const { return archive_; }
   std::uint32_t Board() const { return board_; }
-  std::uint32_t MessageAt(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+  std::uint32_t MessageAt(int row) const { return Rows()[static_cast<std::size_t>(row)]; }
   // The row that lists `message`, or -1.
   int RowOf(std::uint32_t message) const;
 
@@ -71,14 +73,17 @@ class MessageListModel : public QAbstractTableModel {
     std::array<QString, kColumnCount> texts;
   };
   const CachedRow& Texts(std::uint32_t message) const;
-  void Rebuild();
+  const std::vector<std::uint32_t>& Rows() const { return filtered_ ? *filtered_ : board_rows_; }
+  // Orders the board's rows anew (`reorder`) and filters them again.
+  void Rebuild(bool reorder);
 
   const archive::Archive* archive_ = nullptr;
   std::uint32_t board_ = archive::kNone;
   RowOrder order_ = RowOrder::kThread;
   bool descending_ = false;
   std::optional<std::vector<std::uint32_t>> hits_;
-  std::vector<std::uint32_t> rows_;
+  std::vector<std::uint32_t> board_rows_;
+  std::optional<std::vector<std::uint32_t>> filtered_;
 
   static constexpr std::size_t kCacheSize = 256;  // a few screens of rows
   mutable std::array<CachedRow, kCacheSize> cache_;

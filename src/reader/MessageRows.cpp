@@ -50,6 +50,48 @@ void SortByText(const Archive& archive, RowOrder order, std::vector<std::uint32_
   rows = std::move(sorted);
 }
 
+// The board's messages depth first, as Archive::NextInThreadOrder walks them. The replies of
+// each message are first gathered into one array, in file order, from one pass over the index
+// in file order, and then walked: the index's own links jump across the whole index at every
+// step, which on a large board costs a cache miss a message.
+std::vector<std::uint32_t> ThreadOrder(const Archive& archive, std::uint32_t board) {
+  const std::uint32_t count = archive.MessageCount();
+  std::vector<std::uint32_t> roots;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> replies_to;  // (parent, reply)
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const archive::MessageEntry& e = archive.Message(i);
+    if (e.Board() != board) continue;
+    if (e.Parent() == kNone) {
+      roots.push_back(i);
+    } else {
+      replies_to.emplace_back(e.Parent(), i);
+    }
+  }
+  // The replies of message m are replies[first_reply[m], first_reply[m + 1]).
+  std::vector<std::uint32_t> first_reply(std::size_t{count} + 1, 0);
+  for (const auto& [parent, reply] : replies_to) ++first_reply[parent + 1];
+  for (std::uint32_t i = 0; i < count; ++i) first_reply[i + 1] += first_reply[i];
+  std::vector<std::uint32_t> replies(replies_to.size());
+  {
+    std::vector<std::uint32_t> filled(first_reply.begin(), first_reply.end() - 1);
+    for (const auto& [parent, reply] : replies_to) replies[filled[parent]++] = reply;
+  }
+  std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(replies_to);
+  std::vector<std::uint32_t> rows;
+  rows.reserve(archive.Boards()[board].message_count);
+  std::vector<std::uint32_t> stack;
+  for (std::uint32_t root : roots) {
+    stack.push_back(root);
+    while (!stack.empty()) {
+      const std::uint32_t m = stack.back();
+      stack.pop_back();
+      rows.push_back(m);
+      for (std::uint32_t r = first_reply[m + 1]; r-- > first_reply[m];) stack.push_back(replies[r]);
+    }
+  }
+  return rows;
+}
+
 }  // namespace
 
 std::vector<std::uint32_t> OrderRows(const Archive& archive, std::uint32_t board, RowOrder order,
@@ -58,11 +100,7 @@ std::vector<std::uint32_t> OrderRows(const Archive& archive, std::uint32_t board
   std::vector<std::uint32_t> rows;
   switch (order) {
     case RowOrder::kThread:
-      rows.reserve(archive.Boards()[board].message_count);
-      for (std::uint32_t i = archive.Boards()[board].first_root; i != kNone;
-           i = archive.NextInThreadOrder(i)) {
-        rows.push_back(i);
-      }
+      rows = ThreadOrder(archive, board);
       break;
     case RowOrder::kNumber: {
       rows = BoardMessages(archive, board);

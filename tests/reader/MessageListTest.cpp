@@ -29,6 +29,9 @@ using sorbit::testing::WriteFile;
 
 struct Written {
   std::string board, id, handle, date, time, no, reply, title;
+  // How the date and time sort, known when they were made: well-formed first, by year, month,
+  // day and minute; a malformed time after every time of its day; malformed dates last.
+  std::tuple<int, int, int, int, int> when;
 };
 
 // Digits of a number field less blanks and leading zeros; empty when it is no number.
@@ -65,14 +68,25 @@ std::string RandomArchive(std::mt19937& random, std::vector<Written>& written) {
     }
     w.reply = random() % 2 ? std::to_string(random() % (m + 3))
                            : pick({"", " ", "x", "0", "99999999999999999999999"});
-    char date[16];
-    std::snprintf(date, sizeof date, "%02d/%02d/%02d", static_cast<int>(random() % 100),
-                  static_cast<int>(1 + random() % 13), static_cast<int>(1 + random() % 31));
-    w.date = random() % 8 == 0 ? pick({"", "98/1/1", "xx/yy/zz"}) : std::string(date);
-    char time[8];
-    std::snprintf(time, sizeof time, "%02d:%02d", static_cast<int>(random() % 25),
-                  static_cast<int>(random() % 60));
-    w.time = random() % 8 == 0 ? pick({"", "1:2"}) : std::string(time);
+    const int year = static_cast<int>(random() % 100), month = 1 + static_cast<int>(random() % 12),
+              day = 1 + static_cast<int>(random() % 28), minute = static_cast<int>(random() % 1440);
+    char field[16];
+    std::snprintf(field, sizeof field, "%02d/%02d/%02d", year, month, day);
+    w.date = field;
+    w.when = {0, year + (year >= 70 ? 1900 : 2000), month, day, minute};
+    if (random() % 8 == 0) {  // not a day of the calendar, or not a date at all
+      w.date = pick({"", "98/1/1", "99/02/29", "98/13/01", "xx/yy/zz"});
+      w.when = {1, 0, 0, 0, minute};
+    } else if (random() % 16 == 0) {
+      w.date = "00/02/29";
+      w.when = {0, 2000, 2, 29, minute};
+    }
+    std::snprintf(field, sizeof field, "%02d:%02d", minute / 60, minute % 60);
+    w.time = field;
+    if (random() % 8 == 0) {
+      w.time = pick({"", "1:2", "24:00"});
+      std::get<4>(w.when) = 1440;
+    }
     if (m > 0) text += "\r\n";
     text += "@@@MSG,0," + w.board + "," + w.id + "," + w.handle + "," + w.date + "," + w.time +
             "\r\n@@@" + w.no + "," + w.reply + ",0," + w.title + "\r\nbody\r\n";
@@ -126,21 +140,6 @@ struct Reference {
     return depth;
   }
 
-  static bool ValidDate(const std::string& d, int& y, int& mo, int& da) {
-    if (d.size() != 8 || d[2] != '/' || d[5] != '/') return false;
-    for (int k : {0, 1, 3, 4, 6, 7}) {
-      if (d[k] < '0' || d[k] > '9') return false;
-    }
-    y = std::stoi(d.substr(0, 2));
-    y += y >= 70 ? 1900 : 2000;
-    mo = std::stoi(d.substr(3, 2));
-    da = std::stoi(d.substr(6, 2));
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (mo < 1 || mo > 12 || da < 1) return false;
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return da <= kDays[mo - 1] + (mo == 2 && leap ? 1 : 0);
-  }
-
   // Sorted as the reader is asked to: by value, date or bytes; equal keys in file order.
   std::vector<std::uint32_t> Sorted(const std::string& board, RowOrder order,
                                     bool descending) const {
@@ -149,16 +148,6 @@ struct Reference {
       const std::string d = Digits(messages[i].no);
       const int rank = d.empty() ? 2 : d.size() > 19 ? 1 : 0;
       return std::make_tuple(rank, rank == 0 ? d.size() : 0, rank == 0 ? d : std::string());
-    };
-    auto date_key = [this](std::uint32_t i) {
-      int y = 0, mo = 0, da = 0;
-      const bool dated = ValidDate(messages[i].date, y, mo, da);
-      const std::string& t = messages[i].time;
-      const bool timed = t.size() == 5 && t[2] == ':' && std::isdigit(t[0]) && std::isdigit(t[1]) &&
-                         std::isdigit(t[3]) && std::isdigit(t[4]) &&
-                         std::stoi(t.substr(0, 2)) < 24 && std::stoi(t.substr(3)) < 60;
-      const int minute = timed ? std::stoi(t.substr(0, 2)) * 60 + std::stoi(t.substr(3)) : 1440;
-      return dated ? std::make_tuple(0, y, mo, da, minute) : std::make_tuple(1, 0, 0, 0, minute);
     };
     auto text_key = [this, order](std::uint32_t i) {
       return order == RowOrder::kHandle  ? messages[i].handle
@@ -170,7 +159,7 @@ struct Reference {
         case RowOrder::kNumber:
           return number_key(a) < number_key(b);
         case RowOrder::kDate:
-          return date_key(a) < date_key(b);
+          return messages[a].when < messages[b].when;
         default:
           return text_key(a) < text_key(b);
       }

@@ -57,31 +57,23 @@ void WaitIdle(ReaderWindow& window) {
   QCoreApplication::processEvents();
 }
 
-// An SVF file read the plainest way: for each message in file order its board, NO and REPLY.
+// The NO and REPLY of each message of a converted file, read the plainest way: every empty
+// line, "@@@MSG," line and "@@@NO,REPLY,0,TITLE" line in a row is a message.
 struct PlainMessage {
-  std::string board, no, reply, title;
+  std::string no, reply;
 };
 std::vector<PlainMessage> ReadPlain(const std::string& path) {
-  std::vector<std::string> lines;
   const std::string text = ReadFile(path);
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find("\r\n", at);
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
   std::vector<PlainMessage> messages;
-  for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-    if (lines[i - 1].empty() && lines[i].rfind("@@@MSG,", 0) == 0 &&
-        lines[i + 1].rfind("@@@", 0) == 0) {
-      PlainMessage m;
-      m.board = lines[i].substr(9, lines[i].find(',', 9) - 9);
-      const std::string& numbers = lines[i + 1];
-      const std::size_t c1 = numbers.find(','), c2 = numbers.find(',', c1 + 1);
-      m.no = numbers.substr(3, c1 - 3);
-      m.reply = numbers.substr(c1 + 1, c2 - c1 - 1);
-      m.title = numbers.substr(numbers.find(',', c2 + 1) + 1);
-      messages.push_back(m);
+  for (std::size_t at = text.find("\r\n@@@MSG,"); at != std::string::npos;
+       at = text.find("\r\n@@@MSG,", at + 1)) {
+    const std::size_t numbers = text.find("\r\n", at + 2) + 2;
+    if ((at > 0 && text.compare(at - 2, 2, "\r\n") != 0) || text.compare(numbers, 3, "@@@") != 0) {
+      continue;
     }
+    const std::size_t c1 = text.find(',', numbers), c2 = text.find(',', c1 + 1);
+    messages.push_back(
+        {text.substr(numbers + 3, c1 - numbers - 3), text.substr(c1 + 1, c2 - c1 - 1)});
   }
   return messages;
 }
@@ -331,27 +323,6 @@ TEST_F(ReaderWindowTest, KeysMoveThroughTheListAndThePane) {
   EXPECT_EQ(window->MessageList->currentIndex().row(), 2);
 }
 
-TEST_F(ReaderWindowTest, FlatListSortsByTheClickedColumnAndTheThreadViewReturns) {
-  auto window = OpenSamples();
-  SelectBoard(*window, QStringLiteral("general"));
-  const archive::Archive& archive = *window->ShownArchive();
-  const std::vector<std::uint32_t> thread = Rows(*window);
-  window->FlatViewAct->trigger();
-  QHeaderView* header = window->MessageList->horizontalHeader();
-  header->sectionClicked(MessageListModel::kDate);
-  std::vector<std::uint32_t> rows = Rows(*window);
-  EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return archive.Message(a).When() < archive.Message(b).When();
-  }));
-  header->sectionClicked(MessageListModel::kDate);
-  rows = Rows(*window);
-  EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return archive.Message(a).When() > archive.Message(b).When();
-  }));
-  window->ThreadViewAct->trigger();
-  EXPECT_EQ(Rows(*window), thread);
-}
-
 TEST_F(ReaderWindowTest, FilesThatCannotBeOpenedAreNamedWithTheirReasons) {
   TempDir empty;
   ReaderWindow window{QString()};
@@ -360,13 +331,12 @@ TEST_F(ReaderWindowTest, FilesThatCannotBeOpenedAreNamedWithTheirReasons) {
       {svf / "missing.log", empty.path(), svf / "nothing*.log", svf / "svfpc98.log"});
   WaitIdle(window);
   ASSERT_EQ(errors.size(), 1);
-  const QString text = errors[0];
-  EXPECT_TRUE(text.contains(QString::fromStdString(svf / "missing.log") +
-                            QStringLiteral(": ファイルまたはフォルダがありません")));
-  EXPECT_TRUE(text.contains(QString::fromStdString(empty.path()) +
-                            QStringLiteral(": 名前が .log で終わるファイルがありません")));
-  EXPECT_TRUE(text.contains(QString::fromStdString(svf / "nothing*.log") +
-                            QStringLiteral(": 一致するファイルがありません")));
+  for (const auto& [path, reason] :
+       {std::pair{svf / "missing.log", "ファイルまたはフォルダがありません"},
+        {empty.path(), "名前が .log で終わるファイルがありません"},
+        {svf / "nothing*.log", "一致するファイルがありません"}}) {
+    EXPECT_TRUE(errors[0].contains(QString::fromStdString(path + ": " + reason))) << path;
+  }
   EXPECT_EQ(window.BoardList->topLevelItemCount(), 1);
   EXPECT_EQ(window.windowTitle(), QStringLiteral("svfpc98.log — 11 件 — sorbit-reader"));
 }
