@@ -56,8 +56,8 @@ LineDFAPlan::LineDFAPlan(const TRE_NFAIndex& index, CharCode lineHeadCode, CharC
     classOf[b] = static_cast<std::uint8_t>(representative.size() - 1);
   }
   classCount = representative.size();
-  lineFeedClass = classOf['\n'];
-  carriageReturnClass = classOf['\r'];
+  lineFeedClass = classOf[0x0A];
+  carriageReturnClass = classOf[0x0D];
   zeroClass = classOf[0];
 
   std::vector<std::int32_t> worklist;

@@ -88,8 +88,8 @@ int CompareLines(const std::string& pattern, const std::vector<std::string>& tex
       const char* gotLine = line ? from + line->start : nullptr;
       const char* smallLine = small.FindLine(from, e);
       // The line automaton alone only proposes a line when its ranges overlap.
-      const bool smallOk = small.Exact() ? smallLine == wantLine
-                                         : (wantLine == nullptr || smallLine <= wantLine);
+      const bool smallOk =
+          small.Exact() ? smallLine == wantLine : (wantLine == nullptr || smallLine <= wantLine);
       if ((gotLine != wantLine || !smallOk ||
            (match ? static_cast<int>(from - b + match->start) : -1) != Offset(want, b) ||
            (match && from + match->end != want.end)) &&
@@ -118,8 +118,8 @@ TEST(LineSearchTest, FirstMatchingLineAgreesWithTheLineByLineSearch) {
     if (i % 5 == 0) pattern = gen.Text(6, "\r");  // a literal, or nearly
     std::vector<std::string> texts;
     for (int k = 0; k < 8; ++k) texts.push_back(Text(gen, "ab^$"));
-    mismatches += CompareLines(pattern, texts, i % 2 == 0 ? std::size_t{4000} : kMaxLineDFABytes,
-                               found);
+    mismatches +=
+        CompareLines(pattern, texts, i % 2 == 0 ? std::size_t{4000} : kMaxLineDFABytes, found);
   }
   EXPECT_EQ(mismatches, 0);
   EXPECT_GT(found, 10000);
@@ -178,8 +178,7 @@ TEST(LineSearchTest, MayMatchIsASupersetOfTheMatches) {
       const char* e = b + text.size();
       for (const bool zeroEnds : {true, false}) {
         for (const CharCode separator : {CharCode{13}, CharCode{10}}) {
-          const bool has =
-              RestartMatch(reference, b, e, {separator, zeroEnds}).start != nullptr;
+          const bool has = RestartMatch(reference, b, e, {separator, zeroEnds}).start != nullptr;
           const bool may = lines.MayMatch(b, e, true, separator, zeroEnds);
           if ((has && !may) || (exact && may != has)) {
             if (++wrong <= 3) {
@@ -223,8 +222,8 @@ TEST(LineSearchTest, LiteralSearchFindsWhatMemmemFinds) {
     const char* b = text.data();
     const char* e = b + text.size();
     for (const char* from = b; from <= e; from += 1 + random() % 7) {
-      const void* want = memmem(from, static_cast<std::size_t>(e - from), literal.data(),
-                                literal.size());
+      const void* want =
+          memmem(from, static_cast<std::size_t>(e - from), literal.data(), literal.size());
       ASSERT_EQ(FindLiteral(needle, from, e), want) << literal << " in " << text;
       found += want != nullptr;
     }
