@@ -28,6 +28,15 @@ inline bool OverBudget(std::size_t work, const char* begin, const char* p) {
   return work > kWorkSlack + 2 * static_cast<std::size_t>(p - begin);
 }
 
+// Every scan's result lies in its text: none, or begin <= start <= end of match <= end.
+// Debug builds check it where each scan returns.
+inline MatchSpan Checked(MatchSpan m, const char* begin, const char* end) {
+  assert(m.start == nullptr || (begin <= m.start && m.start <= m.end && m.end <= end));
+  static_cast<void>(begin);
+  static_cast<void>(end);
+  return m;
+}
+
 // DFAAccel::WalkDense's walk for an automaton without dense rows: by ReadChar and the
 // sorted lists.
 template <bool kZeroEnds>
@@ -91,9 +100,8 @@ ScanRules PlainRules() {
 }
 
 // The two ways of finding a plain scan's next candidate start (DFAAccelScan.h). The
-// stop-byte search is called out of line; this file's own copy of it, of internal
-// linkage, lets the compiler see which registers it uses, so the usual scan keeps its
-// values in the others instead of saving registers on every call.
+// stop-byte search is called out of line, so that the scan's own loop stays small; the
+// call goes to this file's own copy of it, which the scan's loop is built around.
 class StopFinder : public DFAAccel::StopBytes {
  public:
   using DFAAccel::StopBytes::StopBytes;
@@ -243,11 +251,12 @@ int MatchOfComponent(const void* core, std::string_view text, int& start, int& l
 template <bool kZeroEnds>
 MatchSpan ScanPlain(const TRE_Program& program, const char* begin, const char* end) {
   if (program.Lazy() || program.EagerDFA().Accel().PlainSearch() != DFAAccel::kByStopBytes) {
-    return ScanPlainOtherwise<kZeroEnds>(program, begin, end);
+    return Checked(ScanPlainOtherwise<kZeroEnds>(program, begin, end), begin, end);
   }
   // Here the initial state does not accept, so an empty text holds no match; and most texts
   // hold no stop byte at all: the search for one is all they cost.
-  return ScanPlainBy<StopFinder, true, kZeroEnds>(program, program.EagerDFA(), begin, end);
+  return Checked(ScanPlainBy<StopFinder, true, kZeroEnds>(program, program.EagerDFA(), begin, end),
+                 begin, end);
 }
 
 namespace {
@@ -397,17 +406,23 @@ const char* LongestUpTo(const TRE_Program& program, const ScanRules& rules, cons
 template <bool kZeroEnds>
 MatchSpan ScanAnchored(const TRE_Program& program, const ScanRules& rules, const char* begin,
                        const char* end) {
-  if (program.Lazy()) return LazyScan<kZeroEnds>(program, begin, end, true, rules);
+  if (program.Lazy()) {
+    return Checked(LazyScan<kZeroEnds>(program, begin, end, true, rules), begin, end);
+  }
   const char* e = LongestAtLineHead<kZeroEnds>(program, rules, begin, end, 0);
-  if (e != nullptr) return {begin, e};
-  return ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end);
+  if (e != nullptr) return Checked({begin, e}, begin, end);
+  return Checked(ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end), begin,
+                 end);
 }
 
 template <bool kZeroEnds>
 MatchSpan ScanFrom(const TRE_Program& program, const ScanRules& rules, const char* begin,
                    const char* end) {
-  if (program.Lazy()) return LazyScan<kZeroEnds>(program, begin, end, false, rules);
-  return ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end);
+  if (program.Lazy()) {
+    return Checked(LazyScan<kZeroEnds>(program, begin, end, false, rules), begin, end);
+  }
+  return Checked(ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end), begin,
+                 end);
 }
 
 template MatchSpan ScanPlain<true>(const TRE_Program&, const char*, const char*);
@@ -492,8 +507,42 @@ const char* FirstLineOfLiteral(const LiteralText& literal, const char* begin, co
 
 }  // namespace
 
-const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& blockRules,
-                              const char* begin, const char* end, MatchSpan* match) {
+namespace {
+
+// The first matching line's start is the block's or follows an LF; its match, when there is
+// one, lies in that line's text. Debug builds check it where FirstMatchingLine returns.
+const char* CheckedLine(const char* line, const char* begin, const char* end,
+                        const MatchSpan* match) {
+#ifndef NDEBUG
+  if (line != nullptr) {
+    assert(begin <= line && line <= end && (line == begin || line[-1] == '\n'));
+    const char* lineEnd = nullptr;
+    const char* textEnd = LineText(line, end, lineEnd);
+    assert(match == nullptr || match->start == nullptr ||
+           (line <= match->start && match->start <= match->end && match->end <= textEnd));
+  }
+#else
+  static_cast<void>(begin);
+  static_cast<void>(end);
+  static_cast<void>(match);
+#endif
+  return line;
+}
+
+const char* FirstLine(const TRE_Program& program, const ScanRules& blockRules, const char* begin,
+                      const char* end, MatchSpan* match);
+
+}  // namespace
+
+const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& rules, const char* begin,
+                              const char* end, MatchSpan* match) {
+  return CheckedLine(FirstLine(program, rules, begin, end, match), begin, end, match);
+}
+
+namespace {
+
+const char* FirstLine(const TRE_Program& program, const ScanRules& blockRules, const char* begin,
+                      const char* end, MatchSpan* match) {
   const ScanRules rules = LineRules(blockRules);
   const char* p = begin;
   if (!program.WholeLiteral().text.empty()) {
@@ -559,6 +608,8 @@ const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& block
   }
   return nullptr;
 }
+
+}  // namespace
 
 MatchSpan FindInLines(const TRE_Program& program, const ScanRules& rules, const char* begin,
                       const char* end) {

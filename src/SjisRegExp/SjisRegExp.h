@@ -79,6 +79,24 @@
 // pattern (and gives it back), so the memory above is per search running at the same time.
 // A TAWKStr is used by one thread at a time: writing its pattern or its switches changes
 // it. Different objects share nothing but the built-in dictionary, which is read-only.
+//
+// INSIDE (for readers of this folder; none of it is installed)
+//
+// The pipeline, one stage a file pair, each opening with what it holds:
+//   Chars / Scanner       characters, escapes, tokens
+//   PreProcessor          dictionary widening of the pattern (FuzzyCharDic, its rows)
+//   ParseTree / Parser    the parse tree with pairwise disjoint leaf ranges
+//   NFA / NFAIndex        the NFA with its anchor marks; its transitions split by kind
+//   DFABuilder / DFA      subset construction, whole at compile time or state by state
+//   DFAAccel              the restart scans' tables: dense rows, start codes, stop bytes,
+//                         literal and byte prefixes (their loops in DFAAccelScan.h)
+//   LineDFA               the automaton of all walks at once, a byte at a time
+//   LiteralSearch         one literal in a text
+//   Program               a compiled pattern and its pool of search caches
+//   MatchCore             the scans: restart scans, FindInLines, TMatchCORE
+//   LinearScan / SetScan  the one-pass scan over automaton states, and over NFA sets
+//   RegularExpression     the pattern cache (TRegularExpression)
+//   AWKStr, CompiledRegExp  the two public classes
 #pragma once
 
 #include <cstddef>
