@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "DFAAccelScan.h"
+#include "LiteralSearch.h"
 
 namespace SjisRegExp {
 
@@ -488,16 +489,32 @@ bool LinesByBytePrefix(const TRE_Program& program) {
 // is that literal: the leftmost such place is the line's match.
 const char* FirstLineOfLiteral(const LiteralText& literal, const char* begin, const char* end,
                                MatchSpan* match) {
+  const std::size_t size = literal.text.size();
   const char* line = begin;   // the start of the line of the last place looked at
   const char* known = begin;  // a character start at or after line
   for (const char* p = begin;;) {
-    const char* hit = FindLiteral(literal, p, end);
+    const char* hit = nullptr;
+    if (size <= kShortLiteral) {
+      hit = FindLiteral(literal, p, end);
+    } else {
+      // A long literal holds no LF, so it lies within a line: lines shorter than it are passed
+      // over at memchr's pace, and the others searched on their own.
+      while (hit == nullptr && p < end) {
+        const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        const char* lineEnd = lf != nullptr ? static_cast<const char*>(lf) : end;
+        if (static_cast<std::size_t>(lineEnd - p) >= size) hit = FindLiteral(literal, p, lineEnd);
+        if (hit == nullptr) {
+          if (lf == nullptr) return nullptr;
+          p = line = known = lineEnd + 1;
+        }
+      }
+    }
     if (hit == nullptr) return nullptr;
     if (const void* lf = memrchr(known, '\n', static_cast<std::size_t>(hit - known))) {
       line = known = static_cast<const char*>(lf) + 1;
     }
     if (BeginsCharacter(known, hit)) {
-      if (match != nullptr) *match = {hit, hit + literal.text.size()};
+      if (match != nullptr) *match = {hit, hit + size};
       return line;
     }
     // hit is a trail byte: the next byte begins a character.

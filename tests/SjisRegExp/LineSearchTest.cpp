@@ -115,9 +115,26 @@ TEST(LineSearchTest, FirstMatchingLineAgreesWithTheLineByLineSearch) {
   int found = 0;
   for (int i = 0; i < 1500; ++i) {
     std::string pattern = gen.Pattern();
+    std::string literal;
     if (i % 5 == 0) pattern = gen.Text(6, "\r");  // a literal, or nearly
+    if (i % 5 == 1) {
+      // A long literal (searched line by line), and texts that hold it or most of it.
+      literal = gen.Text(40, "");
+      try {
+        pattern = QuoteMetaChars(literal);
+      } catch (const ERegExpParser&) {  // it ends in a lone lead byte
+        literal.clear();
+      }
+    }
     std::vector<std::string> texts;
-    for (int k = 0; k < 8; ++k) texts.push_back(Text(gen, "ab^$"));
+    for (int k = 0; k < 8; ++k) {
+      std::string text = Text(gen, "ab^$");
+      if (!literal.empty()) {
+        const std::string piece = literal.substr(gen.Pick(2), literal.size() - gen.Pick(2));
+        text.insert(gen.Pick(static_cast<int>(text.size()) + 1), piece);
+      }
+      texts.push_back(text);
+    }
     mismatches +=
         CompareLines(pattern, texts, i % 2 == 0 ? std::size_t{4000} : kMaxLineDFABytes, found);
   }
