@@ -51,6 +51,7 @@ void DFAAccel::Clear() {
   dfa_ = nullptr;
   plainSearch_ = kOtherwise;
   literalPrefix_.clear();
+  literal_ = LiteralText();
   bytePrefix_.clear();
   probeCount_ = 0;
   for (std::uint8_t& stop : stopByte_) stop = 1;
@@ -140,7 +141,7 @@ void DFAAccel::BuildStartCodes(const TRE_DFA& dfa) {
 
 void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
   literalPrefix_.clear();
-  rareIndex_ = 0;
+  literal_ = LiteralText();
   if (dfa.Accepting(0)) return;
   // From the initial state, while a state does not accept and has exactly one transition
   // and that transition is on one character that a text can hold, every match begins with
@@ -167,7 +168,7 @@ void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
     literalPrefix_.clear();
     return;
   }
-  rareIndex_ = LiteralText(literalPrefix_).rare;
+  literal_ = LiteralText(literalPrefix_);
 }
 
 void DFAAccel::BuildBytePrefix(const TRE_DFA& dfa) {

@@ -82,7 +82,7 @@ class DFAAccel::StopBytes {
 // place at or after end when there is neither.
 class DFAAccel::Literal {
  public:
-  Literal(const DFAAccel& accel, const char*) : literal_(accel.literalPrefix_, accel.rareIndex_) {}
+  Literal(const DFAAccel& accel, const char*) : literal_(accel.literal_) {}
 
   template <bool kZeroEnds = true>
   const char* NextCandidate(const char* p, const char* end) const {
@@ -96,7 +96,7 @@ class DFAAccel::Literal {
   }
 
  private:
-  LiteralText literal_;
+  const LiteralText& literal_;
 };
 
 // The finder of the byte prefix: the first place at or after p, before end, at which every

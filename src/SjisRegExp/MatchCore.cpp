@@ -245,6 +245,23 @@ int MatchByStopBytes(const void* context, std::string_view text, int& start, int
   return MatchResult(text, m, start, length);
 }
 
+int MatchByLiteral(const void* context, std::string_view text, int& start, int& length) {
+  const auto& program = *static_cast<const TRE_Program*>(context);
+  assert(program.PlainScanByLiteral());
+  text = MatchText(text);
+  const MatchSpan m = ScanPlainBy<LiteralFinder, true, true>(
+      program, program.EagerDFA(), text.data(), text.data() + text.size());
+  return MatchResult(text, m, start, length);
+}
+
+int MatchPlain(const void* context, std::string_view text, int& start, int& length) {
+  const auto& program = *static_cast<const TRE_Program*>(context);
+  assert(program.Plain());
+  text = MatchText(text);
+  return MatchResult(text, ScanPlain<true>(program, text.data(), text.data() + text.size()), start,
+                     length);
+}
+
 int MatchOfComponent(const void* core, std::string_view text, int& start, int& length) {
   return static_cast<const TMatchCORE*>(core)->Match(text, start, length);
 }
