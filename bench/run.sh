@@ -11,6 +11,10 @@ echo "== CP932 to UTF-8 against iconv (bench/text/bench_decode.sh)"
 bench/text/bench_decode.sh "$build"
 echo "== archive: index against grep -c, search against sjisgrep -c (bench/archive/bench_archive.sh)"
 bench/archive/bench_archive.sh "$build"
+echo "== export: --jsonl and --html against iconv (bench/export/bench_export.sh)"
+bench/export/bench_export.sh "$build"
+echo "== reader window: open against grep -c, search against sjisgrep -c (bench/reader/bench_reader.sh)"
+if [ -x "$build/bench/reader/reader_search" ]; then bench/reader/bench_reader.sh "$build"; else echo "skipped: no window build"; fi
 echo "== window against tekuri2svf (bench/ui/bench_ui.sh)"
 if [ -x "$build/bench/ui/window_convert" ]; then bench/ui/bench_ui.sh "$build"; else echo "skipped: no window build"; fi
 echo "== matcher against Oniguruma (sjisregexp_bench, 100 MB)"

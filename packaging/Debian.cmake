@@ -36,7 +36,10 @@ handle and reply numbers carried into the record. Logs and output are
 Shift-JIS bytes, passed through unchanged; an older output file is kept under
 a dated backup name.
 .
-The package holds the Japanese desktop window sorbit, the command-line
-converter tekuri2svf and sjisgrep, a search over Shift-JIS files.")
+The package holds the Japanese desktop window sorbit, the reader window
+sorbit-reader (boards, threads by reply number, search), the command-line
+converter tekuri2svf, sjisgrep, a search over Shift-JIS files, and
+sorbit-export, which publishes the archive as a static web site, UTF-8 text
+or JSON lines.")
 
 include(CPack)

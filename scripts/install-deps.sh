@@ -8,10 +8,12 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  xvfb xauth
   fonts-ipafont-gothic
   libonig-dev
   dpkg-dev file
   ripgrep bsdutils
+  tidy python3
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include "archive/Archive.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstring>
 #include <unordered_map>
@@ -74,6 +75,8 @@ struct Archive::State {
 
   platform::MappedFile file;
   std::string_view text;
+  // Tells this archive's records in a RawMessage from another's, even one at the same address.
+  std::uint64_t serial = NextSerial();
 
   std::vector<std::vector<MessageEntry>> chunks;
   std::uint32_t count = 0;
@@ -101,6 +104,9 @@ struct Archive::State {
   bool by_number_built = false;
 
   MessageEntry& Entry(std::uint32_t i) { return chunks[i >> kChunkBits][i & (kChunkSize - 1)]; }
+  static std::uint64_t NextSerial();
+  // Tekuri: where the block of message `index` ends (the next block's offset).
+  std::uint64_t BlockEnd(std::uint32_t index);
 
   std::uint32_t BoardId(std::string_view name);
   std::string_view LongDigits(std::uint32_t index) const;
@@ -113,6 +119,28 @@ struct Archive::State {
   void AddRecordMessages(std::string_view svf, std::uint64_t block_offset);
   void Finish();
 };
+
+std::uint64_t Archive::State::NextSerial() {
+  static std::atomic<std::uint64_t> serial{0};
+  return ++serial;
+}
+
+std::uint64_t Archive::State::BlockEnd(std::uint32_t index) {
+  const std::uint64_t offset = Entry(index).offset_;
+  // Most blocks hold one message: the next one starts the next block.
+  if (index + 1 < count && Entry(index + 1).offset_ > offset) return Entry(index + 1).offset_;
+  std::uint32_t low = index + 1;
+  std::uint32_t high = count;
+  while (low < high) {
+    const std::uint32_t middle = low + (high - low) / 2;
+    if (Entry(middle).offset_ > offset) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return low < count ? Entry(low).offset_ : text.size();
+}
 
 std::uint32_t Archive::State::BoardId(std::string_view name) {
   // Most files hold one board: its name is compared before any lookup.
@@ -296,13 +324,14 @@ Archive::~Archive() = default;
 std::unique_ptr<Archive> Archive::Open(const std::string& path) {
   int error = 0;
   std::optional<platform::MappedFile> file = platform::MappedFile::Open(path, error);
-  if (!file) throw ArchiveError{"cannot read " + path + ": " + std::strerror(error)};
+  if (!file) throw ArchiveError{"cannot read " + path + ": " + std::strerror(error), error};
   auto state = std::make_unique<State>(std::move(*file));
   return std::unique_ptr<Archive>(new Archive(path, std::move(state)));
 }
 
 std::uint64_t Archive::FileSize() const { return state_->text.size(); }
 std::string_view Archive::Bytes() const { return state_->text; }
+bool Archive::FileTruncated() const { return state_->file.Truncated(); }
 bool Archive::Indexed() const { return state_->indexed; }
 std::uint32_t Archive::MessageCount() const { return state_->count; }
 const std::vector<BoardInfo>& Archive::Boards() const { return state_->boards; }
@@ -437,13 +466,33 @@ void Archive::ReadRaw(std::uint32_t index, RawMessage& raw) const {
                          });
     const auto splits_so_far = static_cast<std::uint32_t>(split - s.split_parts.begin());
     if ((e.flags_ & MessageEntry::kSplitPart) != 0) part = std::prev(split)->second;
-    if (!s.tekuri) s.tekuri = std::make_unique<TekuriRecords>(s.text, BoardName(path_));
-    s.tekuri->RecordAt(e.offset_, static_cast<long long>(index) + 1 - splits_so_far, raw.storage);
+    if (raw.storage_archive != s.serial || raw.storage_block != e.offset_) {
+      if (!s.tekuri) s.tekuri = std::make_unique<TekuriRecords>(s.text, BoardName(path_));
+      s.tekuri->RecordAt(e.offset_, s.BlockEnd(index),
+                         static_cast<long long>(index) + 1 - splits_so_far, raw.storage);
+      raw.storage_archive = s.serial;
+      raw.storage_block = e.offset_;
+      raw.storage_part = kNone;
+    }
     text = raw.storage;
-    at = FindMessageStart(text, 0, text.size());
-    for (std::uint32_t k = 0; k < part; ++k) {
+    // A block may hold many messages: each is found from the one read before, when it can.
+    if (raw.storage_part > part) {
+      raw.storage_part = 0;
+      raw.storage_part_at = FindMessageStart(text, 0, text.size());
+    }
+    at = raw.storage_part_at;
+    for (; raw.storage_part < part && HeaderLinesAt(text, at); ++raw.storage_part) {
       at = FindMessageStart(text, ReadMessageBounds(text, at).body, text.size());
     }
+    raw.storage_part_at = at;
+  }
+  if (!HeaderLinesAt(text, at)) {
+    // Another program changed the file under its index: nothing of this message is left (a
+    // block of a log may now give fewer messages).
+    raw.msg_line = raw.number_line = raw.body = std::string_view();
+    raw.msg = MsgLineFields{};
+    raw.number = NumberLineFields{};
+    return;
   }
   const MessageBounds bounds = ReadMessageBounds(text, at);
   if (kind_ == FileKind::kSvf && index + 1 < s.count) {
@@ -451,6 +500,7 @@ void Archive::ReadRaw(std::uint32_t index, RawMessage& raw) const {
   } else {
     body_end = BodyEnd(text, FindMessageStart(text, bounds.body, text.size()));
   }
+  body_end = std::max(body_end, bounds.body);  // a changed file, again
   raw.msg_line = text.substr(at, bounds.msg_line_end - at);
   raw.number_line = text.substr(bounds.number_line, bounds.number_line_end - bounds.number_line);
   raw.msg = CutMsgLine(raw.msg_line);
@@ -484,6 +534,12 @@ std::size_t Archive::IndexBytes() const {
   bytes += s.split_parts.capacity() * sizeof s.split_parts[0];
   bytes += s.by_number.capacity() * sizeof(std::uint32_t);
   return bytes;
+}
+
+std::string_view WithoutFinalLineEnd(std::string_view body) {
+  if (body.ends_with("\r\n")) return body.substr(0, body.size() - 2);
+  if (body.ends_with('\n')) return body.substr(0, body.size() - 1);
+  return body;
 }
 
 bool AppendFieldAsUtf8(std::string_view bytes, std::string& out) {

@@ -57,6 +57,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,9 +71,11 @@ enum class FileKind : std::uint8_t { kSvf, kTekuri };
 // No message, no board.
 inline constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
-// A file that cannot be opened or read: the reason in words (UTF-8), naming the path.
+// A file that cannot be opened or read: the reason in words (UTF-8), naming the path, and the
+// system's error number behind it (0 when there is none), for callers that word it their own way.
 struct ArchiveError {
   std::string reason;
+  int error_number = 0;
 };
 
 // One message in the index. Messages are numbered 0, 1, ... in file order.
@@ -84,6 +87,11 @@ class MessageEntry {
   // The sortable date and time (archive/Fields.h).
   WhenKey When() const { return when_; }
   NumberKind NoKind() const { return static_cast<NumberKind>(flags_ & 3); }
+  // NO's value when it is a number of at most kMaxExactDigits significant digits.
+  std::optional<std::uint64_t> NoValue() const {
+    if (NoKind() != NumberKind::kNumber || (flags_ & kLongNumber) != 0) return std::nullopt;
+    return number_;
+  }
   NumberKind ReplyKind() const { return static_cast<NumberKind>((flags_ >> 2) & 3); }
   // REPLY is a number and no earlier message of the board has that NO.
   bool OriginalMissing() const { return (flags_ & kOriginalMissing) != 0; }
@@ -136,6 +144,13 @@ struct RawMessage {
   // none): a block that FindInLines-style searches take whole.
   std::string_view body;
   std::string storage;
+  // Which tekuri block's record `storage` holds, and where in it the last message read
+  // starts, so that the messages of one block are read in turn without building its record
+  // again: the archive's serial number (0: none), the block's offset, the message's place.
+  std::uint64_t storage_archive = 0;
+  std::uint64_t storage_block = 0;
+  std::uint32_t storage_part = 0;
+  std::size_t storage_part_at = 0;
 };
 
 // The same as UTF-8. `body` is the body lines joined by "\n", without a final "\n".
@@ -158,6 +173,10 @@ class Archive {
   std::uint64_t FileSize() const;
   // The file's bytes, mapped: offsets of the index point into them.
   std::string_view Bytes() const;
+  // Whether another program cut the file short while it was read, so that its vanished end
+  // read as zeros (only under the truncation guard, platform/posix/TruncationGuard.h; without
+  // it such a read ends the process). The index and the views are then not to be trusted.
+  bool FileTruncated() const;
 
   // Building the index. IndexStep reads about `bytes` more of the file and returns true once
   // the index is complete; a caller with an event loop calls it between events (a step of
@@ -188,7 +207,8 @@ class Archive {
                              std::uint32_t from) const;
 
   // Reading one message. Throws nothing for an indexed message (a tekuri log's blocks are read
-  // from the mapping).
+  // from the mapping). A message of an SVF file that another program has changed since it was
+  // indexed, so that its header lines are no longer where the index says, reads as empty.
   void ReadRaw(std::uint32_t index, RawMessage& raw) const;
   // `raw` is the caller's scratch, reused.
   void ReadText(std::uint32_t index, MessageText& text, RawMessage& raw) const;
@@ -204,6 +224,9 @@ class Archive {
   FileKind kind_ = FileKind::kSvf;
   std::unique_ptr<State> state_;
 };
+
+// A body block without the line end of its last line: its lines joined by their line ends.
+std::string_view WithoutFinalLineEnd(std::string_view body);
 
 // Append the UTF-8 form of raw CP932 bytes to `out`: a field as it is; a body block with its
 // line ends made "\n" and the last one dropped. Return false when a byte did not decode.

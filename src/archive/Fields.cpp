@@ -96,9 +96,14 @@ NumberLineFields CutNumberLine(std::string_view line) {
   return fields;
 }
 
-NumberField ReadNumberField(std::string_view field) {
+std::string_view WithoutBlanks(std::string_view field) {
   while (!field.empty() && IsBlank(field.front())) field.remove_prefix(1);
   while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
+  return field;
+}
+
+NumberField ReadNumberField(std::string_view field) {
+  field = WithoutBlanks(field);
   NumberField result;
   result.digits = field;
   if (field.empty()) return result;

@@ -39,6 +39,9 @@ enum class NumberKind : std::uint8_t {
   kText,    // anything else
 };
 
+// `field` less the blanks (spaces and tabs) around it.
+std::string_view WithoutBlanks(std::string_view field);
+
 struct NumberField {
   NumberKind kind = NumberKind::kBlank;
   // kNumber: the digits without leading zeros ("0" for zero). Otherwise the field less its

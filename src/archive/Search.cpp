@@ -7,6 +7,7 @@
 
 #include "archive/SvfText.h"
 #include "text/Cp932.h"
+#include "text/Cp932Pattern.h"
 
 namespace sorbit::archive {
 
@@ -112,7 +113,7 @@ bool ArchiveSearch::StepWholeFile(std::size_t bytes) {
     const std::uint64_t after_line =
         line_end < text.size() && text[line_end] == '\n' ? line_end + 1 : line_end;
     bool hit = false;
-    if (InScope(m)) {
+    if (InScope(m) && HeaderLinesAt(text, archive_.Message(m).Offset())) {
       const MessageBounds bounds = ReadMessageBounds(text, archive_.Message(m).Offset());
       if (line_start == bounds.msg_line) {
         hit = (fields_ & kSearchHandle) != 0 &&
@@ -205,7 +206,7 @@ std::vector<TextMatch> FindInMessage(const Archive& archive,
 
 std::string PatternToCp932(std::string_view utf8) {
   std::string cp932;
-  const std::optional<text::EncodeFailure> failure = text::EncodeUtf8AsCp932(utf8, cp932);
+  const std::optional<text::PatternFailure> failure = text::Utf8PatternToCp932(utf8, cp932);
   if (!failure) return cp932;
   if (failure->code_point == text::kNoCodePoint) {
     throw PatternEncodingError(

@@ -102,8 +102,9 @@ class PatternEncodingError : public std::runtime_error {
   std::size_t offset_;
 };
 
-// A pattern typed in UTF-8, in CP932 for the pattern library: each character as its first
-// CP932 code (text/Cp932.h). Throws PatternEncodingError.
+// A pattern typed in UTF-8, in CP932 for the pattern library, as sjisgrep makes what its users
+// type (text/Cp932Pattern.h): a character with several CP932 codes matches each of them, and
+// "¥" and "＼" are the characters whose bytes they stand for. Throws PatternEncodingError.
 std::string PatternToCp932(std::string_view utf8);
 // The pattern, converted, compiled for searching an archive: "$" before LF only, the fuzzy
 // dictionary when `fuzzy`. Throws PatternEncodingError or SjisRegExp::ERegExpParser (whose

@@ -73,12 +73,21 @@ MessageBounds ReadMessageBounds(std::string_view text, std::size_t msg_line) {
   MessageBounds bounds;
   bounds.msg_line = msg_line;
   bounds.number_line = NextLine(text, msg_line);
-  assert(bounds.number_line != std::string_view::npos);
+  if (bounds.number_line == std::string_view::npos) {
+    bounds.msg_line_end = bounds.number_line = bounds.number_line_end = bounds.body = text.size();
+    return bounds;
+  }
   bounds.msg_line_end = end_before(msg_line, bounds.number_line);
   const std::size_t body = NextLine(text, bounds.number_line);
   bounds.number_line_end = end_before(bounds.number_line, body);
   bounds.body = body == std::string_view::npos ? text.size() : body;
   return bounds;
+}
+
+bool HeaderLinesAt(std::string_view text, std::size_t msg_line) {
+  if (msg_line >= text.size() || !StartsWith(text, msg_line, kMsgLinePrefix)) return false;
+  const std::size_t number_line = NextLine(text, msg_line);
+  return number_line != std::string_view::npos && StartsWith(text, number_line, kNumberLinePrefix);
 }
 
 std::size_t BodyEnd(std::string_view text, std::size_t next_msg_line) {

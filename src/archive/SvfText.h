@@ -22,7 +22,14 @@ struct MessageBounds {
 std::size_t FindMessageStart(std::string_view text, std::size_t from, std::size_t limit);
 
 // The header lines of the message that starts at `msg_line` (a result of FindMessageStart).
+// A `msg_line` before the text's end where no message starts any more (the file changed
+// under its index) gives bounds inside the text all the same.
 MessageBounds ReadMessageBounds(std::string_view text, std::size_t msg_line);
+
+// Whether the two header lines of a message still stand at `msg_line`: a line beginning
+// "@@@MSG," and after it one beginning "@@@". What the index found there, unless another
+// program changed the file since.
+bool HeaderLinesAt(std::string_view text, std::size_t msg_line);
 
 // Where the body of a message ends: at the empty line before the next start, given that
 // start's "@@@MSG," line (npos for the end of the text).

@@ -2,6 +2,7 @@
 #include "archive/TekuriRecords.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "convert/LogReader.h"
@@ -30,7 +31,8 @@ class MemoryInput final : public InputFile {
   std::size_t at_ = 0;
 };
 
-// One block needs no more than a small buffer: any size reads the same lines.
+// One block needs no more than a small buffer (and a short block one of its own size): any
+// size reads the same lines.
 constexpr std::size_t kRecordReaderBuffer = 64 * 1024;
 
 }  // namespace
@@ -56,8 +58,12 @@ bool TekuriRecords::Next(std::string& record, std::uint64_t& block_offset) {
   return true;
 }
 
-void TekuriRecords::RecordAt(std::uint64_t block_offset, long long ordinal, std::string& record) {
-  LogReader reader(std::make_unique<MemoryInput>(log_.substr(block_offset)), kRecordReaderBuffer);
+void TekuriRecords::RecordAt(std::uint64_t block_offset, std::uint64_t block_end, long long ordinal,
+                             std::string& record) {
+  assert(block_offset <= block_end && block_end <= log_.size());
+  const std::string_view block = log_.substr(block_offset, block_end - block_offset);
+  LogReader reader(std::make_unique<MemoryInput>(block),
+                   std::min(kRecordReaderBuffer, block.size() + 1));
   LogMessage message;
   record.clear();
   if (reader.AtEnd() || !reader.ReadMessage(message)) return;

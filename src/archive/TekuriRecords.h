@@ -32,8 +32,10 @@ class TekuriRecords {
   std::uint64_t BytesRead() const;
 
   // The record of the block at `block_offset` (an offset Next told) as the `ordinal`th
-  // message of the log (1-based, for the message numbers the conversion adds).
-  void RecordAt(std::uint64_t block_offset, long long ordinal, std::string& record);
+  // message of the log (1-based, for the message numbers the conversion adds). `block_end` is
+  // the next block's offset (or the log's size): only the block's own bytes are read.
+  void RecordAt(std::uint64_t block_offset, std::uint64_t block_end, long long ordinal,
+                std::string& record);
 
  private:
   void BuildRecord(const LogMessage& message, long long ordinal, std::string& record);

@@ -37,17 +37,16 @@ void ProgressInfo::Text(std::string& text) const {
   text.append(" 件目");
 }
 
-std::string SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines& lines,
-                           const InputFile* open_input) {
+void SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines& lines,
+                    const InputFile* open_input) {
   // On the original platform the input being read cannot be renamed or truncated; here it
   // can, so refuse before touching anything.
   if (open_input != nullptr && open_input->IsSameFile(path)) {
     throw FileError{"cannot write " + path + ": it is the input file being converted"};
   }
-  std::string backup;
   if (fs.IsRegularFile(path)) {
     const std::string dated = BackupName(path, fs.ModificationTime(path));
-    backup = dated;
+    std::string backup = dated;
     for (int attempt = 1; !fs.RenameNoReplace(path, backup); ++attempt) {
       if (attempt == kMaxBackupAttempts)
         throw FileError{"cannot write " + path + ": no free backup name"};
@@ -59,7 +58,6 @@ std::string SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines&
     throw FileError{"cannot write " + path + ": not a regular file"};
   }
   lines.Commit();
-  return backup;
 }
 
 namespace {

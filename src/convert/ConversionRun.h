@@ -138,10 +138,9 @@ ConvertedFile ConvertFile(const FileConversion& conversion, const std::string& i
 // folder), which is found without opening it. When the backup name is taken, the first free
 // name of "<backup>_2", "<backup>_3", ... is used, so an existing file is never replaced. When
 // the output failed (a full disk), the previous output stays under its backup name and
-// nothing is left at `path`. Returns the backup name used, or empty when there was no file to
-// back up. Every FileError names the path and the reason.
-std::string SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines& lines,
-                           const InputFile* open_input);
+// nothing is left at `path`. Every FileError names the path and the reason.
+void SaveWithBackup(FileSystem& fs, const std::string& path, OutputLines& lines,
+                    const InputFile* open_input);
 
 // A front end's part in a run whose files are converted ahead of their turn, on other threads
 // (tekuri2svf -j). The run itself still makes every host call and every save, in list order;

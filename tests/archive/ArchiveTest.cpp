@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "archive/Archive.h"
+#include "archive/ReferenceReading.h"
 #include "archive/Search.h"
 #include "cli/RunProgram.h"
 #include "support/TempDir.h"
@@ -19,103 +23,12 @@
 namespace sorbit::archive {
 namespace {
 
+using sorbit::testing::NumberOf;
+using sorbit::testing::ReferenceRead;
+using sorbit::testing::RefMessage;
+using sorbit::testing::Split;
 using sorbit::testing::TempDir;
 using sorbit::testing::WriteFile;
-
-// ---- The reference reading: lines first, then the rules, each in the plainest way. ----
-
-struct RefMessage {
-  std::string board, id, handle, date, time, no, reply, title;
-  std::vector<std::string> body;
-  std::size_t offset = 0;
-  int parent = -1;
-};
-
-std::vector<std::string> Split(const std::string& s, char by) {
-  std::vector<std::string> parts(1);
-  for (char c : s) {
-    if (c == by) {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  return parts;
-}
-
-std::string Join(const std::vector<std::string>& parts, std::size_t from, std::size_t to,
-                 const std::string& by) {
-  std::string joined;
-  for (std::size_t k = from; k < to; ++k) joined += (k > from ? by : "") + parts[k];
-  return joined;
-}
-
-bool Begins(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
-
-// The digits of a number field less blanks and leading zeros; empty when it is no number.
-std::string NumberOf(const std::string& field) {
-  const std::size_t first = field.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  const std::string trimmed = field.substr(first, field.find_last_not_of(" \t") - first + 1);
-  if (trimmed.find_first_not_of("0123456789") != std::string::npos) return "";
-  const std::size_t nonzero = trimmed.find_first_not_of('0');
-  return nonzero == std::string::npos ? "0" : trimmed.substr(nonzero);
-}
-
-std::vector<RefMessage> ReferenceRead(const std::string& text) {
-  std::vector<std::string> lines;
-  std::vector<std::size_t> starts;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t lf = text.find('\n', at);
-    const std::size_t next = lf == std::string::npos ? text.size() : lf + 1;
-    std::string line = text.substr(at, (lf == std::string::npos ? text.size() : lf) - at);
-    if (lf != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
-    starts.push_back(at);
-    lines.push_back(line);
-    at = next;
-  }
-  std::vector<std::size_t> message_lines;
-  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
-    if (Begins(lines[i], "@@@MSG,") && (i == 0 || lines[i - 1].empty()) &&
-        Begins(lines[i + 1], "@@@")) {
-      message_lines.push_back(i);
-    }
-  }
-  std::vector<RefMessage> messages;
-  for (std::size_t m = 0; m < message_lines.size(); ++m) {
-    const std::size_t i = message_lines[m];
-    RefMessage msg;
-    msg.offset = starts[i];
-    const std::vector<std::string> parts = Split(lines[i], ',');
-    const std::size_t n = parts.size();
-    if (n > 2) msg.board = parts[2];
-    if (n > 3) msg.id = parts[3];
-    if (n >= 7) {
-      msg.handle = Join(parts, 4, n - 2, ",");
-      msg.date = parts[n - 2];
-      msg.time = parts[n - 1];
-    } else {
-      if (n > 4) msg.handle = parts[4];
-      if (n > 5) msg.date = parts[5];
-    }
-    const std::vector<std::string> numbers = Split(lines[i + 1].substr(3), ',');
-    msg.no = numbers[0];
-    if (numbers.size() > 1) msg.reply = numbers[1];
-    if (numbers.size() > 3) msg.title = Join(numbers, 3, numbers.size(), ",");
-    const std::size_t body_end =
-        m + 1 < message_lines.size() ? message_lines[m + 1] - 1 : lines.size();
-    for (std::size_t k = i + 2; k < body_end; ++k) msg.body.push_back(lines[k]);
-    const std::string reply = NumberOf(msg.reply);
-    for (int p = static_cast<int>(messages.size()) - 1; !reply.empty() && p >= 0; --p) {
-      if (messages[p].board == msg.board && NumberOf(messages[p].no) == reply) {
-        msg.parent = p;
-        break;
-      }
-    }
-    messages.push_back(msg);
-  }
-  return messages;
-}
 
 std::string Utf8(const std::string& cp932) {
   std::string out;
@@ -226,6 +139,12 @@ TEST(ArchiveTest, RandomSvfFilesReadAsTheReferenceAndThreadEveryMessageOnce) {
       EXPECT_EQ(got.date, Utf8(w.date)) << where;
       EXPECT_EQ(got.time, Utf8(w.time)) << where;
       EXPECT_EQ(got.no, Utf8(w.no)) << where;
+      const std::string no_digits = NumberOf(w.no);
+      EXPECT_EQ(archive->Message(i).NoValue(),
+                no_digits.empty() || no_digits.size() > kMaxExactDigits
+                    ? std::nullopt
+                    : std::optional<std::uint64_t>(std::stoull(no_digits)))
+          << where;
       EXPECT_EQ(got.reply, Utf8(w.reply)) << where;
       EXPECT_EQ(got.title, Utf8(w.title)) << where;
       std::string body;
@@ -239,6 +158,11 @@ TEST(ArchiveTest, RandomSvfFilesReadAsTheReferenceAndThreadEveryMessageOnce) {
                 w.parent < 0 ? kNone : static_cast<std::uint32_t>(w.parent))
           << where;
       EXPECT_EQ(archive->Message(i).OriginalMissing(), w.parent < 0 && !NumberOf(w.reply).empty())
+          << where;
+      const std::string no = NumberOf(w.no);
+      EXPECT_EQ(archive->Message(i).NoValue(), no.empty() || no.size() > kMaxExactDigits
+                                                   ? std::nullopt
+                                                   : std::optional(std::stoull(no)))
           << where;
       threaded += w.parent >= 0;
       missing += archive->Message(i).OriginalMissing();
@@ -342,13 +266,40 @@ TEST(ArchiveTest, MatchesInAMessageStandWhereItsUtf8ViewShowsThem) {
   EXPECT_EQ(shown,
             (std::vector<std::string>{"1:Re: 12", "2:Re: 1", "4:Re: 3", "4:Re:4", "4:Re:5"}));
   EXPECT_EQ(found[2].begin, std::string("x\nああ").size());
-  EXPECT_EQ(PatternToCp932("あ〜∵"), "\x82\xA0\x81\x60\x81\xE6");
+  // As sjisgrep converts a pattern: every code of a character with several, ¥ as 0x5C.
+  EXPECT_EQ(PatternToCp932("あ〜∵¥"), "\x82\xA0\x81\x60(\x81\xE6|\x87\x9A|\xFA\x5B)\\\\");
   try {
     PatternToCp932("ab\xC3");
     ADD_FAILURE();
   } catch (const PatternEncodingError& error) {
     EXPECT_EQ(error.Offset(), 2u);
   }
+}
+
+// A pattern typed in UTF-8 finds a character whichever of its CP932 codes the log used, and
+// "¥" finds the 0x5C byte of a path, as sjisgrep does; the matches are highlighted where the
+// UTF-8 view shows them.
+TEST(ArchiveTest, SearchFindsEveryCodeOfACharacterAsSjisgrepDoes) {
+  TempDir dir;
+  const char* bodies[] = {"\x81\xE6", "\x87\x9A", "\xFA\x5B", "C:\\tekuri", "none"};
+  std::string svf;
+  for (const char* body : bodies) {
+    svf += std::string("\r\n@@@MSG,0,b,,h,98/01/01,00:00\r\n@@@1,,0,t\r\n") + body + "\r\n";
+  }
+  WriteFile(dir / "codes.log", svf);
+  auto archive = Archive::Open(dir / "codes.log");
+  archive->BuildIndex();
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("∵", false)),
+            (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("[∵x]", false)),
+            (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(SearchArchive(*archive, CompileSearchPattern("C:¥tek", false)),
+            (std::vector<std::uint32_t>{3}));
+  RawMessage raw;
+  const std::vector<TextMatch> found =
+      FindInMessage(*archive, CompileSearchPattern("∵", false), 1, kSearchBody, raw);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].end - found[0].begin, std::string("∵").size());
 }
 
 TEST(ArchiveTest, FindNumberedTakesTheLatestBeforeElseTheFirstAfter) {
@@ -434,6 +385,17 @@ TEST(ArchiveTest, TekuriLogReadsAsItsConversion) {
     EXPECT_EQ(tekuri->Message(i).When(), svf->Message(i).When()) << where;
     EXPECT_EQ(tekuri->Message(i).OriginalMissing(), svf->Message(i).OriginalMissing()) << where;
   }
+  // In any order, with one scratch for both files: the messages of a block are read from the
+  // record kept from the last read, and a record of the other file is never taken for it.
+  std::vector<std::uint32_t> order(svf->MessageCount());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::shuffle(order.begin(), order.end(), random);
+  order.insert(order.end(), order.rbegin(), order.rend());
+  for (std::uint32_t i : order) {
+    tekuri->ReadText(i, a, raw);
+    svf->ReadText(i, b, raw);
+    ASSERT_EQ(a.title + a.handle + a.body, b.title + b.handle + b.body) << "message " << i;
+  }
   ASSERT_EQ(tekuri->Boards().size(), svf->Boards().size());
   EXPECT_EQ(tekuri->Boards()[0].name, "talk");
   for (std::size_t k = 0; k < svf->Boards().size(); ++k) {
@@ -452,6 +414,7 @@ TEST(ArchiveTest, FilesThatCannotBeReadAreErrorsNamingThePath) {
       ADD_FAILURE() << path;
     } catch (const ArchiveError& error) {
       EXPECT_NE(error.reason.find(path), std::string::npos) << error.reason;
+      EXPECT_EQ(error.error_number, path == dir.path() ? EISDIR : ENOENT);
     }
   }
   WriteFile(dir / "empty.log", "");
@@ -459,6 +422,83 @@ TEST(ArchiveTest, FilesThatCannotBeReadAreErrorsNamingThePath) {
   empty->BuildIndex();
   EXPECT_EQ(empty->MessageCount(), 0u);
   EXPECT_TRUE(empty->Boards().empty());
+}
+
+// Another program rewrites an indexed file in place (the mapping shows its new bytes): every
+// message still reads, searches and highlights without a fault, a message whose header lines
+// are gone reads as empty, and one that is still there reads as before.
+TEST(ArchiveTest, AFileRewrittenUnderItsIndexReadsWithoutAFault) {
+  TempDir dir;
+  std::mt19937 random(1818);
+  const SjisRegExp::TCompiledRegExp pattern = CompileSearchPattern("e|@@@", false);
+  int emptied = 0;
+  int kept = 0;
+  for (int round = 0; round < 60; ++round) {
+    const std::string svf = RandomSvf(random);
+    const std::string path = dir / "svf.log";
+    WriteFile(path, svf);
+    auto archive = Archive::Open(path);
+    archive->BuildIndex();
+    if (archive->Kind() != FileKind::kSvf) continue;
+    std::vector<MessageText> before(archive->MessageCount());
+    RawMessage raw;
+    for (std::uint32_t i = 0; i < archive->MessageCount(); ++i)
+      archive->ReadText(i, before[i], raw);
+    // Zeros from a random place on, or the bytes moved along by a few.
+    std::string changed = svf;
+    const std::size_t from = random() % (svf.size() + 1);
+    if (round % 2 == 0) {
+      std::fill(changed.begin() + static_cast<std::ptrdiff_t>(from), changed.end(), '\0');
+    } else {
+      changed.insert(from, std::string(1 + random() % 5, 'x'));
+      changed.resize(svf.size());
+    }
+    std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+        .write(changed.data(), std::ssize(changed));
+    MessageText text;
+    for (std::uint32_t i = 0; i < archive->MessageCount(); ++i) {
+      archive->ReadText(i, text, raw);
+      FindInMessage(*archive, pattern, i, kSearchAll, raw);
+      const std::size_t end =
+          i + 1 < archive->MessageCount() ? archive->Message(i + 1).Offset() : svf.size();
+      if (end <= from) {
+        EXPECT_EQ(text.title, before[i].title);
+        EXPECT_EQ(text.body, before[i].body);
+        ++kept;
+      } else if (changed.compare(archive->Message(i).Offset(), 7, "@@@MSG,") != 0) {
+        EXPECT_EQ(text.title + text.handle + text.body, "");
+        ++emptied;
+      }
+    }
+    SearchArchive(*archive, pattern);
+  }
+  EXPECT_GT(emptied, 20);
+  EXPECT_GT(kept, 20);
+}
+
+// The same for a log: a block whose body made several messages gives fewer once rewritten, and
+// the messages it no longer gives read as empty (in any order of reading).
+TEST(ArchiveTest, ALogBlockRewrittenToFewerMessagesReadsWithoutAFault) {
+  TempDir dir;
+  const std::string path = dir / "talk.log";
+  const std::string inner = "\r\n@@@MSG,0,in,,h,98/12/31,12:34\r\n@@@1,,0,inner\r\nbody\r\n";
+  const std::string log =
+      "\x8c\x8f\x96\xbc  : t\r\n\x96\xbc\x91\x4f:h\r\n" + inner + inner + ".\r\n";
+  WriteFile(path, log);
+  auto archive = Archive::Open(path);
+  archive->BuildIndex();
+  ASSERT_EQ(archive->MessageCount(), 3u);
+  std::string changed = log;
+  for (std::size_t at; (at = changed.find("@@@MSG,0,in")) != std::string::npos;)
+    changed[at + 5] = 'X';
+  std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+      .write(changed.data(), std::ssize(changed));
+  MessageText text;
+  RawMessage raw;
+  for (std::uint32_t i : {2u, 1u, 0u, 1u, 2u}) {
+    archive->ReadText(i, text, raw);
+    EXPECT_EQ(text.title.empty(), i > 0) << i;
+  }
 }
 
 }  // namespace

@@ -468,6 +468,37 @@ TEST(Tekuri2svf, WithoutThreadsTheRunGoesOnWithOne) {
   }
 }
 
+// Each file's buffers come from the memory the files before it gave back: the page faults of a
+// run do not grow with its number of files.
+TEST(Tekuri2svf, MemoryIsReusedFromFileToFile) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's allocator";
+#endif
+  const std::string log = LogOfAtLeast(600'000);  // fills both output buffers
+  const auto faults = [&](int files, const char* jobs) {
+    TempDir in, out;
+    for (int i = 0; i < files; ++i) WriteFile(in.Path("b" + std::to_string(i) + ".log"), log);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::execl(kProgram.c_str(), kProgram.c_str(), "-q", "-j", jobs, "-o", out.path().c_str(),
+              in.path().c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    EXPECT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return usage.ru_minflt;
+  };
+  for (const char* jobs : {"1", "2"}) {
+    const long few = faults(5, jobs), many = faults(25, jobs);
+    // A file that mapped its buffers afresh would fault some 300 times.
+    EXPECT_LT(many - few, 20 * 50) << few << " faults for 5 files, " << many << " for 25";
+  }
+}
+
 // When memory runs out (a block of ten million lines under a 150 MB address-space limit),
 // the run ends with a message that names the file, exit status 1, and nothing lost.
 TEST(Tekuri2svf, OutOfMemoryIsAReportedReadError) {

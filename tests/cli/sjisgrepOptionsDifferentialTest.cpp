@@ -54,6 +54,7 @@ class SjisgrepOptionsDifferentialTest : public testing::Test {
     WriteFile(files_.Path("bin"), std::string("ab foo\nx\0y\nfoo c\n", 17));
     WriteFile(files_.Path("z"), std::string("ab foo\0x1 c\0foo\0\0ab-c\0", 22));
     HaveCommand("mkfifo " + ShellQuote(files_.Path("fifo")));
+    WriteFile(files_.Path("zero-pattern"), std::string("x\0y\n", 4));
   }
 
   TempDir files_;
@@ -136,6 +137,8 @@ TEST_F(SjisgrepOptionsDifferentialTest, PrintsWhatGrepPrints) {
       "--binary-files=text -n foo bin",
       "--binary-files=binary foo bin",
       "--binary-files=other foo bin",
+      "-a -c -f zero-pattern bin",
+      "-a -o -f zero-pattern bin",
       // Folders and devices on the command line.
       "-d skip foo d d/a.txt",
       "-d read foo d d/a.txt",

@@ -41,6 +41,7 @@ expect_gzip_of() {
 
 expect_file bin/tekuri2svf
 expect_file bin/sjisgrep
+expect_file bin/sorbit-export
 for page in "$source_dir"/docs/man/*.1; do
   expect_gzip_of "share/man/man1/$(basename "$page").gz" "$page"
 done
@@ -52,8 +53,11 @@ head -n1 "$prefix/share/doc/sorbit/copyright" 2>/dev/null |
 
 if [ "$with_window" = ON ]; then
   expect_file bin/sorbit
+  expect_file bin/sorbit-reader
   expect_file share/applications/sorbit.desktop
+  expect_file share/applications/sorbit-reader.desktop
   expect_file share/icons/hicolor/48x48/apps/sorbit.png
+  expect_file share/icons/hicolor/48x48/apps/sorbit-reader.png
   ls "$prefix"/share/metainfo/*.metainfo.xml >/dev/null 2>&1 || fail "no metainfo installed"
 fi
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "platform/posix/MappedFile.h"
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/TextLines.h"
+#include "platform/posix/TruncationGuard.h"
 
 namespace sorbit::platform {
 namespace {
@@ -143,6 +145,46 @@ TEST(MappedFile, MapsWhatReadingReadsAndRefusesTheSame) {
     EXPECT_FALSE(ReadRegularFile(path, read_error).has_value()) << path;
     EXPECT_EQ(mapped_error, read_error) << path;
   }
+}
+
+// Under the guard, a file cut short by another program while it is mapped reads as zeros past
+// its new end, the mapping says so, and what is still in the file reads as before.
+TEST(TruncationGuard, AFileCutShortUnderItsMappingReadsZerosAndSaysSo) {
+  InstallTruncationGuard();
+  TempDir dir;
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::string bytes(3 * page + 100, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
+  WriteFile(dir.Path("cut"), bytes);
+  WriteFile(dir.Path("kept"), bytes);
+  int error = 0;
+  std::optional<MappedFile> cut = MappedFile::Open(dir.Path("cut"), error);
+  std::optional<MappedFile> kept = MappedFile::Open(dir.Path("kept"), error);
+  ASSERT_TRUE(cut && kept);
+  const volatile char* cut_bytes = cut->data();
+  EXPECT_EQ(cut_bytes[2 * page + 1], bytes[2 * page + 1]);  // mapped in before the cut
+  ASSERT_EQ(::truncate(dir.Path("cut").c_str(), static_cast<off_t>(page + 10)), 0);
+  EXPECT_FALSE(cut->Truncated());
+  EXPECT_EQ(cut_bytes[page + 9], bytes[page + 9]);
+  EXPECT_EQ(cut_bytes[2 * page + 1], '\0');
+  EXPECT_TRUE(cut->Truncated());
+  EXPECT_EQ(cut_bytes[3 * page + 99], '\0');
+  EXPECT_EQ(cut_bytes[5], bytes[5]);
+  EXPECT_EQ(kept->bytes(), bytes);
+  EXPECT_FALSE(kept->Truncated());
+}
+
+TEST(TruncationGuard, ASigbusAnywhereElseStillEndsTheProcess) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    InstallTruncationGuard();
+    ::raise(SIGBUS);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << status;
 }
 
 TEST(WriteAll, ReportsAFullDevice) {

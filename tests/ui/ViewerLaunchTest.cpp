@@ -28,7 +28,7 @@ constexpr char kRecorder[] =
     "out=\"$0.args\"\n"
     ": > \"$out.tmp\"\n"
     "for a in \"$@\"; do printf '[%s]\\n' \"$a\" >> \"$out.tmp\"; done\n"
-    "mv \"$out.tmp\" \"$out\"\n";
+    "/bin/mv \"$out.tmp\" \"$out\"\n";
 
 class ViewerLaunchTest : public ::testing::Test {
  protected:
@@ -169,6 +169,68 @@ TEST_F(ViewerLaunchTest, AWindowsPathFromTheRegistryIsRecognisedAsShowpc) {
   const auto arguments = ArgumentsOf(dir.Path("bin/wine"));
   ASSERT_TRUE(arguments.has_value());
   EXPECT_EQ(*arguments, "[" + tool + "]\n[ Z:\\o\\svf*.log]\n");
+}
+
+// ---- Without a viewer: the reader ----------------------------------------------------------
+
+TEST_F(ViewerLaunchTest, WithoutAViewerTheReaderBesideTheProgramOpensTheOutputFiles) {
+  MakeRecorder(dir.Path("sorbit-reader"));
+  auto form = std::make_unique<TMainForm>(std::vector<std::string>{}, dir.Path("sorbit"), dialogs);
+  form->show();
+  EXPECT_EQ(form->ToolPath, "");
+  EXPECT_EQ(form->Image1->toolTip(),
+            QStringLiteral("ここをクリックすると sorbit-reader が起動します。\n"
+                           "また、右クリックでバージョン情報を表示します。"));
+  const struct {
+    const char* folder;
+    const char* prefix;
+    const char* pattern;
+  } cases[] = {{"/data/out", "svf", "/data/out/svf*.log"},
+               {"/data/out/", "svf", "/data/out/svf*.log"},
+               {"/data/出力 a", "", "/data/出力 a/*.log"},
+               {"", "svf", "svf*.log"}};
+  for (const auto& c : cases) {
+    form->SaveDirEdt->setText(QString::fromUtf8(c.folder));
+    form->PrefixEdt->setText(QString::fromUtf8(c.prefix));
+    std::filesystem::remove(dir.Path("sorbit-reader.args"));
+    QTest::mouseClick(form->Image1, Qt::LeftButton);
+    const auto arguments = ArgumentsOf(dir.Path("sorbit-reader"));
+    ASSERT_TRUE(arguments.has_value());
+    EXPECT_EQ(*arguments, std::string("[") + c.pattern + "]\n");
+  }
+  EXPECT_TRUE(dialogs.boxes.empty());
+  // The reader is never written into the settings: a viewer found later still wins.
+  form->FormClose();
+  EXPECT_NE(ReadFile(dir.Path("sorbit.ini")).find("Path=\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.Path("sorbit.ini")).find("sorbit-reader"), std::string::npos);
+}
+
+TEST_F(ViewerLaunchTest, WithoutAViewerTheReaderOnPathIsStartedAndAFailureIsReported) {
+  std::filesystem::create_directory(dir.Path("app"));
+  MakeRecorder(dir.Path("bin/sorbit-reader"));
+  auto form =
+      std::make_unique<TMainForm>(std::vector<std::string>{}, dir.Path("app/sorbit"), dialogs);
+  form->SaveDirEdt->setText(QStringLiteral("/o"));
+  QTest::mouseClick(form->Image1, Qt::LeftButton);
+  const auto arguments = ArgumentsOf(dir.Path("bin/sorbit-reader"));
+  ASSERT_TRUE(arguments.has_value());
+  EXPECT_EQ(*arguments, "[/o/svf*.log]\n");
+  // Gone since the window was made: the launch fails with the viewer's message.
+  std::filesystem::remove(dir.Path("bin/sorbit-reader"));
+  QTest::mouseClick(form->Image1, Qt::LeftButton);
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, dir.Path("bin/sorbit-reader") + " を起動できませんでした");
+}
+
+TEST_F(ViewerLaunchTest, ANamedViewerWinsOverTheReader) {
+  MakeRecorder(dir.Path("sorbit-reader"));
+  const std::string tool = dir.Path("viewer");
+  MakeRecorder(tool);
+  auto form = OpenWithViewer(tool);
+  EXPECT_EQ(form->ReaderPath, "");
+  QTest::mouseClick(form->Image1, Qt::LeftButton);
+  ASSERT_TRUE(ArgumentsOf(tool).has_value());
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("sorbit-reader.args")));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // What GNU grep knows of a character under a UTF-8 locale, for CP932 codes: the classes of
 // "[[:alpha:]]" and the like, the word characters of -w, \w and \<, the letters that -i
-// takes as the same, and (for messages) how wide a character shows. A code counts as its Unicode
-// character (the one table, text/Cp932.h) judged by the C.UTF-8 locale's wctype functions, so kana,
-// kanji and full-width forms are letters as in grep; a code that does not decode is in no class and
-// has no case.
+// takes as the same, and (for messages) how wide a character shows. A code counts as its
+// Unicode character (the one table, text/Cp932.h) judged by the C.UTF-8 locale's wctype
+// functions, so kana, kanji and full-width forms are letters as in grep; a code that does not
+// decode is in no class and has no case.
 //
 // The table of every code is made once, on first use (thread-safe), and then only read. If
 // the C.UTF-8 locale is missing, the classes fall back to ASCII's.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
@@ -199,14 +200,6 @@ class Rewriter {
         break;
       case Kind::kSet: {
         CodeSet codes = n.set;
-        // Code 0 ends the library's texts: no character of a line has it.
-        if (!codes.Empty() && codes.Ranges()[0].first == 0) {
-          CodeSet rest;
-          for (const CodeSet::Range& r : codes.Ranges()) {
-            if (r.last > 0) rest.AddRange(std::max<std::uint16_t>(r.first, 1), r.last);
-          }
-          codes = rest;
-        }
         if (!codes.Empty()) {
           result = AddOut(SetNode(std::move(codes)), false);
         }
@@ -370,7 +363,11 @@ class Writer {
       case Kind::kRepeat:
         WriteRepeat(n, level, out);
         break;
-      default:
+      case Kind::kLineHead:
+      case Kind::kLineTail:
+      case Kind::kWordAssertion:
+        // The rewriting leaves none: its output holds characters and their structure only.
+        assert(false && "an anchor or assertion reached the writer");
         break;
     }
     if (out.size() > kMaxPatternBytes) {
@@ -421,7 +418,8 @@ class Writer {
              std::string_view("^(|)+*?.[]$\\").find(static_cast<char>(c)) != std::string_view::npos;
     };
     const bool lead = sorbit::text::IsCp932LeadByte(static_cast<unsigned char>(code >> 8));
-    if (code < 0x100 && !sorbit::text::IsCp932LeadByte(static_cast<unsigned char>(code))) {
+    if (code != 0 && code < 0x100 &&
+        !sorbit::text::IsCp932LeadByte(static_cast<unsigned char>(code))) {
       if (special(code)) out += '\\';
       out += static_cast<char>(code);
     } else if (code >= 0x100 && lead) {

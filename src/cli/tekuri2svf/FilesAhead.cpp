@@ -65,7 +65,7 @@ class FilesAhead::WorkerHost final : public ConversionHost {
     assert(false && "a worker shows no message");
     return MessageAnswer::Ok;
   }
-  void ReportError(std::string_view) override { assert(false && "a worker reports nothing"); }
+  void ReportError(std::string_view) override { assert(false && "nor reports an error"); }
   void ProcessEvents() override {
     if (ahead_.stopping_.load(std::memory_order_relaxed)) throw Cancelled{};
   }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -82,13 +83,9 @@ unsigned OnlineProcessors() {
 
 // A job count: a decimal number from 1 to kMaxJobs, nothing else.
 std::optional<unsigned> ParseJobs(std::string_view text) {
-  if (text.empty() || text.size() > 4) return std::nullopt;
   unsigned n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (n < 1 || n > kMaxJobs) return std::nullopt;
+  const char* end = text.data() + text.size();
+  if (std::from_chars(text.data(), end, n).ptr != end || n < 1 || n > kMaxJobs) return {};
   return n;
 }
 

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "platform/posix/PosixFile.h"
+#include "platform/posix/TruncationGuard.h"
 
 namespace sorbit::platform {
 
@@ -31,9 +32,15 @@ std::optional<MappedFile> MappedFile::Open(const std::string& path, int& error) 
   return MappedFile(address, static_cast<std::size_t>(size));
 }
 
-MappedFile::MappedFile(MappedFile&& other) noexcept : address_(other.address_), size_(other.size_) {
+MappedFile::MappedFile(void* address, std::size_t size) : address_(address), size_(size) {
+  if (address_ != nullptr) guard_slot_ = GuardMapping(address_, size_);
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : address_(other.address_), size_(other.size_), guard_slot_(other.guard_slot_) {
   other.address_ = nullptr;
   other.size_ = 0;
+  other.guard_slot_ = -1;
 }
 
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
@@ -41,8 +48,10 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
     Unmap();
     address_ = other.address_;
     size_ = other.size_;
+    guard_slot_ = other.guard_slot_;
     other.address_ = nullptr;
     other.size_ = 0;
+    other.guard_slot_ = -1;
   }
   return *this;
 }
@@ -50,10 +59,14 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
 MappedFile::~MappedFile() { Unmap(); }
 
 void MappedFile::Unmap() {
+  ForgetMapping(guard_slot_);
+  guard_slot_ = -1;
   if (address_ != nullptr) ::munmap(address_, size_);
   address_ = nullptr;
   size_ = 0;
 }
+
+bool MappedFile::Truncated() const { return MappingTruncated(guard_slot_); }
 
 void MappedFile::WillRead(std::size_t offset, std::size_t length) const {
   if (address_ == nullptr || offset >= size_) return;

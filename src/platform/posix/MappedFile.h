@@ -4,8 +4,9 @@
 // Invariants: data() points to size() readable bytes for the life of the object (an empty
 // file maps nothing: data() is then a valid pointer to no bytes). The size is the file's size
 // when it was opened. If another program shortens the file while it is mapped, touching the
-// pages past the new end raises SIGBUS: the archive's files are read, not written, by this
-// program, and a reader of a file that another program is rewriting must reopen it.
+// pages past the new end raises SIGBUS, which ends the process unless the program has
+// installed platform/posix/TruncationGuard.h: then those pages read as zeros and Truncated()
+// says so; a reader of a file that another program is rewriting must reopen it.
 #pragma once
 
 #include <cstddef>
@@ -31,16 +32,21 @@ class MappedFile {
   std::size_t size() const { return size_; }
   std::string_view bytes() const { return {data(), size_}; }
 
+  // Whether the file was found shorter than its mapping while it was read (only ever true
+  // under the truncation guard): the bytes past its end read as zeros.
+  bool Truncated() const;
+
   // Tells the kernel the bytes [offset, offset + length) will be read soon, in order, so that
   // it reads ahead and maps them in large steps. Only a hint; errors are ignored.
   void WillRead(std::size_t offset, std::size_t length) const;
 
  private:
-  MappedFile(void* address, std::size_t size) : address_(address), size_(size) {}
+  MappedFile(void* address, std::size_t size);
   void Unmap();
 
   void* address_ = nullptr;
   std::size_t size_ = 0;
+  int guard_slot_ = -1;  // its slot in the truncation guard's table
 };
 
 }  // namespace sorbit::platform

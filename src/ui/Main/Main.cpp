@@ -87,6 +87,7 @@ constexpr char kTooManyFiles[] =
     "一度に選択するファイル数を減らしてください。";
 constexpr char kViewerKey[] = "Software\\NOKU\\SHOWPC\\File";
 constexpr char kViewerValue[] = "SHOWPC";
+constexpr char kReaderProgram[] = "sorbit-reader";
 constexpr char kCredit[] = "Linux 版: Sorbit 開発チーム (Qt 6 Widgets)";
 
 std::string AppTitle() { return QApplication::applicationDisplayName().toStdString(); }
@@ -294,6 +295,7 @@ void TMainForm::FormCreate() {
     settings_folder_to_make_ = place.folder_to_make;
     LoadSettings();
     FindToolPath();
+    FindReader();
     SetImage1Hint();
   });
 }
@@ -329,11 +331,20 @@ void TMainForm::FindToolPath() {
   }
 }
 
+void TMainForm::FindReader() {
+  if (!ToolPath.empty()) return;
+  ReaderPath = platform::FindExecutableOnPath(FolderOf(program_path_) + kReaderProgram);
+  if (ReaderPath.empty()) ReaderPath = platform::FindExecutableOnPath(kReaderProgram);
+}
+
 void TMainForm::SetImage1Hint() {
-  const std::string hint =
-      ToolPath.empty() ? std::string("右クリックでバージョン情報を表示します。")
-                       : "ここをクリックすると " + ProgramFileName(ToolPath) + " が起動します。" +
-                             "\r\nまた、右クリックでバージョン情報を表示します。";
+  const std::string started = !ToolPath.empty()     ? ProgramFileName(ToolPath)
+                              : !ReaderPath.empty() ? std::string(kReaderProgram)
+                                                    : std::string();
+  const std::string hint = started.empty()
+                               ? std::string("右クリックでバージョン情報を表示します。")
+                               : "ここをクリックすると " + started + " が起動します。" +
+                                     "\r\nまた、右クリックでバージョン情報を表示します。";
   Image1->setToolTip(sorbit::ui::MessageToQt(hint));
 }
 
@@ -521,6 +532,8 @@ void TMainForm::Image1MouseDown(Qt::MouseButton button) {
       ShowVersion();
     } else if (button == Qt::LeftButton && !ToolPath.empty()) {
       LaunchViewer();
+    } else if (button == Qt::LeftButton && !ReaderPath.empty()) {
+      LaunchReader();
     }
   });
 }
@@ -560,4 +573,14 @@ void TMainForm::LaunchViewer() {
   }
   if (!started)
     Message(MessageKind::Plain, MessageButtons::Ok, ToolPath + " を起動できませんでした");
+}
+
+void TMainForm::LaunchReader() {
+  // The output files as one pattern that the reader expands itself: the folder, then the
+  // prefix, "*" for the board names, the extension. No folder: the working folder's files.
+  std::string pattern = TextOf(SaveDirEdt);
+  if (!pattern.empty() && pattern.back() != '/') pattern += '/';
+  pattern += TextOf(PrefixEdt) + "*" + TextOf(ExtEdt);
+  if (!platform::StartProgram(ReaderPath, pattern))
+    Message(MessageKind::Plain, MessageButtons::Ok, ReaderPath + " を起動できませんでした");
 }

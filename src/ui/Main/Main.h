@@ -80,6 +80,9 @@ class TMainForm : public QWidget {
   // Members of the window beyond its controls.
   std::string SettingsPath;  // fixed at creation, used for loading and saving
   std::string ToolPath;      // the viewer program; empty: none known
+  // When no viewer is known: the reader sorbit-reader beside the program, else on PATH, which
+  // the picture starts instead. Never part of the settings, so that a viewer found later wins.
+  std::string ReaderPath;
 
   // Hidden working controls. The run reads the file list once, when it starts.
   std::vector<std::string> FileListBox;  // full paths of the files chosen last
@@ -133,8 +136,10 @@ class TMainForm : public QWidget {
             QWidget* parent);
   void LoadSettings();
   void FindToolPath();
+  void FindReader();
   void SetImage1Hint();
   void LaunchViewer();
+  void LaunchReader();
   void ShowVersion();
   sorbit::ConversionOptions OptionsFromControls() const;
   // A box of the window; the window is active again once it is closed.
