@@ -300,6 +300,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.reason.c_str());
     return kExitFailure;
   }
+  if (inputs.empty()) {
+    // Only folders were given, and none holds a log: most likely the wrong folder.
+    std::fprintf(stderr, "%s: no file whose name ends in \".log\" in %s\n", kProgram,
+                 argc - optind == 1 ? argv[optind] : "the folders given");
+    return kExitFailure;
+  }
   // An input that another program cuts short while it is mapped reads as zeros past its new
   // end instead of ending the program; the export then stops and writes nothing of it.
   sorbit::platform::InstallTruncationGuard();
