@@ -30,7 +30,7 @@ asan: deps
 
 # The tests of code with threads (label "threads"), built and run under ThreadSanitizer; only
 # their targets are built, so this tree costs a couple of minutes.
-TSAN_TARGETS = tekuri2svf_test tekuri2svf_parts_test
+TSAN_TARGETS = tekuri2svf_test tekuri2svf_parts_test sjisregexp_thread_tests
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORBIT_WERROR=ON -DSORBIT_SANITIZE_THREAD=ON -DSORBIT_BENCH=OFF -DSORBIT_UI=OFF
 	cmake --build $(TSAN_BUILD) -j$(JOBS) --target $(TSAN_TARGETS)

@@ -8,7 +8,8 @@
 #   - memory: the reader's RssAnon with the list filled; bar: 64 MiB + 48 bytes a message;
 #   - search: every field of every board from Enter to the list of hits (reader_search),
 #     against `sjisgrep -c` of the same pattern and file (the whole process, C locale);
-#     bar: at most 1.5x, for literals, a class run and the converter's reply pattern.
+#     bar: at most 1.5x, for literals (one without a hit, two with many), a class run and the
+#     converter's reply pattern.
 #   bench/reader/bench_reader.sh [BUILD] [ROUNDS]
 set -euo pipefail
 build=${1:-build}
@@ -59,19 +60,21 @@ awk -v om="$o_med" -v omin="$o_min" -v omax="$o_max" -v em="$e_med" -v emin="$e_
   printf "RssAnon   %.1f MiB (max %.1f) of %.1f MiB allowed (64 MiB + 48 bytes a message, %d messages)\n", am / 1024, amax / 1024, 64 + 48 * n / 1048576, n
 }'
 
-printf '%-24s %-28s %-28s %s\n' pattern "search (median, min-max)" "sjisgrep -c" "ratio (bar 1.5x)"
-for pattern in '掲示板' 'SHOWPC' '[ァ-ヶ]+' '[Rr][Ee][ :>\[#]+[0-9]+'; do
+printf '%-24s %-28s %-28s %-17s %s\n' pattern "search (median, min-max)" "sjisgrep -c" "ratio (bar 1.5x)" \
+  "messages / lines"
+for pattern in '掲示板' 'ゲスト' 'SHOWPC' '[ァ-ヶ]+' '[Rr][Ee][ :>\[#]+[0-9]+'; do
   sjis=$(printf '%s' "$pattern" | iconv -f UTF-8 -t CP932)
   ours=() theirs=()
   for _ in $(seq "$rounds"); do
-    ours+=("$("$search" "$svf" "$pattern" 2> /dev/null | cut -d' ' -f1)")
+    read -r seconds hits <<< "$("$search" "$svf" "$pattern" 2> /dev/null)"
+    ours+=("$seconds")
     t0=$(now); LC_ALL=C "$sjisgrep" -c "$sjis" "$svf" > "$config/sjisgrep.out" || true; t1=$(now)
     theirs+=("$(seconds "$t0" "$t1")")
   done
   read -r o_med o_min o_max <<< "$(stats "${ours[@]}")"
   read -r s_med s_min s_max <<< "$(stats "${theirs[@]}")"
   awk -v p="$pattern" -v om="$o_med" -v omin="$o_min" -v omax="$o_max" -v sm="$s_med" \
-      -v smin="$s_min" -v smax="$s_max" 'BEGIN {
-    printf "%-24s %s s (%s-%s)          %s s (%s-%s)          %.2fx\n", p, om, omin, omax, sm, smin, smax, om / sm
+      -v smin="$s_min" -v smax="$s_max" -v hits="$hits" -v lines="$(cat "$config/sjisgrep.out")" 'BEGIN {
+    printf "%-24s %s s (%s-%s)          %s s (%s-%s)          %.2fx             %s / %s\n", p, om, omin, omax, sm, smin, smax, om / sm, hits, lines
   }'
 done

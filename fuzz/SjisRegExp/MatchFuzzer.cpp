@@ -2,13 +2,20 @@
 // and matching never crash or hang, and a match lies inside the text, starts on a
 // character boundary and covers whole characters. Every search (Match, ScanFrom,
 // FindInLines) equals the restart scan that tries each character start afresh, and so
-// does the same search on an automaton whose few cached states are built on demand.
+// does the same search on an automaton whose few cached states are built on demand. The
+// public searches of a compiled pattern too (Find, FindLine, FindInLines, LongestAt, which
+// read zero bytes as characters; FindLine by whichever way the pattern takes: a literal, a
+// byte prefix, the line automaton), and the line automaton with a cache cleared over and
+// over; its MayMatch never says no where Match finds a match.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "../../tests/SjisRegExp/RestartScan.h"
+#include "SjisRegExp/LineDFA.h"
 #include "SjisRegExp/MatchCore.h"
 
 namespace {
@@ -86,6 +93,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!same(c->FindInLines(b, e), lines)) std::abort();
       if (!same(c->ScanFrom(b, e), from)) std::abort();
     }
+    const CharCode separatorCode = separator == mcls_CRLF ? 13 : 10;
+    TRE_LineDFA small(awk.CurrentProgram().Index(), awk.CurrentProgram().LinePlan(), 2000);
+    if (match.start != nullptr && !small.MayMatch(b, e, true, separatorCode, true)) std::abort();
+    const char* line = small.FindLine(b, e);
+    const char* want = nullptr;  // the line of the first match
+    if (lines.start != nullptr) {
+      const void* lf = memrchr(b, '\n', static_cast<std::size_t>(lines.start - b));
+      want = lf != nullptr ? static_cast<const char*>(lf) + 1 : b;
+    }
+    if (small.Exact() ? line != want : (want != nullptr && (line == nullptr || line > want))) {
+      std::abort();
+    }
+    // The public searches read zero bytes as characters.
+    TPatternOptions options;
+    options.LineSeparator = separator;
+    const TCompiledRegExp compiled(pattern, options);
+    const auto offsets = [b](MatchSpan m) {
+      return m.start == nullptr ? std::optional<TMatchSpan>()
+                                : TMatchSpan{static_cast<std::size_t>(m.start - b),
+                                             static_cast<std::size_t>(m.end - b)};
+    };
+    if (compiled.FindInLines(text) != offsets(lines)) std::abort();
+    const auto wholeLine = compiled.FindLine(text);
+    if ((wholeLine ? b + wholeLine->start : nullptr) != want) std::abort();
+    const testing::RestartRules ordinary{separatorCode, false};
+    if (compiled.Find(text) != offsets(testing::RestartMatch(dfa, b, e, ordinary))) std::abort();
+    const char* longest = testing::RestartLongestAtLineHead(dfa, b, e, ordinary);
+    const auto at = compiled.LongestAt(text, 0);
+    if ((at ? b + *at : nullptr) != longest) std::abort();
   }
   return 0;
 }

@@ -20,6 +20,12 @@ void TAWKStr::ChooseMatch() {
   if (program.PlainScanByStops()) {
     match_ = &MatchByStopBytes;
     matchContext_ = &program;
+  } else if (program.PlainScanByLiteral()) {
+    match_ = &MatchByLiteral;
+    matchContext_ = &program;
+  } else if (program.Plain()) {
+    match_ = &MatchPlain;
+    matchContext_ = &program;
   } else {
     match_ = &MatchOfComponent;
     matchContext_ = core_.get();

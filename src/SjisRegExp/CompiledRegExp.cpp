@@ -77,6 +77,12 @@ TCompiledRegExp::TCompiledRegExp(std::string_view pattern, const TPatternOptions
   if (pattern_->Program().PlainScanByStops()) {
     match_ = &MatchByStopBytes;
     matchContext_ = &pattern_->Program();
+  } else if (pattern_->Program().PlainScanByLiteral()) {
+    match_ = &MatchByLiteral;
+    matchContext_ = &pattern_->Program();
+  } else if (pattern_->Program().Plain()) {
+    match_ = &MatchPlain;
+    matchContext_ = &pattern_->Program();
   } else {
     match_ = &MatchOfPattern;
     matchContext_ = pattern_.get();

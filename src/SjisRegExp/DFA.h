@@ -1,5 +1,5 @@
-// TRE_DFA: the deterministic automaton of one NFA, built completely at compile time
-// by subset construction and only read while matching.
+// TRE_DFA: the deterministic automaton of one NFA, built by subset construction: whole at
+// compile time (eager), or state by state by the searches that need them (lazy).
 //
 // States are numbered in creation order; state 0 is the initial state. Each state
 // names its set of NFA states, says whether that set holds the NFA exit (accepting),
@@ -15,7 +15,8 @@
 // not refused: each search cache (Program.h) then holds an automaton of its own whose
 // states are built on demand while matching, the first time a walk leaves them, in at most
 // kMaxDFACacheBytes (plus what one step of a search adds before it can be cleared); a full
-// cache is cleared and refilled from the states the search holds. Such an automaton is
+// cache is cleared and refilled from the states the search holds, and a search whose cache
+// thrashes goes on over NFA sets (SetScan.h). Such an automaton is
 // "lazy"; every state it builds is the state the whole construction would have built for
 // the same NFA set, with the same sorted transitions, so every walk gives the same result as
 // the eager automaton. Only a lazy automaton changes while it is searched, so only its
@@ -44,7 +45,7 @@ inline constexpr std::size_t kMaxEagerDFAStates = 10'000;
 inline constexpr std::size_t kMaxEagerDFABytes = 16u << 20;
 // Bytes of state sets scanned plus NFA transitions visited while building.
 inline constexpr std::uint64_t kMaxEagerDFAWork = 200'000'000;
-inline constexpr std::size_t kMaxDFACacheBytes = 64u << 20;
+inline constexpr std::size_t kMaxDFACacheBytes = 32u << 20;
 inline constexpr std::size_t kMaxDenseStates = 4096;
 
 struct DFALimits {

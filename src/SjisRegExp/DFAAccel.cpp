@@ -51,6 +51,7 @@ void DFAAccel::Clear() {
   dfa_ = nullptr;
   plainSearch_ = kOtherwise;
   literalPrefix_.clear();
+  literal_ = LiteralText();
   bytePrefix_.clear();
   probeCount_ = 0;
   for (std::uint8_t& stop : stopByte_) stop = 1;
@@ -140,7 +141,7 @@ void DFAAccel::BuildStartCodes(const TRE_DFA& dfa) {
 
 void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
   literalPrefix_.clear();
-  rareIndex_ = 0;
+  literal_ = LiteralText();
   if (dfa.Accepting(0)) return;
   // From the initial state, while a state does not accept and has exactly one transition
   // and that transition is on one character that a text can hold, every match begins with
@@ -167,7 +168,7 @@ void DFAAccel::BuildLiteralPrefix(const TRE_DFA& dfa) {
     literalPrefix_.clear();
     return;
   }
-  rareIndex_ = LiteralText(literalPrefix_).rare;
+  literal_ = LiteralText(literalPrefix_);
 }
 
 void DFAAccel::BuildBytePrefix(const TRE_DFA& dfa) {
@@ -198,36 +199,44 @@ void DFAAccel::BuildBytePrefix(const TRE_DFA& dfa) {
     }
     ByteSet values;
     std::vector<Place> next;
+    const auto add = [&](unsigned b, Place after) {
+      values.bits[b >> 6] |= std::uint64_t{1} << (b & 63);
+      if (std::find(next.begin(), next.end(), after) != next.end()) return true;
+      if (next.size() == kMaxPlaces) return false;
+      next.push_back(after);
+      return true;
+    };
     for (const Place& place : level) {
+      if (place.lead >= 0) {
+        for (unsigned t = 0; t < 256; ++t) {
+          const std::int32_t target = dfa.NextStateBySortedList(
+              place.state, static_cast<CharCode>(static_cast<unsigned>(place.lead) << 8 | t));
+          if (target != kNoState && !add(t, {target, -1})) return;
+        }
+        continue;
+      }
+      // The lead bytes some two-byte code of which the state takes: from its ranges.
+      bool pairLead[256] = {};
+      for (const DFATransition* t = dfa.TransitionsBegin(place.state);
+           t != dfa.TransitionsEnd(place.state); ++t) {
+        if (t->range.end < 0x100) continue;
+        const unsigned lo = std::max<unsigned>(t->range.start, 0x100) >> 8;
+        for (unsigned lead = lo; lead <= (t->range.end >> 8u) && lead < 256; ++lead) {
+          pairLead[lead] = true;
+        }
+      }
       for (unsigned b = 0; b < 256; ++b) {
-        std::int32_t target = kNoState;
-        Place after{};
-        if (place.lead >= 0) {
-          target = dfa.NextStateBySortedList(
-              place.state, static_cast<CharCode>(static_cast<unsigned>(place.lead) << 8 | b));
-          after = {target, -1};
-        } else if (IsLeadByte(static_cast<unsigned char>(b))) {
+        if (IsLeadByte(static_cast<unsigned char>(b))) {
+          // Alone, a lead byte is the text's last character: only two-byte codes go on.
           const std::int32_t alone =
               dfa.NextStateBySortedList(place.state, static_cast<CharCode>(b));
           if (alone != kNoState && ends(alone)) return;
-          // Alone, a lead byte is the text's last character: only two-byte codes go on.
-          bool any = false;
-          for (unsigned t = 0; t < 256 && !any; ++t) {
-            any = dfa.NextStateBySortedList(place.state, static_cast<CharCode>(b << 8 | t)) !=
-                  kNoState;
-          }
-          if (any) target = place.state;
-          after = {place.state, static_cast<std::int16_t>(b)};
-        } else {
-          target = dfa.NextStateBySortedList(place.state, static_cast<CharCode>(b));
-          after = {target, -1};
+          if (pairLead[b] && !add(b, {place.state, static_cast<std::int16_t>(b)})) return;
+          continue;
         }
-        if (target == kNoState) continue;
-        values.bits[b >> 6] |= std::uint64_t{1} << (b & 63);
-        if (std::find(next.begin(), next.end(), after) == next.end()) {
-          if (next.size() == kMaxPlaces) return;
-          next.push_back(after);
-        }
+        const std::int32_t target =
+            dfa.NextStateBySortedList(place.state, static_cast<CharCode>(b));
+        if (target != kNoState && !add(b, {target, -1})) return;
       }
     }
     bytePrefix_.push_back(values);

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "Chars.h"
+#include "LiteralSearch.h"
 
 namespace SjisRegExp {
 
@@ -120,7 +121,7 @@ class DFAAccel {
   alignas(16) std::uint8_t stopKeys_[kMaxStopList][16] = {};  // each stop byte 16 times
   int stopListSize_ = 0;
   std::string literalPrefix_;
-  std::size_t rareIndex_ = 0;  // the index of the literal's byte least common in logs
+  LiteralText literal_;  // literalPrefix_ as the literal search takes it
   std::vector<ByteSet> bytePrefix_;
   // The two rarest sets of the byte prefix, each as at most kMaxProbeRanges ranges of byte
   // values (lo, lo + width): what the block search tests.

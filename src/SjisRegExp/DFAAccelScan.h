@@ -30,7 +30,7 @@ class DFAAccel::StopBytes {
   const char* NextCandidate(const char* p, const char* end) const {
 #ifdef __SSE2__
     if (keys_ != nullptr) {
-      // Two blocks a step while the text lasts: half the loop's own work per byte.
+      // Two blocks a step while the text lasts: one branch for thirty-two bytes.
       while (end - p >= 32) {
         const unsigned m = Mask(p) | Mask(p + 16) << 16;
         if (m != 0) return p + __builtin_ctz(m);
@@ -82,7 +82,7 @@ class DFAAccel::StopBytes {
 // place at or after end when there is neither.
 class DFAAccel::Literal {
  public:
-  Literal(const DFAAccel& accel, const char*) : literal_(accel.literalPrefix_, accel.rareIndex_) {}
+  Literal(const DFAAccel& accel, const char*) : literal_(accel.literal_) {}
 
   template <bool kZeroEnds = true>
   const char* NextCandidate(const char* p, const char* end) const {
@@ -96,7 +96,7 @@ class DFAAccel::Literal {
   }
 
  private:
-  LiteralText literal_;
+  const LiteralText& literal_;
 };
 
 // The finder of the byte prefix: the first place at or after p, before end, at which every
@@ -176,9 +176,8 @@ constexpr std::array<ByteKind, 256> MakeByteKinds() {
 template <bool kZeroEnds>
 inline constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds<kZeroEnds>();
 
-// The state after a two-byte character; out of line, it keeps the walk's loop small. Of
-// internal linkage, so that the compiler sees which registers it uses and the walk keeps
-// its values in the others across the call.
+// The state after a two-byte character; out of line, it keeps the walk's loop small, and of
+// internal linkage, each scan's file keeps a copy of its own next to its walk.
 [[gnu::noinline]] static std::int32_t NextStateOnPair(const TRE_DFA& dfa, std::int32_t state,
                                                       const char* pair) {
   return dfa.NextStateBySortedList(state,

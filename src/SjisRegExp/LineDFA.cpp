@@ -212,11 +212,16 @@ std::int32_t TRE_LineDFA::Compute(std::int32_t& row, std::size_t cls) {
 }
 
 std::int32_t TRE_LineDFA::Transition(std::int32_t& row, std::size_t cls) {
+  // A row is a state's offset in the table; its transitions are rows too, or the markers.
+  assert(row >= 0 && static_cast<std::size_t>(row) % stride_ == 0 && cls < stride_);
   std::int32_t t = table_[static_cast<std::size_t>(row) + cls];
   if (t == kUnknown) {
     t = Compute(row, cls);
     table_[static_cast<std::size_t>(row) + cls] = t;
   }
+  assert(t == kFound || t == kStop ||
+         (t >= 0 && static_cast<std::size_t>(t) % stride_ == 0 &&
+          static_cast<std::size_t>(t) < table_.size()));
   return t;
 }
 

@@ -115,20 +115,8 @@ LiteralText::LiteralText(std::string_view literal, std::size_t rareIndex)
   periodic = split <= text.size() - period && text.substr(0, split) == text.substr(period, split);
 }
 
-const char* FindLiteral(const LiteralText& literal, const char* p, const char* end) {
-  const std::size_t size = literal.text.size();
-  if (p >= end || static_cast<std::size_t>(end - p) < size) return nullptr;
-  if (size > kShortLiteral) return TwoWay(literal, p, end);
-  const char last = literal.text[literal.rare];
-  for (const char* from = p + literal.rare;;) {
-    const char* limit = end - (size - literal.rare - 1);
-    if (from >= limit) return nullptr;
-    const void* hit = std::memchr(from, last, static_cast<std::size_t>(limit - from));
-    if (hit == nullptr) return nullptr;
-    const char* candidate = static_cast<const char*>(hit) - literal.rare;
-    if (std::memcmp(candidate, literal.text.data(), size) == 0) return candidate;
-    from = static_cast<const char*>(hit) + 1;
-  }
+const char* FindLongLiteral(const LiteralText& literal, const char* p, const char* end) {
+  return TwoWay(literal, p, end);
 }
 
 }  // namespace SjisRegExp

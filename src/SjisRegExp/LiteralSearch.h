@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace SjisRegExp {
@@ -38,8 +39,25 @@ struct LiteralText {
   bool periodic = false;
 };
 
+// The first place at or after p where a long literal stands wholly before end, or null.
+const char* FindLongLiteral(const LiteralText& literal, const char* p, const char* end);
+
 // The first place at or after p where the literal stands wholly before end, or null. The
-// literal is not empty.
-const char* FindLiteral(const LiteralText& literal, const char* p, const char* end);
+// literal is not empty. Inline for a short literal: every scan with a literal prefix calls it.
+inline const char* FindLiteral(const LiteralText& literal, const char* p, const char* end) {
+  const std::size_t size = literal.text.size();
+  if (p >= end || static_cast<std::size_t>(end - p) < size) return nullptr;
+  if (size > kShortLiteral) return FindLongLiteral(literal, p, end);
+  const char rare = literal.text[literal.rare];
+  const char* limit = end - (size - literal.rare - 1);
+  for (const char* from = p + literal.rare; from < limit;) {
+    const void* hit = std::memchr(from, rare, static_cast<std::size_t>(limit - from));
+    if (hit == nullptr) return nullptr;
+    const char* candidate = static_cast<const char*>(hit) - literal.rare;
+    if (std::memcmp(candidate, literal.text.data(), size) == 0) return candidate;
+    from = static_cast<const char*>(hit) + 1;
+  }
+  return nullptr;
+}
 
 }  // namespace SjisRegExp

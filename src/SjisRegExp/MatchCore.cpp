@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "DFAAccelScan.h"
+#include "LiteralSearch.h"
 
 namespace SjisRegExp {
 
@@ -26,6 +27,15 @@ constexpr std::ptrdiff_t kShortWalk = 16;
 
 inline bool OverBudget(std::size_t work, const char* begin, const char* p) {
   return work > kWorkSlack + 2 * static_cast<std::size_t>(p - begin);
+}
+
+// Every scan's result lies in its text: none, or begin <= start <= end of match <= end.
+// Debug builds check it where each scan returns.
+inline MatchSpan Checked(MatchSpan m, const char* begin, const char* end) {
+  assert(m.start == nullptr || (begin <= m.start && m.start <= m.end && m.end <= end));
+  static_cast<void>(begin);
+  static_cast<void>(end);
+  return m;
 }
 
 // DFAAccel::WalkDense's walk for an automaton without dense rows: by ReadChar and the
@@ -91,9 +101,8 @@ ScanRules PlainRules() {
 }
 
 // The two ways of finding a plain scan's next candidate start (DFAAccelScan.h). The
-// stop-byte search is called out of line; this file's own copy of it, of internal
-// linkage, lets the compiler see which registers it uses, so the usual scan keeps its
-// values in the others instead of saving registers on every call.
+// stop-byte search is called out of line, so that the scan's own loop stays small; the
+// call goes to this file's own copy of it, which the scan's loop is built around.
 class StopFinder : public DFAAccel::StopBytes {
  public:
   using DFAAccel::StopBytes::StopBytes;
@@ -236,6 +245,23 @@ int MatchByStopBytes(const void* context, std::string_view text, int& start, int
   return MatchResult(text, m, start, length);
 }
 
+int MatchByLiteral(const void* context, std::string_view text, int& start, int& length) {
+  const auto& program = *static_cast<const TRE_Program*>(context);
+  assert(program.PlainScanByLiteral());
+  text = MatchText(text);
+  const MatchSpan m = ScanPlainBy<LiteralFinder, true, true>(
+      program, program.EagerDFA(), text.data(), text.data() + text.size());
+  return MatchResult(text, m, start, length);
+}
+
+int MatchPlain(const void* context, std::string_view text, int& start, int& length) {
+  const auto& program = *static_cast<const TRE_Program*>(context);
+  assert(program.Plain());
+  text = MatchText(text);
+  return MatchResult(text, ScanPlain<true>(program, text.data(), text.data() + text.size()), start,
+                     length);
+}
+
 int MatchOfComponent(const void* core, std::string_view text, int& start, int& length) {
   return static_cast<const TMatchCORE*>(core)->Match(text, start, length);
 }
@@ -243,11 +269,12 @@ int MatchOfComponent(const void* core, std::string_view text, int& start, int& l
 template <bool kZeroEnds>
 MatchSpan ScanPlain(const TRE_Program& program, const char* begin, const char* end) {
   if (program.Lazy() || program.EagerDFA().Accel().PlainSearch() != DFAAccel::kByStopBytes) {
-    return ScanPlainOtherwise<kZeroEnds>(program, begin, end);
+    return Checked(ScanPlainOtherwise<kZeroEnds>(program, begin, end), begin, end);
   }
   // Here the initial state does not accept, so an empty text holds no match; and most texts
   // hold no stop byte at all: the search for one is all they cost.
-  return ScanPlainBy<StopFinder, true, kZeroEnds>(program, program.EagerDFA(), begin, end);
+  return Checked(ScanPlainBy<StopFinder, true, kZeroEnds>(program, program.EagerDFA(), begin, end),
+                 begin, end);
 }
 
 namespace {
@@ -397,17 +424,23 @@ const char* LongestUpTo(const TRE_Program& program, const ScanRules& rules, cons
 template <bool kZeroEnds>
 MatchSpan ScanAnchored(const TRE_Program& program, const ScanRules& rules, const char* begin,
                        const char* end) {
-  if (program.Lazy()) return LazyScan<kZeroEnds>(program, begin, end, true, rules);
+  if (program.Lazy()) {
+    return Checked(LazyScan<kZeroEnds>(program, begin, end, true, rules), begin, end);
+  }
   const char* e = LongestAtLineHead<kZeroEnds>(program, rules, begin, end, 0);
-  if (e != nullptr) return {begin, e};
-  return ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end);
+  if (e != nullptr) return Checked({begin, e}, begin, end);
+  return Checked(ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end), begin,
+                 end);
 }
 
 template <bool kZeroEnds>
 MatchSpan ScanFrom(const TRE_Program& program, const ScanRules& rules, const char* begin,
                    const char* end) {
-  if (program.Lazy()) return LazyScan<kZeroEnds>(program, begin, end, false, rules);
-  return ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end);
+  if (program.Lazy()) {
+    return Checked(LazyScan<kZeroEnds>(program, begin, end, false, rules), begin, end);
+  }
+  return Checked(ScanFromEager<kZeroEnds>(program, program.EagerDFA(), rules, begin, end), begin,
+                 end);
 }
 
 template MatchSpan ScanPlain<true>(const TRE_Program&, const char*, const char*);
@@ -473,16 +506,32 @@ bool LinesByBytePrefix(const TRE_Program& program) {
 // is that literal: the leftmost such place is the line's match.
 const char* FirstLineOfLiteral(const LiteralText& literal, const char* begin, const char* end,
                                MatchSpan* match) {
+  const std::size_t size = literal.text.size();
   const char* line = begin;   // the start of the line of the last place looked at
   const char* known = begin;  // a character start at or after line
   for (const char* p = begin;;) {
-    const char* hit = FindLiteral(literal, p, end);
+    const char* hit = nullptr;
+    if (size <= kShortLiteral) {
+      hit = FindLiteral(literal, p, end);
+    } else {
+      // A long literal holds no LF, so it lies within a line: lines shorter than it are passed
+      // over at memchr's pace, and the others searched on their own.
+      while (hit == nullptr && p < end) {
+        const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        const char* lineEnd = lf != nullptr ? static_cast<const char*>(lf) : end;
+        if (static_cast<std::size_t>(lineEnd - p) >= size) hit = FindLiteral(literal, p, lineEnd);
+        if (hit == nullptr) {
+          if (lf == nullptr) return nullptr;
+          p = line = known = lineEnd + 1;
+        }
+      }
+    }
     if (hit == nullptr) return nullptr;
     if (const void* lf = memrchr(known, '\n', static_cast<std::size_t>(hit - known))) {
       line = known = static_cast<const char*>(lf) + 1;
     }
     if (BeginsCharacter(known, hit)) {
-      if (match != nullptr) *match = {hit, hit + literal.text.size()};
+      if (match != nullptr) *match = {hit, hit + size};
       return line;
     }
     // hit is a trail byte: the next byte begins a character.
@@ -492,8 +541,42 @@ const char* FirstLineOfLiteral(const LiteralText& literal, const char* begin, co
 
 }  // namespace
 
-const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& blockRules,
-                              const char* begin, const char* end, MatchSpan* match) {
+namespace {
+
+// The first matching line's start is the block's or follows an LF; its match, when there is
+// one, lies in that line's text. Debug builds check it where FirstMatchingLine returns.
+const char* CheckedLine(const char* line, const char* begin, const char* end,
+                        const MatchSpan* match) {
+#ifndef NDEBUG
+  if (line != nullptr) {
+    assert(begin <= line && line <= end && (line == begin || line[-1] == '\n'));
+    const char* lineEnd = nullptr;
+    const char* textEnd = LineText(line, end, lineEnd);
+    assert(match == nullptr || match->start == nullptr ||
+           (line <= match->start && match->start <= match->end && match->end <= textEnd));
+  }
+#else
+  static_cast<void>(begin);
+  static_cast<void>(end);
+  static_cast<void>(match);
+#endif
+  return line;
+}
+
+const char* FirstLine(const TRE_Program& program, const ScanRules& blockRules, const char* begin,
+                      const char* end, MatchSpan* match);
+
+}  // namespace
+
+const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& rules, const char* begin,
+                              const char* end, MatchSpan* match) {
+  return CheckedLine(FirstLine(program, rules, begin, end, match), begin, end, match);
+}
+
+namespace {
+
+const char* FirstLine(const TRE_Program& program, const ScanRules& blockRules, const char* begin,
+                      const char* end, MatchSpan* match) {
   const ScanRules rules = LineRules(blockRules);
   const char* p = begin;
   if (!program.WholeLiteral().text.empty()) {
@@ -559,6 +642,8 @@ const char* FirstMatchingLine(const TRE_Program& program, const ScanRules& block
   }
   return nullptr;
 }
+
+}  // namespace
 
 MatchSpan FindInLines(const TRE_Program& program, const ScanRules& rules, const char* begin,
                       const char* end) {

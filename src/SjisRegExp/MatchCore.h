@@ -121,6 +121,11 @@ using MatchFunction = int (*)(const void* context, std::string_view text, int& s
 // The Match of a program whose plain scan goes by stop bytes over dense rows (PlainScanByStops);
 // the context is the program. Out of line, with the one scan inlined: the usual Match.
 int MatchByStopBytes(const void* program, std::string_view text, int& start, int& length);
+// The same for a program whose plain scan goes by the literal prefix (PlainScanByLiteral).
+int MatchByLiteral(const void* program, std::string_view text, int& start, int& length);
+// The Match of a program without anchor marks (Plain): the plain scan; the context is the
+// program.
+int MatchPlain(const void* program, std::string_view text, int& start, int& length);
 // The Match of a component (TMatchCORE::Match); the context is the component.
 int MatchOfComponent(const void* core, std::string_view text, int& start, int& length);
 

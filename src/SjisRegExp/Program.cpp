@@ -83,8 +83,8 @@ TRE_Program::TRE_Program(const std::string& text, CharCode lineHeadCode, CharCod
   dfa->Build();
   if (!dfa->Lazy()) {
     eager_ = std::move(dfa);
-    plainByStops_ = !LineHeadMark() && !LineTailMark() &&
-                    eager_->Accel().PlainSearch() == DFAAccel::kByStopBytes;
+    plainByStops_ = Plain() && eager_->Accel().PlainSearch() == DFAAccel::kByStopBytes;
+    plainByLiteral_ = Plain() && eager_->Accel().PlainSearch() == DFAAccel::kByLiteral;
   }
   spare_.store(new TRE_SearchCache(*this), std::memory_order_relaxed);
 }

@@ -63,9 +63,13 @@ class TRE_Program {
   bool LineTailMark() const { return index_->LineTailMark(); }
   // Whether the automaton is built by each search cache as its searches need it.
   bool Lazy() const { return eager_ == nullptr; }
-  // Whether the pattern has no anchor marks and its plain scan goes by stop bytes over dense
-  // rows: the usual case, which Match takes without further choice.
+  // Whether the pattern has no anchor marks and its plain scan goes by stop bytes, or by the
+  // literal prefix, over dense rows: the usual cases, which Match takes without further
+  // choice.
   bool PlainScanByStops() const { return plainByStops_; }
+  bool PlainScanByLiteral() const { return plainByLiteral_; }
+  // Whether the pattern has no anchor marks: its search is the plain scan alone.
+  bool Plain() const { return !LineHeadMark() && !LineTailMark(); }
   // When every match of the pattern is one and the same text of whole characters, holding no
   // LF or CR, that text (of any length); else an empty one. A search of lines then looks for
   // the text itself (LiteralSearch.h).
@@ -98,6 +102,7 @@ class TRE_Program {
   std::unique_ptr<LineDFAPlan> linePlan_;
   std::unique_ptr<TRE_DFA> eager_;
   bool plainByStops_ = false;
+  bool plainByLiteral_ = false;
   std::string literal_;
   LiteralText wholeLiteral_;
   DFALimits limits_;

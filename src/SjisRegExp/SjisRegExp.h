@@ -52,20 +52,51 @@
 // COST
 //
 // Compiling builds an automaton over whole characters; for everyday patterns it is built
-// whole at once. Searching takes time linear in the length of the text for a given pattern:
-// it never backtracks, and a search whose walks from successive starts would overlap goes
-// on in one pass that runs them side by side. A pattern whose automaton is too big to
-// build ahead (more than 10,000 states or 16 MiB) builds its states as searches need them,
-// in a cache of at most 64 MiB that is cleared and refilled when full; a search whose cache
-// keeps filling goes on with sets of NFA states instead, caching nothing. So a compiled
-// pattern holds at most 16 MiB of automaton and 4 MiB of tables, or a 64 MiB cache, plus
-// the search's own working memory of a few bytes per automaton state.
+// whole at once (at most 10,000 states and 16 MiB, with 4 MiB of tables). A bigger one is
+// built by the searches, state by state, as they need it.
+//
+// Every search takes time linear in the length of the text for a given pattern; nothing
+// backtracks. Match and Find try each start in turn while walks are short; where the walks
+// from successive starts would overlap, they first read the rest of the text once with an
+// automaton of all walks at once, a byte at a time, and where a match can begin, find it in
+// one pass that runs the walks side by side. FindLine and FindInLines find their line by
+// the cheapest way the pattern allows: a pattern that is one literal is looked for as bytes
+// (its rarest byte, or the two-way algorithm for a long one); the bytes every match begins
+// with are looked for sixteen at a time; otherwise that automaton of all walks reads each
+// byte once, one table look-up a byte.
+//
+// Memory: a compiled pattern holds its automaton (as above) and its NFA, which grows with
+// the pattern's length. A search that needs states built as it goes keeps them in a cache
+// of at most 32 MiB for the automaton and 16 MiB for the automaton of all walks, cleared and
+// refilled when full; a search whose cache keeps filling goes on with sets of NFA states,
+// caching nothing. A search that first meets a kind of text may allocate; searches after it
+// reuse what it built.
 //
 // THREADS
 //
-// A compiled pattern and a TAWKStr are used by one thread at a time: a search may grow the
-// pattern's cache of automaton states. Different objects share nothing but the built-in
-// dictionary, which is read-only.
+// A TCompiledRegExp is never changed by its searches: any number of threads may search one
+// at the same time. Each search that builds states takes a cache of its own from the
+// pattern (and gives it back), so the memory above is per search running at the same time.
+// A TAWKStr is used by one thread at a time: writing its pattern or its switches changes
+// it. Different objects share nothing but the built-in dictionary, which is read-only.
+//
+// INSIDE (for readers of this folder; none of it is installed)
+//
+// The pipeline, one stage a file pair, each opening with what it holds:
+//   Chars / Scanner       characters, escapes, tokens
+//   PreProcessor          dictionary widening of the pattern (FuzzyCharDic, its rows)
+//   ParseTree / Parser    the parse tree with pairwise disjoint leaf ranges
+//   NFA / NFAIndex        the NFA with its anchor marks; its transitions split by kind
+//   DFABuilder / DFA      subset construction, whole at compile time or state by state
+//   DFAAccel              the restart scans' tables: dense rows, start codes, stop bytes,
+//                         literal and byte prefixes (their loops in DFAAccelScan.h)
+//   LineDFA               the automaton of all walks at once, a byte at a time
+//   LiteralSearch         one literal in a text
+//   Program               a compiled pattern and its pool of search caches
+//   MatchCore             the scans: restart scans, FindInLines, TMatchCORE
+//   LinearScan / SetScan  the one-pass scan over automaton states, and over NFA sets
+//   RegularExpression     the pattern cache (TRegularExpression)
+//   AWKStr, CompiledRegExp  the two public classes
 #pragma once
 
 #include <cstddef>

@@ -43,6 +43,7 @@ char32_t FolderChar(char32_t c) {
   if (c >= 0x0410 && c <= 0x042F) return c + 0x20;                 // Cyrillic А-Я
   if (c >= 0x0400 && c <= 0x040F) return c + 0x50;                 // Ѐ-Џ
   if (c >= 0x2160 && c <= 0x216F) return c + 0x10;                 // Roman numerals
+  if (c == 0x212B) return 0x00E5;                                  // Angstrom sign: å
   if (c == 0x3000 || c == 0x00A0 || c == 0xFFFD) return U'_';
   return c;
 }

@@ -6,7 +6,8 @@
 //   - every other ASCII byte ("/", "\", ".", blanks, control bytes, ":" "*" "?" "<" ">" "|"
 //     and the rest) becomes "_", so no name holds a path separator or is "." or "..";
 //   - of the characters outside ASCII, those that have a case (full-width Latin, Greek,
-//     Cyrillic, Roman numerals: all that CP932 holds) are lower-cased, the ideographic space,
+//     Cyrillic, Roman numerals, the Angstrom sign: all that CP932 holds) are lower-cased
+//     (the Angstrom sign becomes "å"), the ideographic space,
 //     the no-break space and U+FFFD become "_", and every other character is kept.
 // The name is cut to at most 60 bytes (at a character's end); an empty name is "_"; a name
 // that Windows reserves for a device (con, prn, aux, nul, com0-com9, lpt0-lpt9) gets a "_"

@@ -49,6 +49,9 @@ std::size_t PieceDecoder::FirstPieceSize(std::string_view cp932) {
     i += length;
     if (i <= kPieceBytes) boundary = i;
   }
+  // A CR is one character: the cut goes before it when an LF follows, so that no piece
+  // ends inside a line end.
+  if (text[boundary - 1] == '\r' && text[boundary] == '\n') --boundary;
   assert(boundary > 0);
   return boundary;
 }

@@ -10,7 +10,8 @@
 //      reference (archive/References.h) runs across it, so references in the pieces are those
 //      of the whole;
 //   3. else at the last character start that reading from the piece's start finds, by the
-//      decoder's own rule (a lead byte takes the next byte when the pair decodes).
+//      decoder's own rule (a lead byte takes the next byte when the pair decodes), or one
+//      byte before it when that would part a CR from its LF.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // sorbit-export: publishes SVF files and tekuri logs as a static web site, as UTF-8 text or as
 // JSON lines, read by the archive library's rules.
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -139,12 +140,31 @@ class WholeInputSink final : public sorbit::exporter::ByteSink {
   const Archive* archive_ = nullptr;
 };
 
+// The input that `output` names too, if any: renaming the output over it would lose it.
+const std::string* InputAtOutput(const std::vector<std::string>& inputs,
+                                 const std::string& output) {
+  struct stat out {};
+  if (::stat(output.c_str(), &out) != 0) return nullptr;
+  for (const std::string& input : inputs) {
+    struct stat in {};
+    if (::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+      return &input;
+    }
+  }
+  return nullptr;
+}
+
 int ExportLines(const std::vector<std::string>& inputs, sorbit::exporter::LineFormat format,
                 const std::optional<std::string>& output, Terminal& terminal) {
   using namespace sorbit::exporter;
   std::unique_ptr<ByteSink> sink;
   FileSink* file = nullptr;
   if (output) {
+    if (const std::string* input = InputAtOutput(inputs, *output)) {
+      terminal.Error("cannot write " + *output + ": it is the input " + *input +
+                     " (nothing was written)");
+      return kExitFailure;
+    }
     auto file_sink = std::make_unique<FileSink>();
     if (const int error = file_sink->Open(*output); error != 0) {
       terminal.Error("cannot write " + *output + ": " + std::strerror(error));
@@ -278,6 +298,12 @@ int main(int argc, char** argv) {
     inputs = sorbit::cli::ExpandFolders(std::vector<std::string>(argv + optind, argv + argc));
   } catch (const sorbit::FileError& error) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.reason.c_str());
+    return kExitFailure;
+  }
+  if (inputs.empty()) {
+    // Only folders were given, and none holds a log: most likely the wrong folder.
+    std::fprintf(stderr, "%s: no file whose name ends in \".log\" in %s\n", kProgram,
+                 argc - optind == 1 ? argv[optind] : "the folders given");
     return kExitFailure;
   }
   // An input that another program cuts short while it is mapped reads as zeros past its new

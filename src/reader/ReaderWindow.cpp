@@ -580,7 +580,7 @@ void ReaderWindow::PageOrNext() {
 void ReaderWindow::GoToMessage(std::uint32_t message, bool remember) {
   const archive::Archive* archive = ShownArchive();
   if (archive == nullptr || message >= archive->MessageCount()) return;
-  if (remember && shown_message_ != kNone) back_.push_back(shown_message_);
+  if (remember && shown_message_ != kNone) back_.emplace_back(shown_file_, shown_message_);
   const std::uint32_t board = archive->Message(message).Board();
   if (board != shown_board_) ShowBoard(shown_file_, board);
   if (model_.RowOf(message) < 0 && model_.Filtered()) {
@@ -592,8 +592,10 @@ void ReaderWindow::GoToMessage(std::uint32_t message, bool remember) {
 
 void ReaderWindow::GoBack() {
   if (back_.empty()) return;
-  const std::uint32_t message = back_.back();
+  const auto [file, message] = back_.back();
   back_.pop_back();
+  // The board list may have shown another file's board since.
+  if (file != shown_file_) ShowBoard(file, files_[file]->archive->Message(message).Board());
   GoToMessage(message, false);
 }
 

@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/Archive.h"
@@ -186,7 +187,8 @@ class ReaderWindow : public QMainWindow {
   std::uint32_t shown_message_ = archive::kNone;
   std::vector<DocumentSpan> match_spans_;  // the matches in the pane
   int current_match_ = -1;
-  std::vector<std::uint32_t> back_;  // messages shown before links were followed
+  // The files and messages shown before links were followed.
+  std::vector<std::pair<std::size_t, std::uint32_t>> back_;
   std::unique_ptr<SearchRun> search_;
   std::string last_folder_;  // the file dialogs start here
 

@@ -220,6 +220,19 @@ TEST(ExportProgramTest, CommandLineErrorsAndFilesThatCannotBeReadOrWritten) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find(dir / "gone.log"), std::string::npos) << missing.err;
   EXPECT_EQ(Files(dir.path()).size(), 1u);
+  // A folder without a log, as tekuri2svf takes it: an error, and no site.
+  fs::create_directory(dir / "none");
+  const ProgramResult none = RunProgram({kExport, "--html", dir / "site", dir / "none"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("no file whose name ends in \".log\""), std::string::npos) << none.err;
+  EXPECT_FALSE(fs::exists(dir / "site"));
+  // An output that is one of the inputs would replace it: refused, the input kept.
+  const std::string in = ReadFile(dir / "in.log");
+  const ProgramResult over =
+      RunProgram({kExport, "--jsonl", "-o", dir.path() + "/./in.log", dir / "in.log"});
+  EXPECT_EQ(over.status, 1);
+  EXPECT_NE(over.err.find("it is the input"), std::string::npos) << over.err;
+  EXPECT_EQ(ReadFile(dir / "in.log"), in);
   const ProgramResult full = RunProgram({kExport, "--text", dir / "in.log"}, "", "", "/dev/full");
   EXPECT_EQ(full.status, 1);
   EXPECT_NE(full.err.find("cannot write standard output"), std::string::npos) << full.err;

@@ -146,10 +146,10 @@ TEST(ExportTest, PiecesDecodeAsTheWholeAndKeepReferencesWhole) {
   std::mt19937 random(64);
   for (int round = 0; round < 12; ++round) {
     // Long texts in which line ends and the other safe cuts are rare or missing.
-    // The fourth kind has a CR LF just across the first piece's longest end.
+    // The fourth kind has a CR LF just across the first piece's longest end, with no safe
+    // cut before it.
     const int kind = round % 4;
-    std::string cp932 =
-        kind == 3 ? "," + std::string(PieceDecoder::kPieceBytes - 2, 'a') + "\r\n" : "";
+    std::string cp932 = kind == 3 ? std::string(PieceDecoder::kPieceBytes - 1, 'a') + "\r\n" : "";
     while (cp932.size() < 150000 + random() % 100000) {
       const int r = static_cast<int>(random() % 1000);
       if (kind == 0 && r < 2) {
@@ -244,6 +244,12 @@ TEST(ExportTest, FolderNamesAreSafeDistinctAndTheSameInEveryCase) {
       "A|a|/|.| |-|\xCE\x91|\xCE\xB1|\xD0\x96|\xD0\xB6|\xE2\x85\xA0|\xE2\x85\xB0|\xEF\xBC\xA1|"
       "\xEF\xBD\x81|\xE6\x8E\xB2|\xFF|\xE3\x80\x80|\x01|:|?",
       '|');
+  // Every character that CP932 holds, as a board of its own.
+  for (unsigned code = 0; code <= 0xFFFF; ++code) {
+    if (text::Cp932CodePoint(static_cast<text::Cp932Code>(code)) == text::kNoCodePoint) continue;
+    const char pair[] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    boards.push_back(Utf8(code > 0xFF ? std::string_view(pair, 2) : std::string_view(pair + 1, 1)));
+  }
   for (int b = 0; b < 3000; ++b) {
     std::string name;
     for (int k = static_cast<int>(random() % 4); k >= 0; --k)

@@ -232,6 +232,13 @@ TEST_F(ReaderWindowTest, SelectsSearchesHighlightsAndFollowsReferences) {
   ASSERT_TRUE(window->FollowLink(back_links.at(QStringLiteral("No. 5"))));
   EXPECT_EQ(window->ShownMessage(), reply);
   EXPECT_FALSE(window->FollowLink(QUrl(QStringLiteral("sorbit-reference:999"))));
+  // Back returns to the file where the link was followed, from another file's board.
+  ASSERT_TRUE(window->FollowLink(links.at(QStringLiteral("Re: 4"))));
+  SelectBoard(*window, QStringLiteral("pc98"));
+  window->GoBack();
+  EXPECT_EQ(window->ShownArchive(), &archive);
+  EXPECT_EQ(window->ShownMessage(), reply);
+  EXPECT_EQ(window->BoardList->currentItem()->text(0), QStringLiteral("general"));
 
   // A search over every board: the list keeps this board's hits, each board counts its own,
   // and the hits are exactly the messages whose title, handle or body holds the text.
