@@ -99,6 +99,8 @@ int main(int argc, char** argv) {
     dialogs.open_results.push_back(sorbit::ui::testing::ScriptedDialogs::Chosen({log}));
     form.OpnFileBtnClick();
     form.SaveDirEdt->setText(QString::fromStdString(output));
+    // The window is on screen and drawn before anyone can press its button.
+    QApplication::processEvents();
     timer.start();
     form.ExecBtnClick();
     const bool finished = dialogs.boxes.size() == 1 &&
