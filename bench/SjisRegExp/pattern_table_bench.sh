@@ -95,11 +95,11 @@ for row in "${rows[@]}"; do
     faster=$(echo "if ($med_grep < $med_rg) $med_grep else $med_rg" | bc)
   fi
   ratio=$(echo "scale=2; $med_ours / $faster" | bc)
-  verdict=ok
+  verdict=
   [ "$ours_count" = "$rg_count" ] || verdict="COUNT DIFFERS"
-  [ "$(echo "$ratio > $factor" | bc)" = 1 ] && verdict="$verdict, over ${factor}x"
-  [ "$m_ours" -ge $((64 * 1024)) ] && verdict="$verdict, over 64 MiB"
-  [ "$verdict" = ok ] || status=1
+  [ "$(echo "$ratio > $factor" | bc)" = 1 ] && verdict="${verdict:+$verdict, }over ${factor}x"
+  [ "$m_ours" -ge $((64 * 1024)) ] && verdict="${verdict:+$verdict, }over 64 MiB"
+  [ -n "$verdict" ] && status=1 || verdict=ok
   printf '%-8s counts sjisgrep %s rg %s grep %s | sjisgrep %s (%s-%s) %d MiB | grep %s (%s-%s) %d MiB | rg %s (%s-%s) %d MiB | %sx the faster (bar %sx) | %s\n' \
     "$name" "$ours_count" "$rg_count" "$grep_count" "$med_ours" "$min_ours" "$max_ours" \
     $((m_ours / 1024)) "$med_grep" "$min_grep" "$max_grep" $((m_grep / 1024)) \

@@ -64,11 +64,11 @@ for k in "${!patterns[@]}"; do
   m_grep=$(median "${t_grep[@]}")
   m_rg=-
   [ $have_rg = 1 ] && m_rg=$(median "${t_rg[@]}")
-  verdict=ok
+  verdict=
   [ "$rg_count" = - ] || [ "$ours_count" = "$rg_count" ] || verdict="COUNT DIFFERS"
-  if [ "${grep_valid[$k]}" = 1 ] && [ "$(echo "$m_ours > $m_grep" | bc)" = 1 ]; then verdict="$verdict, slower than grep"; fi
-  if [ "$m_rg" != - ] && [ "$(echo "$m_ours * 2 > $m_rg" | bc)" = 1 ]; then verdict="$verdict, over half of rg"; fi
-  [ "$verdict" = ok ] || status=1
+  if [ "${grep_valid[$k]}" = 1 ] && [ "$(echo "$m_ours > $m_grep" | bc)" = 1 ]; then verdict="${verdict:+$verdict, }slower than grep"; fi
+  if [ "$m_rg" != - ] && [ "$(echo "$m_ours * 2 > $m_rg" | bc)" = 1 ]; then verdict="${verdict:+$verdict, }over half of rg"; fi
+  [ -n "$verdict" ] && status=1 || verdict=ok
   s_rg=-
   [ $have_rg = 1 ] && s_rg=$(spread "${t_rg[@]}")
   printf '%-14s count sjisgrep %s rg %s grep %s | s: sjisgrep %s %s grep %s %s rg %s %s | ratio to grep %s, to rg %s | %s\n' \
