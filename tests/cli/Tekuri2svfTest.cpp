@@ -335,7 +335,7 @@ TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
       RunProgram({kProgram, "-q", "-o", out.Path("whole"), "-y", in.Path("general.log")});
   ASSERT_EQ(whole.status, 0);
   const auto whole_size = std::filesystem::file_size(out.Path("whole/svfgeneral.log"));
-  for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP, SIGXFSZ}) {
+  for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP, SIGXFSZ, SIGPIPE}) {
     const std::string folder = out.Path("o" + std::to_string(signal));
     std::filesystem::create_directory(folder);
     const pid_t pid = ::fork();
@@ -346,6 +346,7 @@ TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
       ::dup2(null, 2);
       const rlimit no_core{0, 0};
       ::setrlimit(RLIMIT_CORE, &no_core);
+      ::signal(SIGPIPE, SIG_DFL);  // a closed pipe of standard error or output
       ::execl(kProgram.c_str(), kProgram.c_str(), "-q", "-o", folder.c_str(),
               in.Path("general.log").c_str(), static_cast<char*>(nullptr));
       ::_exit(127);

@@ -235,11 +235,11 @@ int main(int argc, char** argv) {
   host_options.show_progress = err_is_tty && !quiet;
   sorbit::cli::TerminalHost host(kProgram, host_options, STDOUT_FILENO, stderr, stdin);
   sorbit::platform::PosixFileSystem fs;
-  // Each file takes a few buffers of half a mebibyte or more, freed at its end. By default
-  // glibc maps each such block on its own and unmaps it when it is freed, so every file maps
-  // its buffers afresh, a page fault for each 4 KiB page: a folder of 210 logs took 100,000
-  // faults and twice the time. Served from the heap and kept there, they are reused. Only
-  // hints: a C library that refuses them costs speed, not correctness.
+  // Each file takes a few buffers of half a mebibyte or more and frees them at its end. By
+  // default glibc maps each such block on its own and unmaps it when it is freed, so every
+  // file would fault its buffers in afresh, a page at a time. Served from the heap and kept
+  // there, they are reused by the next file. Only hints: a C library that refuses them costs
+  // speed, not correctness.
   (void)::mallopt(M_MMAP_THRESHOLD, 32 << 20);
   (void)::mallopt(M_TRIM_THRESHOLD, 256 << 20);
   sorbit::RunOutcome outcome;

@@ -76,7 +76,7 @@ extern "C" void RemoveAndEnd(int signal_number) {
 // The handler goes only where the default action (ending the program) still stands: a
 // program that ignores a signal or handles it itself keeps doing so.
 bool InstallSignalHandlers() {
-  constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGXFSZ};
+  constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGXFSZ, SIGPIPE};
   struct sigaction action {};
   action.sa_handler = RemoveAndEnd;
   action.sa_flags = SA_RESTART;

@@ -10,10 +10,11 @@
 //
 // While a temporary file exists it is listed in a registry of the process.
 // RemoveTemporaryFiles() unlinks every listed file and is async-signal-safe. The first writer
-// makes it the handler of SIGTERM, SIGINT, SIGHUP and SIGXFSZ wherever those still have their
-// default action: the handler removes the files and then ends the program by the same signal,
-// as it would have ended anyway. A program with handlers of its own calls RemoveTemporaryFiles
-// from them. After SIGKILL nothing can remove the files.
+// makes it the handler of SIGTERM, SIGINT, SIGHUP, SIGXFSZ and SIGPIPE (a message written to a
+// closed pipe) wherever those still have their default action: the handler removes the files
+// and then ends the program by the same signal, as it would have ended anyway. A program with
+// handlers of its own calls RemoveTemporaryFiles from them. After SIGKILL nothing can remove the
+// files.
 //
 // Invariants: Commit or Abandon is the last call that does anything; the buffer holds fewer
 // than kBufferBytes bytes between calls; a registered path is the name the temporary file has.
