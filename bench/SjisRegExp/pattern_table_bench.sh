@@ -19,10 +19,8 @@
 # Every command writes to a file (GNU grep stops at its first match when writing to
 # /dev/null). Rounds interleave the programs, so that each sees the same page cache and load.
 set -euo pipefail
-build=${1:-build}
-rounds=${2:-3}
-data=${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}
-mkdir -p "$data"
+default_rounds=3
+. "$(dirname "$0")/../support/common.sh"
 sjisgrep="$build/src/cli/sjisgrep/sjisgrep"
 gen="$build/bench/SjisRegExp/gen_pattern_texts"
 grep_timeout=${GREP_TIMEOUT:-20}
@@ -59,9 +57,6 @@ measure() {
   fi
   end=$(date +%s%N)
   echo "$(echo "scale=3; ($end - $start) / 1000000000" | bc) $(tail -1 "$data/rss")"
-}
-stats() {  # median min max of the arguments
-  printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%s %s %s", v[int((NR + 1) / 2)], v[1], v[NR] }'
 }
 
 echo "sjisgrep -c against grep and rg; $rounds interleaved rounds: median (min-max) seconds, peak MiB;" \
