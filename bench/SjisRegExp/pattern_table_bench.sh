@@ -19,10 +19,8 @@
 # Every command writes to a file (GNU grep stops at its first match when writing to
 # /dev/null). Rounds interleave the programs, so that each sees the same page cache and load.
 set -euo pipefail
-build=${1:-build}
-rounds=${2:-3}
-data=${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}
-mkdir -p "$data"
+default_rounds=3
+. "$(dirname "$0")/../support/common.sh"
 sjisgrep="$build/src/cli/sjisgrep/sjisgrep"
 gen="$build/bench/SjisRegExp/gen_pattern_texts"
 grep_timeout=${GREP_TIMEOUT:-20}
@@ -60,9 +58,6 @@ measure() {
   end=$(date +%s%N)
   echo "$(echo "scale=3; ($end - $start) / 1000000000" | bc) $(tail -1 "$data/rss")"
 }
-stats() {  # median min max of the arguments
-  printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%s %s %s", v[int((NR + 1) / 2)], v[1], v[NR] }'
-}
 
 echo "sjisgrep -c against grep and rg; $rounds interleaved rounds: median (min-max) seconds, peak MiB;" \
   "$(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -95,11 +90,11 @@ for row in "${rows[@]}"; do
     faster=$(echo "if ($med_grep < $med_rg) $med_grep else $med_rg" | bc)
   fi
   ratio=$(echo "scale=2; $med_ours / $faster" | bc)
-  verdict=ok
+  verdict=
   [ "$ours_count" = "$rg_count" ] || verdict="COUNT DIFFERS"
-  [ "$(echo "$ratio > $factor" | bc)" = 1 ] && verdict="$verdict, over ${factor}x"
-  [ "$m_ours" -ge $((64 * 1024)) ] && verdict="$verdict, over 64 MiB"
-  [ "$verdict" = ok ] || status=1
+  [ "$(echo "$ratio > $factor" | bc)" = 1 ] && verdict="${verdict:+$verdict, }over ${factor}x"
+  [ "$m_ours" -ge $((64 * 1024)) ] && verdict="${verdict:+$verdict, }over 64 MiB"
+  [ -n "$verdict" ] && status=1 || verdict=ok
   printf '%-8s counts sjisgrep %s rg %s grep %s | sjisgrep %s (%s-%s) %d MiB | grep %s (%s-%s) %d MiB | rg %s (%s-%s) %d MiB | %sx the faster (bar %sx) | %s\n' \
     "$name" "$ours_count" "$rg_count" "$grep_count" "$med_ours" "$min_ours" "$max_ours" \
     $((m_ours / 1024)) "$med_grep" "$min_grep" "$max_grep" $((m_grep / 1024)) \

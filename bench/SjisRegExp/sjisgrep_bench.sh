@@ -9,7 +9,7 @@
 #
 # Every command writes to a file: GNU grep stops at its first match when its output is
 # /dev/null. Rounds interleave the three programs, so that each sees the same page cache and
-# the same load; the report gives the median of the rounds.
+# the same load; the report gives the median of the rounds and their spread (min-max).
 set -euo pipefail
 build=${1:-build}
 mb=${2:-200}
@@ -43,6 +43,7 @@ seconds() {  # runs "$@" > $data/out and prints the wall time
   echo "scale=3; ($end - $start) / 1000000000" | bc
 }
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+spread() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "(%s-%s)", v[1], v[NR] }'; }
 
 echo "log: $log ($(wc -c < "$log") bytes); $rounds interleaved rounds, medians; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 status=0
@@ -63,13 +64,16 @@ for k in "${!patterns[@]}"; do
   m_grep=$(median "${t_grep[@]}")
   m_rg=-
   [ $have_rg = 1 ] && m_rg=$(median "${t_rg[@]}")
-  verdict=ok
+  verdict=
   [ "$rg_count" = - ] || [ "$ours_count" = "$rg_count" ] || verdict="COUNT DIFFERS"
-  if [ "${grep_valid[$k]}" = 1 ] && [ "$(echo "$m_ours > $m_grep" | bc)" = 1 ]; then verdict="$verdict, slower than grep"; fi
-  if [ "$m_rg" != - ] && [ "$(echo "$m_ours * 2 > $m_rg" | bc)" = 1 ]; then verdict="$verdict, over half of rg"; fi
-  [ "$verdict" = ok ] || status=1
-  printf '%-14s count sjisgrep %s rg %s grep %s | s: sjisgrep %s grep %s rg %s | ratio to grep %s, to rg %s | %s\n' \
-    "$utf8" "$ours_count" "$rg_count" "$grep_count" "$m_ours" "$m_grep" "$m_rg" \
+  if [ "${grep_valid[$k]}" = 1 ] && [ "$(echo "$m_ours > $m_grep" | bc)" = 1 ]; then verdict="${verdict:+$verdict, }slower than grep"; fi
+  if [ "$m_rg" != - ] && [ "$(echo "$m_ours * 2 > $m_rg" | bc)" = 1 ]; then verdict="${verdict:+$verdict, }over half of rg"; fi
+  [ -n "$verdict" ] && status=1 || verdict=ok
+  s_rg=-
+  [ $have_rg = 1 ] && s_rg=$(spread "${t_rg[@]}")
+  printf '%-14s count sjisgrep %s rg %s grep %s | s: sjisgrep %s %s grep %s %s rg %s %s | ratio to grep %s, to rg %s | %s\n' \
+    "$utf8" "$ours_count" "$rg_count" "$grep_count" "$m_ours" "$(spread "${t_ours[@]}")" \
+    "$m_grep" "$(spread "${t_grep[@]}")" "$m_rg" "$s_rg" \
     "$(echo "scale=2; $m_ours / $m_grep" | bc)" \
     "$([ "$m_rg" = - ] && echo - || echo "scale=2; $m_ours / $m_rg" | bc)" "$verdict"
 done

@@ -10,24 +10,13 @@
 #     class run and the converter's reply pattern.
 #   bench/archive/bench_archive.sh [BUILD] [ROUNDS]
 set -euo pipefail
-build=${1:-build}
-rounds=${2:-5}
-data=${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}
-mkdir -p "$data"
-log="$data/bench-200m.log"
-svf="$data/svfbench-200m.log"
-[ -f "$log" ] || "$build/bench/convert/gen_tekuri_log" "$log" 200000000 1998
-[ -f "$svf" ] || "$build/src/cli/tekuri2svf/tekuri2svf" -q -o "$data/" "$log"
+. "$(dirname "$0")/../support/common.sh"
+bench_log_and_svf
 index="$build/bench/archive/archive_index"
 search="$build/bench/archive/archive_search"
 sjisgrep="$build/src/cli/sjisgrep/sjisgrep"
 cat "$svf" > /dev/null
 
-now() { date +%s%N; }
-seconds() { echo "scale=4; ($2 - $1) / 1000000000" | bc; }
-stats() {  # prints "median min max" of its arguments
-  printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f %.3f %.3f", v[int((NR + 1) / 2)], v[1], v[NR] }'
-}
 
 echo "$(wc -c < "$svf") bytes, $rounds interleaved rounds; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 ours=() grep_times=() report=""

@@ -4,14 +4,8 @@
 # The file is the 200 MB benchmark log converted to SVF (the export's input).
 #   bench/text/bench_decode.sh [BUILD] [ROUNDS]
 set -euo pipefail
-build=${1:-build}
-rounds=${2:-5}
-data=${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}
-mkdir -p "$data"
-log="$data/bench-200m.log"
-svf="$data/svfbench-200m.log"
-[ -f "$log" ] || "$build/bench/convert/gen_tekuri_log" "$log" 200000000 1998
-[ -f "$svf" ] || "$build/src/cli/tekuri2svf/tekuri2svf" -q -o "$data/" "$log"
+. "$(dirname "$0")/../support/common.sh"
+bench_log_and_svf
 decode="$build/bench/text/cp932_decode"
 
 "$decode" "$svf" > "$data/ours.txt"
@@ -19,7 +13,7 @@ iconv -f CP932 -t UTF-8 "$svf" > "$data/iconv.txt"
 cmp -s "$data/ours.txt" "$data/iconv.txt" || { echo "FAIL: the outputs differ"; exit 1; }
 rm -f "$data/ours.txt" "$data/iconv.txt"
 
-seconds() {  # runs "$@" > $data/out and prints the wall time
+wall() {  # runs "$@" into $data/decoded.out and prints its wall time
   local start end
   start=$(date +%s%N)
   "$@" > "$data/decoded.out"
@@ -28,8 +22,8 @@ seconds() {  # runs "$@" > $data/out and prints the wall time
 }
 ours=() theirs=()
 for _ in $(seq "$rounds"); do
-  ours+=("$(seconds "$decode" "$svf")")
-  theirs+=("$(seconds iconv -f CP932 -t UTF-8 "$svf")")
+  ours+=("$(wall "$decode" "$svf")")
+  theirs+=("$(wall iconv -f CP932 -t UTF-8 "$svf")")
 done
 rm -f "$data/decoded.out"
 bytes=$(stat -c %s "$svf")

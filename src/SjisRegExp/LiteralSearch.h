@@ -24,7 +24,6 @@ inline constexpr std::size_t kShortLiteral = 16;
 // symbols least.
 int Commonness(unsigned char b);
 
-// The literal and the index of its least common byte.
 // The literal, the index of its least common byte and, for a long one, its critical
 // factorization: text = u v with u of `split` bytes, and whether v's period `period` is the
 // whole literal's (`periodic`).

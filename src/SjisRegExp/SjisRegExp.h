@@ -69,8 +69,9 @@
 // the pattern's length. A search that needs states built as it goes keeps them in a cache
 // of at most 32 MiB for the automaton and 16 MiB for the automaton of all walks, cleared and
 // refilled when full; a search whose cache keeps filling goes on with sets of NFA states,
-// caching nothing. A search that first meets a kind of text may allocate; searches after it
-// reuse what it built.
+// caching nothing. These bounds count the states' own bytes: the heap blocks that hold them
+// and the room their arrays keep for growth may take nearly as much again. A search that
+// first meets a kind of text may allocate; searches after it reuse what it built.
 //
 // THREADS
 //

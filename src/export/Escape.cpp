@@ -3,14 +3,14 @@
 
 #include <cstring>
 
-#include "export/SpecialBytes.h"
+#include "export/EscapeStops.h"
 
 namespace sorbit::exporter {
 
 namespace {
 
-constexpr SpecialBytes kJsonSpecial{{'"', '\\', '"', '"', '"'}};
-constexpr SpecialBytes kHtmlSpecial{{'&', '<', '>', '"', '\x7F'}};
+constexpr EscapeStops kJsonSpecial{{'"', '\\', '"', '"', '"'}};
+constexpr EscapeStops kHtmlSpecial{{'&', '<', '>', '"', '\x7F'}};
 
 // The longest form one input byte takes: "\u00XX", and a Control Pictures symbol or an
 // entity in HTML ("&quot;" is six bytes too).
@@ -34,7 +34,7 @@ void AppendJsonEscaped(std::string_view utf8, OutputBuffer& out, bool crlf_as_lf
   const char* const end = p + utf8.size();
   char* o = out.Room(kMaxEscapedBytes * utf8.size());
   while (p != end) {
-    const char* const special = FindSpecialByte(p, end, kJsonSpecial);
+    const char* const special = FindEscapeStop(p, end, kJsonSpecial);
     o = CopyRun(p, special, o);
     if (special == end) break;
     p = special + 1;
@@ -82,7 +82,7 @@ void AppendHtmlEscaped(std::string_view utf8, OutputBuffer& out) {
   const char* const end = p + utf8.size();
   char* o = out.Room(kMaxEscapedBytes * utf8.size());
   while (p != end) {
-    const char* const special = FindSpecialByte(p, end, kHtmlSpecial);
+    const char* const special = FindEscapeStop(p, end, kHtmlSpecial);
     o = CopyRun(p, special, o);
     if (special == end) break;
     p = special + 1;

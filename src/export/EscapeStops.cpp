@@ -1,5 +1,5 @@
 // The special-byte search, 16 bytes at a time where SSE2 is there.
-#include "export/SpecialBytes.h"
+#include "export/EscapeStops.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -9,7 +9,7 @@ namespace sorbit::exporter {
 
 namespace {
 
-bool IsSpecial(char c, const SpecialBytes& special) {
+bool IsStop(char c, const EscapeStops& special) {
   if (static_cast<unsigned char>(c) < 0x20) return true;
   for (char other : special.others) {
     if (c == other) return true;
@@ -19,7 +19,7 @@ bool IsSpecial(char c, const SpecialBytes& special) {
 
 }  // namespace
 
-const char* FindSpecialByte(const char* begin, const char* end, const SpecialBytes& special) {
+const char* FindEscapeStop(const char* begin, const char* end, const EscapeStops& special) {
   const char* p = begin;
 #if defined(__SSE2__)
   if (end - p >= 16) {
@@ -37,7 +37,7 @@ const char* FindSpecialByte(const char* begin, const char* end, const SpecialByt
   }
 #endif
   for (; p != end; ++p) {
-    if (IsSpecial(*p, special)) return p;
+    if (IsStop(*p, special)) return p;
   }
   return end;
 }

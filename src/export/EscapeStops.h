@@ -1,4 +1,4 @@
-// Finding the next byte that an escaper must rewrite.
+// Finding the next byte that an escaper must rewrite: the stops of its copy loop.
 //
 // Escaping copies runs of ordinary bytes and rewrites the few special ones between them; in
 // log text the runs are long (a body line holds a quote or an ampersand now and then), so
@@ -13,11 +13,11 @@
 namespace sorbit::exporter {
 
 // Every byte below 0x20, and the bytes of `others` (a slot may repeat another).
-struct SpecialBytes {
+struct EscapeStops {
   std::array<char, 5> others;
 };
 
 // The first special byte in [begin, end), or end.
-const char* FindSpecialByte(const char* begin, const char* end, const SpecialBytes& special);
+const char* FindEscapeStop(const char* begin, const char* end, const EscapeStops& special);
 
 }  // namespace sorbit::exporter
