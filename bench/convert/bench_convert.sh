@@ -5,13 +5,11 @@
 # Bars: median at most 2x cp's; spread of tekuri2svf's runs (max/min) at most 2x; peak RSS at
 # most 48 MiB, whatever the size of the log.
 set -euo pipefail
-build=${1:-build}
+# Memory-backed data when possible: both commands then measure their own work, not the
+# disk's writeback of the other's pages.
+. "$(dirname "$0")/../support/common.sh"
 mb=${2:-200}
 runs=${3:-7}
-# Memory-backed when possible: both commands then measure their own work, not the disk's
-# writeback of the other's pages.
-data=${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}
-mkdir -p "$data"
 log="$data/bench-${mb}m.log"
 tools="$build/bench/convert"
 converter="$build/src/cli/tekuri2svf/tekuri2svf"
@@ -33,10 +31,8 @@ for i in $(seq "$runs"); do
   [ "$r" -gt "$rss" ] && rss=$r
 done
 out_bytes=$(stat -c %s "$data/out/svfbench-${mb}m.log")
-stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
-  printf "%.3f %.3f %.3f\n", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
-read -r cp_min cp_med cp_max < <(stats "${cp_times[@]}")
-read -r c_min c_med c_max < <(stats "${conv_times[@]}")
+read -r cp_med cp_min cp_max < <(stats "${cp_times[@]}")
+read -r c_med c_min c_max < <(stats "${conv_times[@]}")
 awk -v cp="$cp_med" -v conv="$c_med" -v cmin="$c_min" -v cmax="$c_max" -v cpmin="$cp_min" \
     -v cpmax="$cp_max" -v rss="$rss" -v out="$out_bytes" -v n="$runs" \
     -v in_bytes="$(stat -c %s "$log")" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" 'BEGIN {

@@ -6,12 +6,10 @@
 # Bars: tekuri2svf (default jobs) within 1.5x cp -r of the folder, medians of ROUNDS
 # interleaved rounds; its outputs byte-identical to those of -j 1.
 set -euo pipefail
-build=${1:-build}
-rounds=${2:-7}
-data=${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}
+default_rounds=7
+. "$(dirname "$0")/../support/common.sh"
 tools="$build/bench/convert"
 converter="$build/src/cli/tekuri2svf/tekuri2svf"
-mkdir -p "$data"
 log="$data/bench-200m.log"
 logs="$data/logs-954k"
 [ -f "$log" ] || "$tools/gen_tekuri_log" "$log" 200000000 1998
@@ -27,8 +25,6 @@ timed() {
   sync
   "$tools/measure" "$@" | cut -d' ' -f1
 }
-stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
-  printf "%.3f %.3f %.3f\n", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
 
 rm -rf "$data/o1" && mkdir "$data/o1"
 "$converter" -q -j 1 -o "$data/o1/" "$logs"
@@ -41,8 +37,8 @@ for i in $(seq "$rounds"); do
   diff -r "$data/o1" "$data/oj" > /dev/null || { echo "FAIL: -j differs from -j 1"; exit 1; }
 done
 rm -rf "$data/cp-r" "$data/o1" "$data/oj"
-read -r a_min a_med a_max < <(stats "${cpr[@]}")
-read -r b_min b_med b_max < <(stats "${jobs[@]}")
+read -r a_med a_min a_max < <(stats "${cpr[@]}")
+read -r b_med b_min b_max < <(stats "${jobs[@]}")
 echo "$(ls "$logs" | wc -l) logs, $rounds interleaved rounds, load $(cut -d' ' -f1-3 /proc/loadavg); outputs identical to -j 1"
 echo "cp -r       min $a_min  median $a_med  max $a_max s"
 echo "tekuri2svf  min $b_min  median $b_med  max $b_max s   $(awk -v a="$a_med" -v b="$b_med" 'BEGIN { printf "%.2f", b / a }')x cp -r (bar 1.5x)"

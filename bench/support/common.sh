@@ -21,5 +21,5 @@ now() { date +%s%N; }
 seconds() { echo "scale=4; ($2 - $1) / 1000000000" | bc; }
 # "median min max" of its arguments, three decimals.
 stats() {
-  printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f %.3f %.3f", v[int((NR + 1) / 2)], v[1], v[NR] }'
+  printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f %.3f %.3f\n", v[int((NR + 1) / 2)], v[1], v[NR] }'
 }

@@ -4,11 +4,11 @@
 #   bench/ui/bench_ui.sh [BUILD] [RUNS]
 # Bar: the window's convert handler takes at most 1.1x the whole tekuri2svf -j 1 process.
 set -euo pipefail
-build=$(realpath "${1:-build}")
-runs=${2:-7}
-# Memory-backed when possible, as the converter's benchmarks.
-data=$(realpath -m "${BENCH_DATA:-$([ -d /dev/shm ] && echo /dev/shm/sorbit-bench || echo bench/data)}")
-mkdir -p "$data"
+default_rounds=7
+. "$(dirname "$0")/../support/common.sh"
+build=$(realpath "$build")
+data=$(realpath "$data")
+runs=$rounds
 log="$data/ui-100k.log"
 [ -f "$log" ] || "$build/bench/convert/gen_tekuri_log" "$log" 34300000 1998
 messages=$(grep -c $'^\.\r$' "$log")
@@ -30,10 +30,8 @@ done
 rm -rf "$out" && mkdir -p "$out"
 read -r naive naive_paints < <(QT_QPA_PLATFORM=offscreen "$window" "$log" "$out" --naive 2>/dev/null)
 rm -rf "$out"
-stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END {
-  printf "%.3f %.3f %.3f\n", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
-read -r c_min c_med c_max < <(stats "${cli_times[@]}")
-read -r w_min w_med w_max < <(stats "${window_times[@]}")
+read -r c_med c_min c_max < <(stats "${cli_times[@]}")
+read -r w_med w_min w_max < <(stats "${window_times[@]}")
 echo "log: $messages messages; $runs interleaved runs; load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "tekuri2svf -j 1 process  min $c_min  median $c_med  max $c_max s"
 echo "window convert handler   min $w_min  median $w_med  max $w_max s   $(awk -v a="$w_med" -v b="$c_med" 'BEGIN { printf "%.2f", a / b }')x (bar 1.1x), label painted $paints times"
