@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <regex>
 
@@ -335,7 +336,15 @@ TEST(Tekuri2svf, KilledWhileWritingLeavesNoTruncatedOutput) {
       RunProgram({kProgram, "-q", "-o", out.Path("whole"), "-y", in.Path("general.log")});
   ASSERT_EQ(whole.status, 0);
   const auto whole_size = std::filesystem::file_size(out.Path("whole/svfgeneral.log"));
-  for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP, SIGXFSZ, SIGPIPE}) {
+#if defined(__SANITIZE_THREAD__)
+  // ThreadSanitizer's runtime takes a SIGPIPE as a synchronous signal and runs the handler
+  // at once, wherever the program is; how the run then ends varies with the load, so the
+  // release and ASan builds test that signal.
+  const std::initializer_list<int> signals{SIGKILL, SIGTERM, SIGINT, SIGHUP, SIGXFSZ};
+#else
+  const std::initializer_list<int> signals{SIGKILL, SIGTERM, SIGINT, SIGHUP, SIGXFSZ, SIGPIPE};
+#endif
+  for (const int signal : signals) {
     const std::string folder = out.Path("o" + std::to_string(signal));
     std::filesystem::create_directory(folder);
     const pid_t pid = ::fork();
