@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QScreen>
 #include <QTest>
+#include <random>
+#include <string>
 
 #include "ui/RunningDlg/RunningDlg.h"
 #include "ui/Widgets/ProgressLabel.h"
@@ -166,6 +169,52 @@ TEST(ProgressLabelTest, APaintBetweenFramesShowsTheLatestText) {
   ASSERT_EQ(between.size(), after.size());
   EXPECT_EQ(between, after);
   EXPECT_NE(between, old_text);
+}
+
+// A label that has laid out a long history of texts, keeping the lines that did not change,
+// looks exactly like a new label given only the last one.
+TEST(ProgressLabelTest, AfterAnyHistoryALabelDrawsWhatANewOneDrawsForTheSameText) {
+  const char* const pool[] = {
+      "general.log",     " を変換処理しています...",     "", "7 件目", "12345 件目",
+      "<b>WW</b> &amp;", "a very long line, longer than"};
+  std::mt19937 random(20);
+  ProgressLabel label;
+  for (int round = 0; round < 60; ++round) {
+    std::string text;
+    for (int line = 0, lines = 1 + static_cast<int>(random() % 5); line < lines; ++line)
+      text += (line > 0 ? "\r\n" : "") + std::string(pool[random() % std::size(pool)]);
+    label.SetText(text);
+    label.Flush();
+    ProgressLabel fresh;
+    fresh.SetText(text);
+    fresh.Flush();
+    ASSERT_EQ(label.Lines(), fresh.Lines()) << text;
+    ASSERT_EQ(label.size(), fresh.size()) << text;
+    ASSERT_EQ(Render(&label), Render(&fresh)) << text;
+  }
+}
+
+TEST(ProgressLabelTest, MarkupIsShownAsItStands) {
+  ProgressLabel label;
+  label.SetText("<b>WW</b>");
+  label.Flush();
+  const auto [left, right] = InkColumns(Render(&label), 0, label.height());
+  EXPECT_NEAR(right - left, QFontMetrics(label.font()).horizontalAdvance("<b>WW</b>"), 4);
+}
+
+// The first text after a frame without any is laid out at once; one that follows within the
+// frame waits for its end.
+TEST(ProgressLabelTest, AFirstTextShowsAtOnceAndTheNextAtTheFramesEnd) {
+  ProgressLabel label;
+  QElapsedTimer since_first;
+  since_first.start();
+  label.SetText("one");
+  EXPECT_EQ(label.Lines(), QStringList{QStringLiteral("one")});
+  label.SetText("two");
+  if (since_first.elapsed() < ProgressLabel::kFrameMilliseconds) {
+    EXPECT_EQ(label.Lines(), QStringList{QStringLiteral("one")});
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(label.Lines(), QStringList{QStringLiteral("two")}, 5000);
 }
 
 }  // namespace
