@@ -858,6 +858,24 @@ TEST_F(RunTest, TheProgressDialogIsShownPerFileAndTheWindowActivatedAfter) {
   EXPECT_TRUE(std::filesystem::exists(Out() + "svfa.LOG"));
 }
 
+TEST_F(RunTest, TheDialogIsFirstDrawnWithTheFirstMessagesText) {
+  Choose({In("general.log")});
+  form->SaveDirEdt->setText(QString::fromStdString(Out()));
+  struct FirstPaint : QObject {
+    sorbit::ui::ProgressLabel* label;
+    QString text = QStringLiteral("(not drawn)");
+    bool drawn = false;
+    explicit FirstPaint(sorbit::ui::ProgressLabel* l) : label(l) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint && !drawn) text = label->Text(), drawn = true;
+      return false;
+    }
+  } first(progress.Label1);
+  progress.Label1->installEventFilter(&first);
+  form->ExecBtnClick();
+  EXPECT_EQ(first.text, QStringLiteral("general.log\n を変換処理しています...\n\n1 件目"));
+}
+
 // The window writes what the command-line converter writes for the same log and options.
 // The run works in the folder the settings name, whatever bytes its name is made of.
 TEST_F(RunTest, AFolderNamedInShiftJisIsTheFolderTheOutputsGoTo) {
