@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QScreen>
@@ -200,21 +199,6 @@ TEST(ProgressLabelTest, MarkupIsShownAsItStands) {
   label.Flush();
   const auto [left, right] = InkColumns(Render(&label), 0, label.height());
   EXPECT_NEAR(right - left, QFontMetrics(label.font()).horizontalAdvance("<b>WW</b>"), 4);
-}
-
-// The first text after a frame without any is laid out at once; one that follows within the
-// frame waits for its end.
-TEST(ProgressLabelTest, AFirstTextShowsAtOnceAndTheNextAtTheFramesEnd) {
-  ProgressLabel label;
-  QElapsedTimer since_first;
-  since_first.start();
-  label.SetText("one");
-  EXPECT_EQ(label.Lines(), QStringList{QStringLiteral("one")});
-  label.SetText("two");
-  if (since_first.elapsed() < ProgressLabel::kFrameMilliseconds) {
-    EXPECT_EQ(label.Lines(), QStringList{QStringLiteral("one")});
-  }
-  QTRY_COMPARE_WITH_TIMEOUT(label.Lines(), QStringList{QStringLiteral("two")}, 5000);
 }
 
 }  // namespace
