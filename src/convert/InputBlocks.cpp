@@ -12,9 +12,9 @@ namespace sorbit {
 constexpr char kCtrlZ = '\x1a';
 
 InputBlock::InputBlock(std::size_t capacity_bytes)
-    : capacity(std::max<std::size_t>(capacity_bytes, 1)),
+    : capacity(std::clamp<std::size_t>(capacity_bytes, 1, std::size_t{1} << 30)),
       bytes(std::make_unique_for_overwrite<char[]>(capacity)),
-      cr_bits(std::make_unique_for_overwrite<std::uint64_t[]>(capacity / 64 + 1)) {}
+      crs(std::make_unique_for_overwrite<std::uint32_t[]>(capacity + 5)) {}
 
 void LoadInputBlock(InputFile& file, InputBlock& block) {
   std::size_t got = file.Read(block.bytes.get(), block.capacity);
@@ -29,8 +29,7 @@ void LoadInputBlock(InputFile& file, InputBlock& block) {
   block.size = got;
   const char* nul = static_cast<const char*>(std::memchr(block.bytes.get(), '\0', got));
   block.first_nul = nul ? static_cast<std::size_t>(nul - block.bytes.get()) : got;
-  MarkCarriageReturns(block.bytes.get(), got, block.cr_bits.get());
-  block.cr_bits[got / 64] |= std::uint64_t{1} << (got % 64);
+  *ListCarriageReturns(block.bytes.get(), got, block.crs.get()) = static_cast<std::uint32_t>(got);
 }
 
 SequentialBlocks::SequentialBlocks(InputFile& file, std::size_t buffer_bytes)

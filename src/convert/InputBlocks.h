@@ -1,12 +1,12 @@
 // Input blocks: the log reader's input in the pieces it cuts into lines.
 //
 // A block is what one Read of the input file gave, cut at the first Ctrl-Z (0x1A), together
-// with the marks the reader's line cutting needs: a bitmap of its CR bytes and the position of
-// its first NUL. Marking a whole block in one pass costs less than a search per line.
+// with the marks the reader's line cutting needs: the list of its CR bytes and the position of
+// its first NUL. Listing a whole block in one pass costs less than a search per line.
 //
-// Invariants of a loaded block: size <= capacity; bit i of cr_bits (64 to a word) is set
-// exactly for bytes[i] == CR with i < size, and for i == size, so that a scan for the next CR
-// always stops inside the block; first_nul is the first NUL at or after 0, or size;
+// Invariants of a loaded block: size <= capacity < 2^32; crs holds exactly the positions i of
+// bytes[i] == CR with i < size, ascending, followed by size itself, so that a walk to the next
+// CR always stops inside the list; first_nul is the first NUL at or after 0, or size;
 // text_ended is set when the file ended or a Ctrl-Z cut the block, and then no further block
 // is loaded.
 //
@@ -27,11 +27,11 @@ struct InputBlock {
   explicit InputBlock(std::size_t capacity_bytes);
 
   std::size_t capacity;
-  std::unique_ptr<char[]> bytes;             // capacity bytes
-  std::unique_ptr<std::uint64_t[]> cr_bits;  // capacity / 64 + 1 words
-  std::size_t size = 0;                      // bytes of text in the block
-  std::size_t first_nul = 0;                 // position of the first NUL, or size
-  bool text_ended = false;                   // nothing follows this block
+  std::unique_ptr<char[]> bytes;         // capacity bytes
+  std::unique_ptr<std::uint32_t[]> crs;  // capacity + 5 positions
+  std::size_t size = 0;                  // bytes of text in the block
+  std::size_t first_nul = 0;             // position of the first NUL, or size
+  bool text_ended = false;               // nothing follows this block
 };
 
 // Reads the next piece of `file` into `block` (one Read of up to its capacity) and marks it.

@@ -1,7 +1,6 @@
 #include "convert/LogReader.h"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -52,9 +51,6 @@ void LogMessage::Detach() {
   run_starts_.clear();
 }
 
-LogReader::LogReader(InputFile& file, std::size_t buffer_bytes)
-    : LogReader(std::make_unique<SequentialBlocks>(file, buffer_bytes)) {}
-
 LogReader::LogReader(std::unique_ptr<InputFile> file, std::size_t buffer_bytes)
     : owned_file_(std::move(file)),
       blocks_(std::make_unique<SequentialBlocks>(*owned_file_, buffer_bytes)) {}
@@ -65,7 +61,7 @@ void LogReader::Close() {
   blocks_.reset();
   owned_file_.reset();
   buffer_ = nullptr;
-  cr_bits_ = nullptr;
+  cr_ = nullptr;
   text_ended_ = true;
   consumed_ += static_cast<long long>(pos_);
   pos_ = end_ = 0;
@@ -79,23 +75,20 @@ bool LogReader::Fill() {
   consumed_ += static_cast<long long>(end_);
   pos_ = end_ = 0;
   buffer_ = nullptr;
-  cr_bits_ = nullptr;
+  cr_ = nullptr;
   const InputBlock& block = blocks_->Next();
   assert(block.size <= block.capacity && block.first_nul <= block.size);
-  assert((block.cr_bits[block.size / 64] >> (block.size % 64) & 1) != 0);
   buffer_ = block.bytes.get();
-  cr_bits_ = block.cr_bits.get();
+  cr_ = block.crs.get();
   end_ = block.size;
   next_nul_ = block.first_nul;
   text_ended_ = block.text_ended;
   return end_ > 0;
 }
 
-std::size_t LogReader::NextCr(std::size_t from) const {
-  std::size_t w = from / 64;
-  std::uint64_t word = cr_bits_[w] & (~std::uint64_t{0} << (from % 64));
-  while (word == 0) word = cr_bits_[++w];  // the bit at end_ stops this
-  return w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+std::size_t LogReader::NextCr(std::size_t from) {
+  while (*cr_ < from) ++cr_;  // the block's size ends the list
+  return *cr_;
 }
 
 bool LogReader::AtEnd() {
@@ -183,7 +176,6 @@ bool LogReader::ReadMessage(LogMessage& message) {
     // ReadLine below.
     if (!skip_lf_ && pos_ < end_) {
       const char* const buffer = buffer_;
-      const std::uint64_t* const bits = cr_bits_;
       // A line is taken here only when its CR ends before `limit`: an LF can follow it in the
       // buffer, and no NUL (next_nul_ is at or after pos_) lies before it.
       const std::size_t limit = std::min(end_ - 1, next_nul_ + 1);
@@ -191,16 +183,14 @@ bool LogReader::ReadMessage(LogMessage& message) {
       // The lines of this loop follow each other, after CR LF: one run for CrLfRunEnd.
       std::vector<std::string_view>& lines = message.lines_;
       const std::size_t run_start = lines.size();
-      // The CRs still ahead in word w; each one taken is cleared, so the next is the lowest.
-      // The LF after a CR is no CR bit, so none of the bits left lies before pos.
-      std::size_t w = pos / 64;
-      std::uint64_t word = bits[w] & (~std::uint64_t{0} << (pos % 64));
+      // The next CR at or after pos; after a line is taken, the next one lies after its LF.
+      NextCr(pos);
+      const std::uint32_t* next_cr = cr_;
       bool terminated = false;
       for (;;) {
-        while (word == 0) word = bits[++w];  // the bit at end_ stops this
-        const std::size_t cr = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+        const std::size_t cr = *next_cr;  // the block's size ends the list
         if (cr >= limit || buffer[cr + 1] != kLF || cr - pos > kMaxLineBytes) break;
-        word &= word - 1;
+        ++next_cr;
         const std::size_t line_start = pos;
         pos = cr + 2;
         if (buffer[line_start] == '.') {  // an empty line has its CR here, not a "."
@@ -210,6 +200,7 @@ bool LogReader::ReadMessage(LogMessage& message) {
         lines.emplace_back(buffer + line_start, cr - line_start);
       }
       if (lines.size() > run_start) message.run_starts_.push_back(run_start);
+      cr_ = next_cr;
       pos_ = pos;
       if (terminated) return true;
     }

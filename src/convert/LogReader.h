@@ -93,10 +93,8 @@ class LogReader {
  public:
   static constexpr std::size_t kDefaultBufferBytes = 1 << 20;
 
-  // Reads an opened input file, which must outlive the reader. Any buffer size gives the same
-  // messages; a large one lets most lines be handed out without copying.
-  explicit LogReader(InputFile& file, std::size_t buffer_bytes = kDefaultBufferBytes);
-  // The same, owning the file.
+  // Reads an opened input file. Any buffer size gives the same messages; a large one lets
+  // most lines be handed out without copying.
   explicit LogReader(std::unique_ptr<InputFile> file,
                      std::size_t buffer_bytes = kDefaultBufferBytes);
   // Reads the blocks `blocks` hands out; they give the same messages as the file read directly.
@@ -127,15 +125,16 @@ class LogReader {
   void ConsumeLineEnd();
   // Makes at least one unread byte available unless the text has ended.
   bool Fill();
-  // The position of the first CR at or after `from` in the buffer, or end_ when there is none.
-  std::size_t NextCr(std::size_t from) const;
+  // The position of the first CR at or after `from` (never behind an earlier `from` of the
+  // block) in the buffer, or end_ when there is none.
+  std::size_t NextCr(std::size_t from);
 
   std::unique_ptr<InputFile> owned_file_;
   std::unique_ptr<InputBlockSource> blocks_;  // null once closed
-  // The current block's bytes and CR bitmap (InputBlock), null before the first and after
-  // the last.
+  // The current block's bytes (InputBlock), null before the first and after the last, and
+  // the first entry of its CR list that may lie at or after pos_.
   const char* buffer_ = nullptr;
-  const std::uint64_t* cr_bits_ = nullptr;
+  const std::uint32_t* cr_ = nullptr;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool text_ended_ = false;  // physical end or Ctrl-Z reached: nothing more is read

@@ -858,6 +858,24 @@ TEST_F(RunTest, TheProgressDialogIsShownPerFileAndTheWindowActivatedAfter) {
   EXPECT_TRUE(std::filesystem::exists(Out() + "svfa.LOG"));
 }
 
+TEST_F(RunTest, TheDialogIsFirstDrawnWithTheFirstMessagesText) {
+  Choose({In("general.log")});
+  form->SaveDirEdt->setText(QString::fromStdString(Out()));
+  struct Paints : QObject {
+    QStringList texts;
+    bool eventFilter(QObject* label, QEvent* event) override {
+      if (event->type() == QEvent::Paint)
+        texts.append(static_cast<sorbit::ui::ProgressLabel*>(label)->Text());
+      return false;
+    }
+  } paints;
+  progress.Label1->installEventFilter(&paints);
+  form->ExecBtnClick();
+  ASSERT_FALSE(paints.texts.isEmpty());
+  EXPECT_EQ(paints.texts.front(),
+            QStringLiteral("general.log\n を変換処理しています...\n\n1 件目"));
+}
+
 // The window writes what the command-line converter writes for the same log and options.
 // The run works in the folder the settings name, whatever bytes its name is made of.
 TEST_F(RunTest, AFolderNamedInShiftJisIsTheFolderTheOutputsGoTo) {

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QScreen>
 #include <QTest>
+#include <random>
+#include <string>
 
 #include "ui/RunningDlg/RunningDlg.h"
 #include "ui/Widgets/ProgressLabel.h"
@@ -166,6 +168,37 @@ TEST(ProgressLabelTest, APaintBetweenFramesShowsTheLatestText) {
   ASSERT_EQ(between.size(), after.size());
   EXPECT_EQ(between, after);
   EXPECT_NE(between, old_text);
+}
+
+// A label that has laid out a long history of texts, keeping the lines that did not change,
+// looks exactly like a new label given only the last one.
+TEST(ProgressLabelTest, AfterAnyHistoryALabelDrawsWhatANewOneDrawsForTheSameText) {
+  const char* const pool[] = {
+      "general.log",     " を変換処理しています...",     "", "7 件目", "12345 件目",
+      "<b>WW</b> &amp;", "a very long line, longer than"};
+  std::mt19937 random(20);
+  ProgressLabel label;
+  for (int round = 0; round < 60; ++round) {
+    std::string text;
+    for (int line = 0, lines = 1 + static_cast<int>(random() % 5); line < lines; ++line)
+      text += (line > 0 ? "\r\n" : "") + std::string(pool[random() % std::size(pool)]);
+    label.SetText(text);
+    label.Flush();
+    ProgressLabel fresh;
+    fresh.SetText(text);
+    fresh.Flush();
+    ASSERT_EQ(label.Lines(), fresh.Lines()) << text;
+    ASSERT_EQ(label.size(), fresh.size()) << text;
+    ASSERT_EQ(Render(&label), Render(&fresh)) << text;
+  }
+}
+
+TEST(ProgressLabelTest, MarkupIsShownAsItStands) {
+  ProgressLabel label;
+  label.SetText("<b>WW</b>");
+  label.Flush();
+  const auto [left, right] = InkColumns(Render(&label), 0, label.height());
+  EXPECT_NEAR(right - left, QFontMetrics(label.font()).horizontalAdvance("<b>WW</b>"), 4);
 }
 
 }  // namespace

@@ -125,34 +125,44 @@ class TMainForm::RunHost : public sorbit::ConversionHost {
     return form_.Message(kind, buttons, text);
   }
   void ReportError(std::string_view text) override { form_.Error(text); }
-  // Called once a message. Converting a message takes a fraction of a microsecond, less than
-  // even delivering the posted events (repaints, layout requests, queued signals) and reading
-  // the clock, so those happen every kMessagesPerCheck messages. The full pass that also
-  // polls the window system and runs due timers costs about a microsecond (a poll() and the
-  // dispatcher's bookkeeping), so it runs on the first message of the run and then whenever
-  // kFullPassMicroseconds have gone by: input waits at most that long plus a few messages,
-  // which nobody can tell from a pass per message.
+  // Called once a message. Converting a message takes about a microsecond, less than one
+  // pass over the pending events (a poll() of the window system, the dispatcher's
+  // bookkeeping, the posted events, and whatever they draw) and not much more than reading
+  // the clock. So the clock is read only every kMessagesPerCheck messages or kBytesPerCheck
+  // bytes of input, whichever comes first, and the events are processed when
+  // kFullPassMicroseconds have gone by since the last pass: input waits at most that long
+  // plus a few messages, which nobody can tell from a pass per message.
   void ProcessEvents() override {
-    if (since_full_pass_.isValid() && ++messages_ % kMessagesPerCheck != 0) return;
-    QCoreApplication::sendPostedEvents();
-    if (since_full_pass_.isValid() &&
-        since_full_pass_.nsecsElapsed() < kFullPassMicroseconds * 1000)
+    if (++messages_ % kMessagesPerCheck != 0 && bytes_read_ - checked_bytes_ < kBytesPerCheck)
       return;
-    QApplication::processEvents();
-    since_full_pass_.start();
+    checked_bytes_ = bytes_read_;
+    ProcessEventsIfDue();
   }
-  static constexpr qint64 kFullPassMicroseconds = 1000;
-  static constexpr unsigned kMessagesPerCheck = 16;
+  static constexpr qint64 kFullPassMicroseconds = 4000;
+  static constexpr unsigned kMessagesPerCheck = 64;
+  static constexpr long long kBytesPerCheck = 64 * 1024;
   void ShowProgress() override {
+    checked_bytes_ = 0;  // the byte count starts again with each file
     if (form_.running_dialog_ != nullptr) form_.running_dialog_->ShowProgress();
   }
-  // The label paints at most once a frame, the text it was last given, and only while
-  // events are delivered: a text every kMessagesPerCheck messages, when they are, and the
-  // first and the last of each file show the same as a text a message, at a fraction of
-  // the cost of making them.
+  // Only the passes over the events draw the label, so its text is made just before them,
+  // and for the first and the last message of each file: what is shown is what a text a
+  // message would show, without making the texts nobody sees.
+  //
+  // The run has only just written the figures it passes, field by field; they are taken the
+  // same way (pending_ordinal_ and bytes_read_ are not neighbours), as a copy of the whole
+  // record would read them back in wider pieces than they were written, and wait for them.
+  // The file name is the same for all of a file's messages.
   void SetProgress(const sorbit::ProgressInfo& progress) override {
-    pending_ = progress;
-    if (progress.ordinal == 1 || messages_ % kMessagesPerCheck == 0) ShowPendingProgress();
+    pending_ordinal_ = progress.ordinal;
+    bytes_read_ = progress.bytes_read;
+    if (progress.ordinal == 1) {
+      // A file's first pass comes after its first text, so that the dialog is first drawn
+      // with it.
+      file_name_ = progress.file_name;
+      ShowPendingProgress();
+      ProcessEventsIfDue();
+    }
   }
   void CloseProgress() override {
     ShowPendingProgress();
@@ -166,17 +176,30 @@ class TMainForm::RunHost : public sorbit::ConversionHost {
   }
 
  private:
+  // The first pass of a run, and each that follows kFullPassMicroseconds after the last.
+  void ProcessEventsIfDue() {
+    if (since_full_pass_.isValid() &&
+        since_full_pass_.nsecsElapsed() < kFullPassMicroseconds * 1000)
+      return;
+    ShowPendingProgress();  // anything drawn now shows the latest text
+    QApplication::processEvents();
+    since_full_pass_.start();
+  }
   void ShowPendingProgress() {
-    if (form_.running_dialog_ == nullptr || pending_.ordinal == 0) return;
-    pending_.Text(progress_text_);  // into the same buffer every time
+    if (form_.running_dialog_ == nullptr || pending_ordinal_ == 0) return;
+    sorbit::ProgressInfo{.file_name = file_name_, .ordinal = pending_ordinal_}.Text(
+        progress_text_);  // into the same buffer every time
     form_.running_dialog_->SetProgressText(progress_text_);
-    pending_.ordinal = 0;
+    pending_ordinal_ = 0;
   }
 
   TMainForm& form_;
   QElapsedTimer since_full_pass_;  // invalid until the first pass
   unsigned messages_ = 0;
-  sorbit::ProgressInfo pending_;  // not yet given to the label when its ordinal is not 0
+  long long pending_ordinal_ = 0;  // of the text not yet given to the label; 0 when none is
+  std::string_view file_name_;     // of the file being converted
+  long long bytes_read_ = 0;       // of the file, before the message about to be read
+  long long checked_bytes_ = 0;    // bytes_read_ at the last clock check
   std::string progress_text_;
 };
 

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
+#include <cassert>
 
 #include "ui/Dialogs/QtDialogs.h"
 
@@ -11,10 +12,9 @@ namespace sorbit::ui {
 
 ProgressLabel::ProgressLabel(QWidget* parent) : QWidget(parent) {
   frame_.setSingleShot(true);
-  frame_.setInterval(kFrameMilliseconds);
   connect(&frame_, &QTimer::timeout, this, &ProgressLabel::Flush);
   setAttribute(Qt::WA_TranslucentBackground);
-  resize(SizeFor(lines_));
+  resize(LaidOutSize());
 }
 
 void ProgressLabel::SetText(std::string_view utf8) {
@@ -22,10 +22,22 @@ void ProgressLabel::SetText(std::string_view utf8) {
   dirty_ = true;
   // A frame already pending will show this text too; the timer is not restarted, so that a
   // steady stream of texts still reaches the screen once a frame.
-  if (!frame_.isActive()) frame_.start();
+  if (frame_.isActive()) return;
+  const qint64 since = since_flush_.isValid() ? since_flush_.elapsed() : kFrameMilliseconds;
+  if (since >= kFrameMilliseconds) {
+    Flush();
+  } else {
+    frame_.start(static_cast<int>(kFrameMilliseconds - since));
+  }
 }
 
 QString ProgressLabel::Text() const { return SplitLines().join(QLatin1Char('\n')); }
+
+QStringList ProgressLabel::Lines() const {
+  QStringList lines;
+  for (const Line& line : lines_) lines.append(line.text);
+  return lines;
+}
 
 QStringList ProgressLabel::SplitLines() const {
   QString text = ToQt(text_);
@@ -33,47 +45,71 @@ QStringList ProgressLabel::SplitLines() const {
   return text.split(QLatin1Char('\n'));
 }
 
-int ProgressLabel::BlockWidth(const QStringList& lines) const {
+void ProgressLabel::LayOut(bool all) {
+  const QStringList texts = SplitLines();
   const QFontMetrics metrics(font());
-  int width = 0;
-  for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
-  return width;
+  lines_.resize(static_cast<std::size_t>(texts.size()));
+  block_width_ = 0;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    Line& line = lines_[i];
+    const QString& text = texts[static_cast<qsizetype>(i)];
+    if (all || line.text != text) {
+      line.text = text;
+      line.width = metrics.horizontalAdvance(text);
+      line.shaped = QStaticText(text);
+      line.shaped.setTextFormat(Qt::PlainText);  // a file name is never markup
+    }
+    block_width_ = std::max(block_width_, line.width);
+  }
+  dirty_ = false;
+  assert(std::all_of(lines_.begin(), lines_.end(), [&metrics](const Line& line) {
+    return line.width == metrics.horizontalAdvance(line.text);
+  }));
 }
 
-QSize ProgressLabel::SizeFor(const QStringList& lines) const {
-  const int count = std::max<int>(1, static_cast<int>(lines.size()));
-  return QSize(BlockWidth(lines), count * QFontMetrics(font()).height());
+QSize ProgressLabel::LaidOutSize() const {
+  const int count = std::max<int>(1, static_cast<int>(lines_.size()));
+  return QSize(block_width_, count * QFontMetrics(font()).height());
 }
 
 void ProgressLabel::Flush() {
   frame_.stop();
-  lines_ = SplitLines();
-  dirty_ = false;
-  const QSize size = SizeFor(lines_);
+  since_flush_.start();
+  if (dirty_) LayOut();
+  const QSize size = LaidOutSize();
   if (size != this->size()) resize(size);
   update();
 }
 
-QSize ProgressLabel::sizeHint() const { return SizeFor(dirty_ ? SplitLines() : lines_); }
+QSize ProgressLabel::sizeHint() const {
+  if (!dirty_) return LaidOutSize();
+  const QStringList lines = SplitLines();
+  const QFontMetrics metrics(font());
+  int width = 0;
+  for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
+  return QSize(width, std::max<int>(1, static_cast<int>(lines.size())) * metrics.height());
+}
 
 void ProgressLabel::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::FontChange) Flush();
+  if (event->type() == QEvent::FontChange) {
+    LayOut(true);
+    Flush();
+    since_flush_.invalidate();  // not a frame anyone saw: the next text shows at once
+  }
   QWidget::changeEvent(event);
 }
 
 void ProgressLabel::paintEvent(QPaintEvent*) {
   // A paint between two frames (an expose, the dialog being shown) must not show a stale
   // text: lay out the latest one. The pending frame fixes the size.
-  const QStringList lines = dirty_ ? SplitLines() : lines_;
+  if (dirty_) LayOut();
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
-  const QFontMetrics metrics(font());
-  const int block_width = BlockWidth(lines);
+  const int line_height = QFontMetrics(font()).height();
   int top = 0;
-  for (const QString& line : lines) {
-    painter.drawText(QRect(0, top, block_width, metrics.height()), Qt::AlignHCenter | Qt::AlignTop,
-                     line);
-    top += metrics.height();
+  for (const Line& line : lines_) {
+    painter.drawStaticText(QPointF((block_width_ - line.width) / 2.0, top), line.shaped);
+    top += line_height;
   }
 }
 
