@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/RandomCases.h"
 #include "PatternGen.h"
 #include "SjisRegExp/DFA.h"
 #include "SjisRegExp/MatchCore.h"
@@ -135,7 +136,7 @@ TEST(DFATest, SameAutomatonAsThePlainConstruction) {
   options.anchors = true;
   options.wideChars = {"\x82\xA0", "\x82\xA2", "\x83\x4A"};
   testing::PatternGen gen(7, options);
-  for (int i = 0; i < 400; ++i) ExpectSameAsReference(gen.Pattern());
+  for (int i = 0; i < sorbit::testing::RandomCases(400); ++i) ExpectSameAsReference(gen.Pattern());
   for (const char* p : {"", "a*", "(a|b)*a(a|b)(a|b)", "[Rr][Ee][ :>\\[#]+[0-9]+", "^a|b$",
                         "[^a]b.", "a^b|[\\x5E-\\x60]", "(^a|^b)c$"}) {
     ExpectSameAsReference(p);
@@ -195,7 +196,8 @@ TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
   options.wideChars = {"\x82\xA0", "\x82\xA2", "\x83\x4A", "\xE0\x40"};
   testing::PatternGen gen(99, options);
   int withTable = 0;
-  for (int i = 0; i < 150; ++i) {
+  const int patterns = sorbit::testing::RandomCases(150);
+  for (int i = 0; i < patterns; ++i) {
     const std::string pattern = gen.Pattern();
     const Compiled c = CompileAll(pattern);
     const TRE_DFA& dfa = *c.dfa;
@@ -224,7 +226,7 @@ TEST(DFATest, TableAndStartCodesGiveTheResultsOfTheWalk) {
     }
     EXPECT_TRUE(dfa.Accel().IsStopByte(0)) << pattern;
   }
-  EXPECT_EQ(withTable, 150);
+  EXPECT_EQ(withTable, patterns);
 }
 
 std::string AOrBChain(int n) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/RandomCases.h"
 #include "PatternGen.h"
 #include "RestartScan.h"
 #include "SjisRegExp/LineDFA.h"
@@ -113,7 +114,7 @@ TEST(LineSearchTest, FirstMatchingLineAgreesWithTheLineByLineSearch) {
   testing::PatternGen gen(4242, options);
   int mismatches = 0;
   int found = 0;
-  for (int i = 0; i < 700; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(700); ++i) {
     std::string pattern = gen.Pattern();
     std::string literal;
     if (i % 5 == 0) pattern = gen.Text(6, "\r");  // a literal, or nearly
@@ -139,7 +140,7 @@ TEST(LineSearchTest, FirstMatchingLineAgreesWithTheLineByLineSearch) {
         CompareLines(pattern, texts, i % 2 == 0 ? std::size_t{4000} : kMaxLineDFABytes, found);
   }
   EXPECT_EQ(mismatches, 0);
-  EXPECT_GT(found, 10000);
+  EXPECT_GT(found, sorbit::testing::RandomCases(10000));
 }
 
 // Over bytes rare in logs, the byte prefix is chosen for many patterns; its lines are the
@@ -152,7 +153,7 @@ TEST(LineSearchTest, BytePrefixFindsTheLineByLineSearchesLines) {
   int mismatches = 0;
   int found = 0;
   int byPrefix = 0;
-  for (int i = 0; i < 600; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(600); ++i) {
     const std::string pattern = gen.Pattern();
     TMatchCORE core;
     core.SetRegExp(pattern);
@@ -162,8 +163,8 @@ TEST(LineSearchTest, BytePrefixFindsTheLineByLineSearchesLines) {
     mismatches += CompareLines(pattern, texts, kMaxLineDFABytes, found);
   }
   EXPECT_EQ(mismatches, 0);
-  EXPECT_GT(byPrefix, 200);
-  EXPECT_GT(found, 5000);
+  EXPECT_GT(byPrefix, sorbit::testing::RandomCases(200));
+  EXPECT_GT(found, sorbit::testing::RandomCases(5000));
 }
 
 // MayMatch never says no where a search finds a match; where the pattern's ranges do not
@@ -176,7 +177,7 @@ TEST(LineSearchTest, MayMatchIsASupersetOfTheMatches) {
   testing::PatternGen gen(99, options);
   int exactChecks = 0;
   int wrong = 0;
-  for (int i = 0; i < 1000; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(1000); ++i) {
     const std::string pattern = gen.Pattern();
     TMatchCORE core;
     try {
@@ -210,7 +211,7 @@ TEST(LineSearchTest, MayMatchIsASupersetOfTheMatches) {
     }
   }
   EXPECT_EQ(wrong, 0);
-  EXPECT_GT(exactChecks, 10000);
+  EXPECT_GT(exactChecks, sorbit::testing::RandomCases(10000));
 }
 
 TEST(LineSearchTest, LiteralSearchFindsWhatMemmemFinds) {

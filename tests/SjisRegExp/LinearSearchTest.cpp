@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/RandomCases.h"
 #include "PatternGen.h"
 #include "RestartScan.h"
 #include "SjisRegExp/LinearScan.h"
@@ -89,7 +90,7 @@ TEST(LinearSearchTest, AgreesWithTheRestartScanOnRandomPatterns) {
   int cases = 0;
   int mismatches = 0;
   int matched = 0;
-  for (int i = 0; i < 2500; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(2500); ++i) {
     std::string pattern = gen.Pattern();
     if (gen.Pick(3) == 0) pattern = "^" + pattern;
     if (gen.Pick(3) == 0) pattern += "$";
@@ -323,7 +324,7 @@ TEST(LinearSearchTest, FindInLinesAgreesWithThePerLineSearch) {
   options.wideChars = kWide;
   testing::PatternGen gen(4242, options);
   int mismatches = 0;
-  for (int i = 0; i < 1500; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(1500); ++i) {
     std::string pattern = gen.Pattern();
     if (gen.Pick(4) == 0) pattern = "^" + pattern;
     if (gen.Pick(4) == 0) pattern += "$";
@@ -373,7 +374,7 @@ void CompareTinyCache(bool uncached) {
   testing::PatternGen gen(31337, options);
   int mismatches = 0;
   std::size_t resets = 0;
-  for (int i = 0; i < 600; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(600); ++i) {
     std::string pattern = gen.Pattern();
     if (gen.Pick(3) == 0) pattern = "^" + pattern;
     if (gen.Pick(3) == 0) pattern += "$";
@@ -425,7 +426,8 @@ void CompareTinyCache(bool uncached) {
     resets += uncached ? stats.uncachedSearches : stats.resets;
   }
   EXPECT_EQ(mismatches, 0);
-  EXPECT_GT(resets, 1000u) << "the cache was hardly ever cleared, or never given up";
+  EXPECT_GT(resets, static_cast<std::size_t>(sorbit::testing::RandomCases(1000)))
+      << "the cache was hardly ever cleared, or never given up";
   std::printf("[ linear ] tiny cache: %zu %s\n", resets,
               uncached ? "searches without caching" : "clearings");
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "../support/RandomCases.h"
 #include "PatternGen.h"
 #include "ReferenceScan.h"
 #include "SjisRegExp/MatchCore.h"
@@ -43,7 +44,7 @@ TEST(ScanPlainTest, TriesExactlyTheCharacterStarts) {
   std::mt19937 rng(5);
   int cases = 0;
   int matched = 0;
-  for (int i = 0; i < 1500; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(1500); ++i) {
     std::string pattern = gen.Pattern();
     if (i % 50 == 0) pattern = "\\x82";  // a lone lead byte read as its own character
     TMatchCORE awk;

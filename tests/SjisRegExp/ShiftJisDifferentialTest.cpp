@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/RandomCases.h"
 #include "PatternGen.h"
 #include "SjisRegExp/SjisRegExp.h"
 
@@ -50,7 +51,7 @@ TEST(ShiftJisDifferentialTest, TwoByteCharactersAreSingleSteps) {
   int cases = 0;
   int mismatches = 0;
   int wideMatches = 0;
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < sorbit::testing::RandomCases(3000); ++i) {
     const std::string pattern = gen.Pattern();
     regex_t re;
     ASSERT_EQ(regcomp(&re, Narrow(pattern, nullptr).c_str(), REG_EXTENDED), 0) << pattern;

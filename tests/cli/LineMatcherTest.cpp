@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "../support/RandomCases.h"
 #include "LineMatcher.h"
 
 namespace {
@@ -99,7 +100,7 @@ TEST(LineMatcherTest, FindLineFindsTheFirstLineThatFindMatches) {
   Random r(20261208);
   int compared = 0;
   int found = 0;
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < sorbit::testing::RandomCases(3000); ++round) {
     const std::string pattern = RandomPattern(r);
     std::optional<sjisgrep::LineMatcher> matcher;
     try {
@@ -129,8 +130,8 @@ TEST(LineMatcherTest, FindLineFindsTheFirstLineThatFindMatches) {
       }
     }
   }
-  EXPECT_GT(compared, 10000);
-  EXPECT_GT(found, 1000);
+  EXPECT_GT(compared, sorbit::testing::RandomCases(10000));
+  EXPECT_GT(found, sorbit::testing::RandomCases(1000));
 }
 
 }  // namespace
