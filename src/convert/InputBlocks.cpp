@@ -29,7 +29,9 @@ void LoadInputBlock(InputFile& file, InputBlock& block) {
   block.size = got;
   const char* nul = static_cast<const char*>(std::memchr(block.bytes.get(), '\0', got));
   block.first_nul = nul ? static_cast<std::size_t>(nul - block.bytes.get()) : got;
-  *ListCarriageReturns(block.bytes.get(), got, block.crs.get()) = static_cast<std::uint32_t>(got);
+  std::uint32_t* const end = ListCarriageReturns(block.bytes.get(), got, block.crs.get());
+  assert(end == block.crs.get() || end[-1] < got);
+  *end = static_cast<std::uint32_t>(got);
 }
 
 SequentialBlocks::SequentialBlocks(InputFile& file, std::size_t buffer_bytes)
