@@ -52,7 +52,7 @@ CalendarDate DateFromEpoch(int days) {
 }  // namespace
 
 MsgLineFields CutMsgLine(std::string_view line) {
-  assert(line.substr(0, kMsgLinePrefix.size()) == kMsgLinePrefix);
+  if (!line.starts_with(kMsgLinePrefix)) return {};
   std::string_view rest = line.substr(kMsgLinePrefix.size());
   // Takes the field up to the next comma off the front of `rest`; false when there is no comma.
   auto take = [&rest](std::string_view& field) {
@@ -82,7 +82,7 @@ MsgLineFields CutMsgLine(std::string_view line) {
 }
 
 NumberLineFields CutNumberLine(std::string_view line) {
-  assert(line.substr(0, kNumberLinePrefix.size()) == kNumberLinePrefix);
+  if (!line.starts_with(kNumberLinePrefix)) return {};
   std::string_view rest = line.substr(kNumberLinePrefix.size());
   NumberLineFields fields;
   std::string_view* const parts[] = {&fields.no, &fields.reply, nullptr};

@@ -26,10 +26,12 @@ inline constexpr std::string_view kNumberLinePrefix = "@@@";
 // next comma; of the rest, the last two comma-separated fields are DATE and TIME and HANDLE is
 // everything before them, commas included. With fewer commas the fields that are there are
 // HANDLE, then DATE, in that order; the missing ones are empty.
+// A line without the prefix gives empty fields: a mapped file cut short by another program
+// reads as zeros where its index saw a header, and the reading goes on to report the cut.
 MsgLineFields CutMsgLine(std::string_view line);
 // `line` is a message's second header line without its line end; it begins with "@@@". NO and
 // REPLY run to the first and second comma, a third field is skipped, and TITLE is everything
-// after the third comma. Missing fields are empty.
+// after the third comma. Missing fields are empty; a line without "@@@" gives empty fields.
 NumberLineFields CutNumberLine(std::string_view line);
 
 // What a NO or REPLY field holds, less the blanks (spaces and tabs) around it.

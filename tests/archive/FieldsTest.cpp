@@ -49,6 +49,20 @@ TEST(FieldsTest, NumbersAreDigitsLessTheirBlanks) {
 
 // Every "YY/MM/DD" with YY 00-99, MM 00-13 and DD 00-32 is a date exactly when the C++
 // calendar has that day, and every key sorts as (day, minute) and gives them back.
+// A mapped file cut short reads as zeros where its index saw header lines.
+TEST(FieldsTest, HeaderLinesThatAreNoLongerThereGiveEmptyFields) {
+  for (const std::string& line : {std::string(40, '\0'), std::string(), std::string("@@"),
+                                  std::string("@@@MS"), std::string("x@@@MSG,0,b,i,h,d,t")}) {
+    const MsgLineFields msg = CutMsgLine(line);
+    EXPECT_TRUE(msg.board.empty() && msg.id.empty() && msg.handle.empty() && msg.date.empty() &&
+                msg.time.empty())
+        << line.size();
+    if (line.starts_with("@@@")) continue;
+    const NumberLineFields number = CutNumberLine(line);
+    EXPECT_TRUE(number.no.empty() && number.reply.empty() && number.title.empty()) << line.size();
+  }
+}
+
 TEST(FieldsTest, DatesAndTimesAgreeWithTheCalendarAndSortAsTheyDo) {
   using namespace std::chrono;
   std::mt19937 random(70);

@@ -301,7 +301,8 @@ TEST(ExportProgramTest, AnInputCutShortWhileReadIsNamedAndLeavesNothingOfIt) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(cut);
-    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_TRUE(WIFEXITED(status)) << mode << ": signal " << WTERMSIG(status) << "\n"
+                                   << ReadFile(dir / "stderr");
     EXPECT_EQ(WEXITSTATUS(status), 1) << mode;
     EXPECT_NE(ReadFile(dir / "stderr").find(input + ": the file was cut short"), std::string::npos)
         << ReadFile(dir / "stderr");
