@@ -133,9 +133,10 @@ class TMainForm::RunHost : public sorbit::ConversionHost {
   // kFullPassMicroseconds have gone by since the last pass: input waits at most that long
   // plus a few messages, which nobody can tell from a pass per message.
   void ProcessEvents() override {
-    if (++messages_ % kMessagesPerCheck != 0 && bytes_read_ - checked_bytes_ < kBytesPerCheck)
+    if (++messages_ % kMessagesPerCheck != 0 &&
+        pending_.bytes_read - checked_bytes_ < kBytesPerCheck)
       return;
-    checked_bytes_ = bytes_read_;
+    checked_bytes_ = pending_.bytes_read;
     ProcessEventsIfDue();
   }
   static constexpr qint64 kFullPassMicroseconds = 4000;
@@ -148,18 +149,11 @@ class TMainForm::RunHost : public sorbit::ConversionHost {
   // Only the passes over the events draw the label, so its text is made just before them,
   // and for the first and the last message of each file: what is shown is what a text a
   // message would show, without making the texts nobody sees.
-  //
-  // The run has only just written the figures it passes, field by field; they are taken the
-  // same way (pending_ordinal_ and bytes_read_ are not neighbours), as a copy of the whole
-  // record would read them back in wider pieces than they were written, and wait for them.
-  // The file name is the same for all of a file's messages.
   void SetProgress(const sorbit::ProgressInfo& progress) override {
-    pending_ordinal_ = progress.ordinal;
-    bytes_read_ = progress.bytes_read;
+    pending_ = progress;
     if (progress.ordinal == 1) {
       // A file's first pass comes after its first text, so that the dialog is first drawn
       // with it.
-      file_name_ = progress.file_name;
       ShowPendingProgress();
       ProcessEventsIfDue();
     }
@@ -186,20 +180,18 @@ class TMainForm::RunHost : public sorbit::ConversionHost {
     since_full_pass_.start();
   }
   void ShowPendingProgress() {
-    if (form_.running_dialog_ == nullptr || pending_ordinal_ == 0) return;
-    sorbit::ProgressInfo{.file_name = file_name_, .ordinal = pending_ordinal_}.Text(
-        progress_text_);  // into the same buffer every time
+    if (form_.running_dialog_ == nullptr || pending_.ordinal == 0) return;
+    pending_.Text(progress_text_);  // into the same buffer every time
     form_.running_dialog_->SetProgressText(progress_text_);
-    pending_ordinal_ = 0;
+    pending_.ordinal = 0;
   }
 
   TMainForm& form_;
   QElapsedTimer since_full_pass_;  // invalid until the first pass
   unsigned messages_ = 0;
-  long long pending_ordinal_ = 0;  // of the text not yet given to the label; 0 when none is
-  std::string_view file_name_;     // of the file being converted
-  long long bytes_read_ = 0;       // of the file, before the message about to be read
-  long long checked_bytes_ = 0;    // bytes_read_ at the last clock check
+  // The latest figures; its text is not yet given to the label when its ordinal is not 0.
+  sorbit::ProgressInfo pending_;
+  long long checked_bytes_ = 0;  // pending_.bytes_read at the last clock check
   std::string progress_text_;
 };
 
