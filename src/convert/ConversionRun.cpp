@@ -89,16 +89,22 @@ void ConvertMessages(LogReader& reader, std::string_view input_path, long long f
   }
 }
 
-OutputLines NewOutput(const FileConversion& conversion, std::string_view input_path) {
-  if (conversion.output_error) return OutputLines(*conversion.output_error);
+// The streams of an open input and its new output, whose failure is left in `error`.
+FileStreams NewStreams(const FileConversion& conversion, std::string_view input_path,
+                       InputFile& input, std::optional<FileError>& error) {
   const ConversionOptions& o = *conversion.options;
+  std::unique_ptr<OutputFile> output;
   try {
-    std::unique_ptr<OutputFile> file = conversion.fs->CreateOutput(
-        OutputPath(o.OutputFolder, o.Prefix, BoardName(input_path), o.Extension));
-    return OutputLines(conversion.outputs ? conversion.outputs(std::move(file)) : std::move(file));
-  } catch (const FileError& error) {
-    return OutputLines(error);
+    error = conversion.output_error;
+    if (!error)
+      output = conversion.fs->CreateOutput(
+          OutputPath(o.OutputFolder, o.Prefix, BoardName(input_path), o.Extension));
+  } catch (const FileError& e) {
+    error = e;
   }
+  if (conversion.streams) return conversion.streams(input, std::move(output));
+  return {std::make_unique<SequentialBlocks>(input, LogReader::kDefaultBufferBytes),
+          std::move(output)};
 }
 
 // The checks before any file is read: no input, the same-folder rule, the missing output
@@ -172,20 +178,22 @@ void ShowSummary(const ConversionOptions& options, ConversionHost& host) {
 
 ConvertedFile ConvertFile(const FileConversion& conversion, const std::string& input_path,
                           ConversionHost& host, bool show_progress) {
+  // Declared in this order so that, whatever happens, the streams end before the input does.
   std::unique_ptr<InputFile> input = conversion.fs->OpenInput(input_path);
-  ConvertedFile file{std::move(input), NewOutput(conversion, input_path)};
+  std::optional<FileError> output_error;
+  FileStreams streams = NewStreams(conversion, input_path, *input, output_error);
+  OutputLines output =
+      output_error ? OutputLines(*output_error) : OutputLines(std::move(streams.output));
+  LogReader reader(std::move(streams.blocks));
   if (show_progress) host.ShowProgress();
-  LogReader reader(conversion.blocks ? conversion.blocks(*file.input)
-                                     : std::make_unique<SequentialBlocks>(
-                                           *file.input, LogReader::kDefaultBufferBytes));
-  ConvertMessages(reader, input_path, file.input->Size(), conversion, host, file.output);
-  file.output.Finish();
-  return file;
+  ConvertMessages(reader, input_path, input->Size(), conversion, host, output);
+  output.Finish();
+  return ConvertedFile{std::move(input), std::move(output)};
 }
 
 RunOutcome RunConversion(ConversionOptions& options, ConversionHost& host, FileSystem& fs,
                          const ReplyNumberFinder& reply_numbers, ConversionAhead* ahead) {
-  FileConversion conversion{&options, &fs, reply_numbers, {}, {}, {}};
+  FileConversion conversion{&options, &fs, reply_numbers, {}, {}};
   if (const std::optional<RunOutcome> end =
           CheckChoices(options, host, fs, conversion.output_error)) {
     return *end;

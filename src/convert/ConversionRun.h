@@ -107,17 +107,21 @@ struct ConvertedFile {
   OutputLines output;
 };
 
+// What a file's conversion reads and writes through; `output` is null when none was made.
+struct FileStreams {
+  std::unique_ptr<InputBlockSource> blocks;
+  std::unique_ptr<OutputFile> output;
+};
+
 // What converting one file of a run takes besides its host. Outputs are named by OutputPath
 // from the options as they stand after the checks.
 struct FileConversion {
   const ConversionOptions* options = nullptr;
   FileSystem* fs = nullptr;
   ReplyNumberFinder reply_numbers;
-  // The block source the reader of an open input reads; SequentialBlocks when empty.
-  std::function<std::unique_ptr<InputBlockSource>(InputFile&)> blocks;
-  // What the records of an output go through on their way to the file; the file itself when
-  // empty.
-  std::function<std::unique_ptr<OutputFile>(std::unique_ptr<OutputFile>)> outputs;
+  // A front end's own streams of an open input, which outlives them, and of its new output
+  // (or null); SequentialBlocks and the output itself when empty.
+  std::function<FileStreams(InputFile&, std::unique_ptr<OutputFile>)> streams;
   // Why no output can be made (the output folder could not be created), reported by the
   // first save as the reason of its failure.
   std::optional<FileError> output_error;

@@ -47,10 +47,11 @@ class InputFile {
 // Close leaves nothing behind.
 //
 // Write may return before its bytes are written (a front end may write them on a helper
-// thread): the caller keeps them unchanged until its next call on the file. Any call may
-// throw the FileError of an earlier write.
+// thread): the caller keeps them unchanged until kPiecesInFlight more calls of Write have
+// returned, or Flush has. Any call may throw the FileError of an earlier write.
 class OutputFile {
  public:
+  static constexpr int kPiecesInFlight = 3;
   virtual ~OutputFile() = default;
   virtual void Write(std::string_view bytes) = 0;  // throws FileError
   // Returns once every byte handed over is written; the caller's memory is free again.

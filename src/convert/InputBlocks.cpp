@@ -17,6 +17,11 @@ InputBlock::InputBlock(std::size_t capacity_bytes)
       crs(std::make_unique_for_overwrite<std::uint32_t[]>(capacity + 5)) {}
 
 void LoadInputBlock(InputFile& file, InputBlock& block) {
+  ReadInputBlock(file, block);
+  ListInputBlock(block);
+}
+
+void ReadInputBlock(InputFile& file, InputBlock& block) {
   std::size_t got = file.Read(block.bytes.get(), block.capacity);
   assert(got <= block.capacity);
   block.text_ended = got == 0;
@@ -29,9 +34,12 @@ void LoadInputBlock(InputFile& file, InputBlock& block) {
   block.size = got;
   const char* nul = static_cast<const char*>(std::memchr(block.bytes.get(), '\0', got));
   block.first_nul = nul ? static_cast<std::size_t>(nul - block.bytes.get()) : got;
-  std::uint32_t* const end = ListCarriageReturns(block.bytes.get(), got, block.crs.get());
-  assert(end == block.crs.get() || end[-1] < got);
-  *end = static_cast<std::uint32_t>(got);
+}
+
+void ListInputBlock(InputBlock& block) {
+  std::uint32_t* const end = ListCarriageReturns(block.bytes.get(), block.size, block.crs.get());
+  assert(end == block.crs.get() || end[-1] < block.size);
+  *end = static_cast<std::uint32_t>(block.size);
 }
 
 SequentialBlocks::SequentialBlocks(InputFile& file, std::size_t buffer_bytes)

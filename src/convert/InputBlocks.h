@@ -37,6 +37,10 @@ struct InputBlock {
 // Reads the next piece of `file` into `block` (one Read of up to its capacity) and marks it.
 // Throws FileError when the read fails; the block is then unchanged.
 void LoadInputBlock(InputFile& file, InputBlock& block);
+// LoadInputBlock in two halves, for a front end that reads on another thread: ReadInputBlock
+// reads (and throws) as it does but lists no CR; ListInputBlock then lists them.
+void ReadInputBlock(InputFile& file, InputBlock& block);
+void ListInputBlock(InputBlock& block);
 
 class InputBlockSource {
  public:

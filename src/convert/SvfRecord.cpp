@@ -170,7 +170,8 @@ void OutputLines::Spill() {
     }
   }
   flushed_ += at_ - begin_;
-  if (begin_ != nullptr) current_ ^= 1;  // the file may still be writing the one just given
+  // The file may still be writing the one just given and those before it.
+  if (begin_ != nullptr) current_ = (current_ + 1) % kBuffers;
   if (!buffers_[current_])
     buffers_[current_] = std::make_unique_for_overwrite<char[]>(kBufferBytes);
   begin_ = at_ = buffers_[current_].get();
@@ -204,8 +205,7 @@ void OutputLines::Finish() {
       Fail(error);
     }
   }
-  buffers_[0].reset();
-  buffers_[1].reset();
+  for (std::unique_ptr<char[]>& buffer : buffers_) buffer.reset();
   begin_ = at_ = end_ = nullptr;
 }
 

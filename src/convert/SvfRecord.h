@@ -36,10 +36,10 @@ void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long me
                      const RecordOptions& options);
 
 // The SVF bytes of one output file, streamed into the file as they are built: every line
-// followed by CR LF. They are built in one of two buffers of kBufferBytes; a full one is handed
-// to the file (OutputFile::Write) while the other is filled, so that a file that writes on a
-// helper thread is never waited for nor copied from. Memory stays two buffers, whatever the
-// size of the file.
+// followed by CR LF. They are built in a ring of buffers of kBufferBytes; a full one is handed
+// to the file (OutputFile::Write) while the next is filled, so that a file that writes on a
+// helper thread is seldom waited for and never copied from. Memory stays the ring, whatever
+// the size of the file.
 //
 // The first failure of the file is kept (Error) and every byte after it dropped: the run still
 // reads its input to the end, since a read error is reported before a save error.
@@ -50,6 +50,7 @@ void AppendSvfRecord(std::string& bytes, const LogMessage& message, long long me
 class OutputLines {
  public:
   static constexpr std::size_t kBufferBytes = 512 * 1024;
+  static constexpr int kBuffers = OutputFile::kPiecesInFlight + 1;  // and the one being filled
 
   // Streams into `file`.
   explicit OutputLines(std::unique_ptr<OutputFile> file);
@@ -73,13 +74,13 @@ class OutputLines {
 
  private:
   void Append(std::string_view bytes);
-  // Hands the current buffer's bytes to the file and makes the other buffer current.
+  // Hands the current buffer's bytes to the file and makes the next buffer current.
   void Spill();
   void Fail(const FileError& error);
 
   // Before the file, so that they outlive it: a file that writes on a helper thread may be
   // writing from one of them until it is gone.
-  std::unique_ptr<char[]> buffers_[2];
+  std::unique_ptr<char[]> buffers_[kBuffers];
   std::unique_ptr<OutputFile> file_;  // null once it failed
   std::optional<FileError> error_;
   int current_ = 0;

@@ -1,6 +1,6 @@
-// The pieces of tekuri2svf's concurrent run, driven directly: the read-ahead block source, the
-// write-behind output, the folder expansion and the files converted ahead against the
-// engine's one-thread run.
+// The pieces of tekuri2svf's concurrent run, driven directly: the helper that reads an input
+// ahead and writes an output behind, the folder expansion and the files converted ahead against
+// the engine's one-thread run.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,10 +15,9 @@
 #include <thread>
 
 #include "../convert/TestSupport.h"
+#include "FileIo.h"
 #include "FilesAhead.h"
 #include "InputList.h"
-#include "ReadAhead.h"
-#include "WriteBehind.h"
 #include "platform/filesystem/PosixFileSystem.h"
 
 namespace sorbit {
@@ -62,13 +61,47 @@ std::pair<Messages, std::string> Drain(LogReader& reader) {
   return {messages, ""};
 }
 
-TEST(ReadAheadBlocks, GiveTheMessagesOfADirectRead) {
+// The streams of a helper for `input` and `output` (none when null).
+FileStreams Helped(InputFile& input, std::unique_ptr<OutputFile> output = nullptr,
+                   std::size_t block_bytes = 256) {
+  return cli::StartFileIo(input, std::move(output), block_bytes);
+}
+
+// Keeps what it is written, in memory.
+class MemoryOutput final : public OutputFile {
+ public:
+  explicit MemoryOutput(std::string& bytes) : bytes_(bytes) {}
+  void Write(std::string_view piece) override { bytes_.append(piece); }
+  void Close() override {}
+
+ private:
+  std::string& bytes_;
+};
+
+// Read and written through one helper, a log gives the messages of a direct read, and its
+// lines, written back as they are read, the bytes of a direct write.
+TEST(FileIo, ReadsWhatADirectReadReadsWhileWriting) {
   for (std::uint64_t seed = 1; seed <= 24; ++seed) {
     const std::string text = RandomText(seed, 400);
     const std::size_t capacity = seed % 3 == 0 ? 1 << 20 : 1 + seed * 37 % 600;
     MemoryInputFile file(text, 1 + seed % 500);
-    LogReader reader(std::make_unique<cli::ReadAheadBlocks>(file, capacity));
-    EXPECT_EQ(Drain(reader).first, ReadAll(text)) << "seed " << seed;
+    std::string written;
+    FileStreams streams = Helped(file, std::make_unique<MemoryOutput>(written), capacity);
+    LogReader reader(std::move(streams.blocks));
+    OutputLines out(std::move(streams.output));
+    Messages messages;
+    std::string expected;
+    for (LogMessage m; !reader.AtEnd() && reader.ReadMessage(m);) {
+      messages.emplace_back();
+      for (std::string_view line : m.Lines()) {
+        out.AppendLine(line);
+        messages.back().emplace_back(line);
+        expected.append(line).append("\r\n");
+      }
+    }
+    out.Commit();
+    EXPECT_EQ(messages, ReadAll(text)) << "seed " << seed;
+    EXPECT_EQ(written, expected) << "seed " << seed;
   }
 }
 
@@ -88,24 +121,24 @@ class FailingInput final : public InputFile {
   int good_;
 };
 
-TEST(ReadAheadBlocks, AReadErrorComesWhereTheDirectReadMeetsIt) {
+TEST(FileIo, AReadErrorComesWhereTheDirectReadMeetsIt) {
   const std::string text = RandomText(77, 3000);
   for (int good : {0, 1, 2, 5, 17, 60}) {
     LogReader direct(std::make_unique<FailingInput>(text, good), 256);
     FailingInput file(text, good);
-    LogReader ahead(std::make_unique<cli::ReadAheadBlocks>(file, 256));
+    LogReader ahead(Helped(file).blocks);
     const auto expected = Drain(direct);
     ASSERT_EQ(expected.second, "disk gone");
     EXPECT_EQ(Drain(ahead), expected) << good << " good reads";
   }
 }
 
-TEST(ReadAheadBlocks, StopWhenTheReaderLeavesEarly) {
+TEST(FileIo, StopsWhenTheReaderLeavesEarly) {
   // Many small blocks still to load: the helper must stop rather than load them all, or hang.
   const std::string text = RandomText(5, 30000);
   for (int i = 0; i < 5; ++i) {
     MemoryInputFile file(text, 64);
-    LogReader reader(std::make_unique<cli::ReadAheadBlocks>(file, 64));
+    LogReader reader(Helped(file, nullptr, 64).blocks);
     LogMessage m;
     ASSERT_FALSE(reader.AtEnd());
     reader.ReadMessage(m);
@@ -115,8 +148,8 @@ TEST(ReadAheadBlocks, StopWhenTheReaderLeavesEarly) {
 }
 
 // Written behind, a file gets the bytes it gets written directly, and a write error reaches
-// the builder at the call where a direct write would have thrown it, or the next one.
-TEST(WriteBehind, WritesWhatADirectWriteWritesAndPassesItsErrorOn) {
+// the builder at the call where a direct write would have thrown it, or a later one.
+TEST(FileIo, WritesWhatADirectWriteWritesAndPassesItsErrorOn) {
   class Recording final : public OutputFile {
    public:
     Recording(std::string& bytes, int fail_at) : bytes_(bytes), fail_at_(fail_at) {}
@@ -147,8 +180,8 @@ TEST(WriteBehind, WritesWhatADirectWriteWritesAndPassesItsErrorOn) {
       }
     };
     run(std::make_unique<Recording>(direct_bytes, fail_at), direct_error);
-    run(std::make_unique<cli::WriteBehind>(std::make_unique<Recording>(behind_bytes, fail_at)),
-        behind_error);
+    MemoryInputFile input("", 1);
+    run(Helped(input, std::make_unique<Recording>(behind_bytes, fail_at)).output, behind_error);
     EXPECT_EQ(behind_bytes, direct_bytes) << "failing write " << fail_at;
     EXPECT_EQ(behind_error, direct_error) << "failing write " << fail_at;
     EXPECT_EQ(direct_error.empty(), fail_at == 0);
@@ -157,7 +190,7 @@ TEST(WriteBehind, WritesWhatADirectWriteWritesAndPassesItsErrorOn) {
 
 // An output dropped while a piece is still being written behind (its input failed, the run
 // ended) waits for that write before its buffers go.
-TEST(WriteBehind, AnOutputDroppedWhileWritingWaitsForTheWrite) {
+TEST(FileIo, AnOutputDroppedWhileWritingWaitsForTheWrite) {
   class Slow final : public OutputFile {
    public:
     Slow(std::string& bytes, std::atomic<bool>& writing) : bytes_(bytes), writing_(writing) {}
@@ -175,7 +208,8 @@ TEST(WriteBehind, AnOutputDroppedWhileWritingWaitsForTheWrite) {
   std::string bytes;
   std::atomic<bool> writing{false};
   {
-    OutputLines out(std::make_unique<cli::WriteBehind>(std::make_unique<Slow>(bytes, writing)));
+    MemoryInputFile input("", 1);
+    OutputLines out(Helped(input, std::make_unique<Slow>(bytes, writing)).output);
     while (out.Size() <= static_cast<long long>(OutputLines::kBufferBytes)) {
       out.AppendLine(std::string(998, 'x'));
     }

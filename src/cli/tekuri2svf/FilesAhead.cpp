@@ -8,8 +8,7 @@
 #include <chrono>
 #include <system_error>
 
-#include "ReadAhead.h"
-#include "WriteBehind.h"
+#include "FileIo.h"
 #include "convert/Paths.h"
 #include "platform/posix/PosixFile.h"
 
@@ -103,19 +102,8 @@ void FilesAhead::Start(const FileConversion& conversion) {
   for (std::size_t i = 0; i < files; ++i) slots_.push_back(std::make_unique<Slot>());
   if (files < jobs_) {
     // Processors to spare: each file is read ahead and written behind.
-    conversion_.blocks = [](InputFile& file) -> std::unique_ptr<InputBlockSource> {
-      try {
-        return std::make_unique<ReadAheadBlocks>(file, LogReader::kDefaultBufferBytes);
-      } catch (const std::system_error&) {
-        return std::make_unique<SequentialBlocks>(file, LogReader::kDefaultBufferBytes);
-      }
-    };
-    conversion_.outputs = [](std::unique_ptr<OutputFile> file) -> std::unique_ptr<OutputFile> {
-      try {
-        return std::make_unique<WriteBehind>(std::move(file));
-      } catch (const std::system_error&) {
-        return file;  // still ours: the helper could not start
-      }
+    conversion_.streams = [](InputFile& input, std::unique_ptr<OutputFile> output) {
+      return StartFileIo(input, std::move(output), LogReader::kDefaultBufferBytes);
     };
   }
   const std::size_t workers = std::min<std::size_t>(jobs_, files);

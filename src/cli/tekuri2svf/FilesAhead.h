@@ -15,8 +15,8 @@
 //   general.txt; an input that is an earlier output). Otherwise, and when its worker could
 //   not open or read it, the run converts it at its turn and reports what goes wrong there.
 // - When the run ends, the workers stop at their next message and what they converted goes.
-// - With fewer files than jobs, the spare processors read each input ahead (ReadAheadBlocks)
-//   and write each output behind (WriteBehind).
+// - With fewer files than jobs, a helper thread reads each input ahead and writes each output
+//   behind (StartFileIo).
 // - A thread that cannot be started is done without: with no worker, the run converts every
 //   file at its turn; without a helper, a worker reads or writes directly.
 //
