@@ -457,7 +457,7 @@ TEST(Tekuri2svf, WithoutThreadsTheRunGoesOnWithOne) {
     GTEST_SKIP() << "no prlimit or setpriv";
   for (const char* jobs : {"4", "2"}) {
     Scene plain, limited;
-    // Four jobs for six files use workers; two for one file use the reading and writing helpers.
+    // Four jobs for six files use workers; two for one file use the helper that reads and writes.
     const auto args = [&](const Scene& s) {
       std::vector<std::string> a{kProgram, "-j", jobs, "-o", s.out.path()};
       a.push_back(std::string(jobs) == "4" ? s.in.path() : s.in.Path("big.log"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "TestSupport.h"
 #include "convert/SvfRecord.h"
 
@@ -168,43 +170,43 @@ TEST(OutputLines, AHeaderAcrossABufferEndKeepsItsBytes) {
   }
 }
 
-// A file that may still be writing the bytes of a Write until the next call (a write-behind):
-// at every call, the bytes of the Write before must still be what they were, and they must
-// add up to the file. The third Write fails when asked to: the failure is kept, nothing
-// more reaches the file, and Commit throws it.
+// A file that may still be writing the bytes of its last OutputFile::kPiecesInFlight Writes (a
+// write-behind): at every call, the bytes of those Writes must still be what they were, and
+// they must add up to the file. The third Write fails when asked to: the failure is kept,
+// nothing more reaches the file, and Commit throws it.
 class CheckingFile final : public OutputFile {
  public:
   CheckingFile(std::string& bytes, bool fail_third) : bytes_(bytes), fail_third_(fail_third) {}
-  ~CheckingFile() override { CheckLast(); }
+  ~CheckingFile() override { CheckHeld(); }
   void Write(std::string_view piece) override {
-    CheckLast();
+    CheckHeld();
     if (fail_third_ && ++writes_ == 3) throw FileError{"cannot write: disk full"};
     bytes_.append(piece);
-    last_ = piece;
-    copy_ = piece;
+    held_.emplace_back(piece, piece);
+    if (held_.size() > static_cast<std::size_t>(kPiecesInFlight)) held_.pop_front();
   }
   void Flush() override {
-    CheckLast();
-    last_ = {};
-    copy_.clear();
+    CheckHeld();
+    held_.clear();
   }
   void Close() override {
-    CheckLast();
+    CheckHeld();
     EXPECT_FALSE(fail_third_) << "a failed output must not be committed";
   }
 
  private:
-  void CheckLast() const {
-    EXPECT_EQ(last_, copy_) << "the bytes of a Write changed before the next call";
+  void CheckHeld() const {
+    for (const auto& [piece, copy] : held_) {
+      EXPECT_EQ(piece, copy) << "the bytes of a Write changed while it could be in flight";
+    }
   }
   std::string& bytes_;
   bool fail_third_;
   int writes_ = 0;
-  std::string_view last_;
-  std::string copy_;
+  std::deque<std::pair<std::string_view, std::string>> held_;  // each piece and a copy of it
 };
 
-TEST(OutputLines, StreamsThroughTwoBuffersAndKeepsTheFirstFailure) {
+TEST(OutputLines, StreamsThroughItsRingAndKeepsTheFirstFailure) {
   for (const bool fail : {false, true}) {
     std::string written;
     std::string expected;
