@@ -67,17 +67,6 @@ FileStreams Helped(InputFile& input, std::unique_ptr<OutputFile> output = nullpt
   return cli::StartFileIo(input, std::move(output), block_bytes);
 }
 
-// Keeps what it is written, in memory.
-class MemoryOutput final : public OutputFile {
- public:
-  explicit MemoryOutput(std::string& bytes) : bytes_(bytes) {}
-  void Write(std::string_view piece) override { bytes_.append(piece); }
-  void Close() override {}
-
- private:
-  std::string& bytes_;
-};
-
 // Read and written through one helper, a log gives the messages of a direct read, and its
 // lines, written back as they are read, the bytes of a direct write.
 TEST(FileIo, ReadsWhatADirectReadReadsWhileWriting) {
@@ -86,7 +75,8 @@ TEST(FileIo, ReadsWhatADirectReadReadsWhileWriting) {
     const std::size_t capacity = seed % 3 == 0 ? 1 << 20 : 1 + seed * 37 % 600;
     MemoryInputFile file(text, 1 + seed % 500);
     std::string written;
-    FileStreams streams = Helped(file, std::make_unique<MemoryOutput>(written), capacity);
+    FileStreams streams =
+        Helped(file, std::make_unique<testing::StringOutputFile>(written), capacity);
     LogReader reader(std::move(streams.blocks));
     OutputLines out(std::move(streams.output));
     Messages messages;
