@@ -2,6 +2,7 @@
 #include "FileIo.h"
 
 #include <array>
+#include <cassert>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -107,7 +108,8 @@ class Helper {
 
   void Run() {
     std::unique_lock lock(mutex_);
-    for (int load = 0; !stop_;) {
+    while (!stop_) {
+      assert(loaded_ + (held_ ? 1 : 0) <= kBlocks && pieces_ + (writing_ ? 1 : 0) <= kPieces);
       const bool can_read = !input_gone_ && !input_ended_ && loaded_ + (held_ ? 1 : 0) < kBlocks;
       if (pieces_ != 0 && !output_gone_ && !(can_read && loaded_ == 0)) {
         const std::string_view piece = queue_[first_piece_];
@@ -116,12 +118,10 @@ class Helper {
         write_error_ = Unlocked(lock, writing_, [&] { output_->Write(piece); });
         if (write_error_) pieces_ = 0;
       } else if (can_read) {
-        read_error_ = Unlocked(lock, reading_, [&] { ReadInputBlock(input_, blocks_[load]); });
-        input_ended_ = read_error_ || blocks_[load].text_ended;
-        if (!read_error_) {
-          load = (load + 1) % kBlocks;
-          ++loaded_;
-        }
+        InputBlock& block = blocks_[(take_ + loaded_) % kBlocks];  // the one after those loaded
+        read_error_ = Unlocked(lock, reading_, [&] { ReadInputBlock(input_, block); });
+        input_ended_ = read_error_ || block.text_ended;
+        if (!read_error_) ++loaded_;
       } else {
         changed_.wait(lock);
         continue;
