@@ -45,7 +45,7 @@ QStringList ProgressLabel::SplitLines() const {
   return text.split(QLatin1Char('\n'));
 }
 
-void ProgressLabel::LayOut(bool all) {
+void ProgressLabel::LayOut(bool all) const {
   const QStringList texts = SplitLines();
   const QFontMetrics metrics(font());
   lines_.resize(static_cast<std::size_t>(texts.size()));
@@ -82,12 +82,8 @@ void ProgressLabel::Flush() {
 }
 
 QSize ProgressLabel::sizeHint() const {
-  if (!dirty_) return LaidOutSize();
-  const QStringList lines = SplitLines();
-  const QFontMetrics metrics(font());
-  int width = 0;
-  for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
-  return QSize(width, std::max<int>(1, static_cast<int>(lines.size())) * metrics.height());
+  if (dirty_) LayOut();
+  return LaidOutSize();
 }
 
 void ProgressLabel::changeEvent(QEvent* event) {

@@ -63,14 +63,15 @@ class ProgressLabel : public QWidget {
 
   QStringList SplitLines() const;
   // Brings lines_ and block_width_ up to the latest text, keeping what it can of lines that
-  // did not change; with `all`, measures every line again (the font changed).
-  void LayOut(bool all = false);
+  // did not change; with `all`, measures every line again (the font changed). Const: they are
+  // the text's layout, kept for the next frame.
+  void LayOut(bool all = false) const;
   QSize LaidOutSize() const;
 
-  std::string text_;    // latest UTF-8 text
-  bool dirty_ = false;  // text_ changed since lines_ were made
-  std::vector<Line> lines_;
-  int block_width_ = 0;
+  std::string text_;            // latest UTF-8 text
+  mutable bool dirty_ = false;  // text_ changed since lines_ were made
+  mutable std::vector<Line> lines_;
+  mutable int block_width_ = 0;
   QTimer frame_;               // runs while a frame is pending
   QElapsedTimer since_flush_;  // invalid until the first layout
 };
