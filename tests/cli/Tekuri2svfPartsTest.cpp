@@ -45,14 +45,18 @@ std::string RandomText(std::uint64_t seed, int lines) {
   return text;
 }
 
-// Every message `reader` gives until the end or a read error, whose reason is returned too.
-std::pair<Messages, std::string> Drain(LogReader& reader) {
+// Every message `reader` gives until the end or a read error, whose reason is returned too;
+// with `echo`, each message's lines are appended to it as soon as the message is read.
+std::pair<Messages, std::string> Drain(LogReader& reader, OutputLines* echo = nullptr) {
   Messages messages;
   LogMessage m;
   try {
     while (!reader.AtEnd() && reader.ReadMessage(m)) {
       std::vector<std::string> lines;
-      for (std::string_view l : m.Lines()) lines.emplace_back(l);
+      for (std::string_view l : m.Lines()) {
+        lines.emplace_back(l);
+        if (echo != nullptr) echo->AppendLine(l);
+      }
       messages.push_back(std::move(lines));
     }
   } catch (const FileError& error) {
@@ -79,17 +83,12 @@ TEST(FileIo, ReadsWhatADirectReadReadsWhileWriting) {
         Helped(file, std::make_unique<testing::StringOutputFile>(written), capacity);
     LogReader reader(std::move(streams.blocks));
     OutputLines out(std::move(streams.output));
-    Messages messages;
-    std::string expected;
-    for (LogMessage m; !reader.AtEnd() && reader.ReadMessage(m);) {
-      messages.emplace_back();
-      for (std::string_view line : m.Lines()) {
-        out.AppendLine(line);
-        messages.back().emplace_back(line);
-        expected.append(line).append("\r\n");
-      }
-    }
+    const Messages messages = Drain(reader, &out).first;
     out.Commit();
+    std::string expected;
+    for (const std::vector<std::string>& message : messages) {
+      for (const std::string& line : message) expected.append(line).append("\r\n");
+    }
     EXPECT_EQ(messages, ReadAll(text)) << "seed " << seed;
     EXPECT_EQ(written, expected) << "seed " << seed;
   }
