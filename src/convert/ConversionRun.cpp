@@ -94,8 +94,8 @@ FileStreams NewStreams(const FileConversion& conversion, std::string_view input_
                        InputFile& input, std::optional<FileError>& error) {
   const ConversionOptions& o = *conversion.options;
   std::unique_ptr<OutputFile> output;
+  error = conversion.output_error;
   try {
-    error = conversion.output_error;
     if (!error)
       output = conversion.fs->CreateOutput(
           OutputPath(o.OutputFolder, o.Prefix, BoardName(input_path), o.Extension));
