@@ -159,17 +159,22 @@ void OutputLines::Fail(const FileError& error) {
   file_.reset();  // removes what it had written
 }
 
+void OutputLines::HandOver(bool flush) {
+  try {
+    if (at_ != begin_ && file_) {
+      file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));
+    }
+    if (flush && file_) file_->Flush();
+  } catch (const FileError& error) {
+    Fail(error);
+  }
+  flushed_ += at_ - begin_;
+}
+
 void OutputLines::Spill() {
   assert(begin_ == nullptr || (begin_ <= at_ && at_ <= end_ && end_ - begin_ == kBufferBytes));
   assert((file_ == nullptr) == error_.has_value());
-  if (begin_ != nullptr && at_ != begin_ && file_) {
-    try {
-      file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));
-    } catch (const FileError& error) {
-      Fail(error);
-    }
-  }
-  flushed_ += at_ - begin_;
+  HandOver(false);
   // The file may still be writing the one just given and those before it.
   if (begin_ != nullptr) current_ = (current_ + 1) % kBuffers;
   if (!buffers_[current_])
@@ -190,21 +195,7 @@ void OutputLines::Append(std::string_view bytes) {
 
 void OutputLines::Finish() {
   if (begin_ == nullptr) return;
-  if (at_ != begin_ && file_) {
-    try {
-      file_->Write(std::string_view(begin_, static_cast<std::size_t>(at_ - begin_)));
-    } catch (const FileError& error) {
-      Fail(error);
-    }
-  }
-  flushed_ += at_ - begin_;
-  if (file_) {
-    try {
-      file_->Flush();
-    } catch (const FileError& error) {
-      Fail(error);
-    }
-  }
+  HandOver(true);
   for (std::unique_ptr<char[]>& buffer : buffers_) buffer.reset();
   begin_ = at_ = end_ = nullptr;
 }

@@ -74,6 +74,9 @@ class OutputLines {
 
  private:
   void Append(std::string_view bytes);
+  // Hands the current buffer's bytes to the file, and with `flush` waits until it has written
+  // everything; keeps the first failure.
+  void HandOver(bool flush);
   // Hands the current buffer's bytes to the file and makes the next buffer current.
   void Spill();
   void Fail(const FileError& error);
