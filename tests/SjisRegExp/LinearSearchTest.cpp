@@ -94,18 +94,30 @@ TEST(LinearSearchTest, AgreesWithTheRestartScanOnRandomPatterns) {
     std::string pattern = gen.Pattern();
     if (gen.Pick(3) == 0) pattern = "^" + pattern;
     if (gen.Pick(3) == 0) pattern += "$";
+    if (gen.Pick(6) == 0) pattern += "|";  // an empty branch beside the rest
     TMatchCORE awk;
     try {
       awk.SetRegExp(pattern);
     } catch (const ERegExpParser&) {
       continue;  // a class such as [^...] can come out empty
     }
+    TPatternOptions crlf;
+    TPatternOptions lf;
+    lf.LineSeparator = mcls_LF;
+    const TCompiledRegExp compiled[] = {TCompiledRegExp(pattern, crlf),
+                                        TCompiledRegExp(pattern, lf)};
     for (int k = 0; k < 6; ++k) {
       std::string text = gen.Text(30, "c\n\r");
       if (gen.Pick(8) == 0) text.insert(gen.Pick(static_cast<int>(text.size()) + 1), 1, '\0');
       for (auto separator : {mcls_CRLF, mcls_LF}) {
         awk.SetLineSeparator(separator);
         mismatches += CompareAll(awk, pattern, text);
+        // The public LongestAt, which reads zero bytes as characters, from the text's start.
+        const auto at = compiled[separator == mcls_LF].LongestAt(text, 0);
+        const char* longest = testing::RestartLongestAtLineHead(
+            awk.CurrentDFA(), text.data(), text.data() + text.size(),
+            {separator == mcls_CRLF ? CharCode{'\r'} : CharCode{'\n'}, false});
+        EXPECT_EQ(at ? text.data() + *at : nullptr, longest) << pattern << " on " << text;
         int start = 0;
         int length = 0;
         matched += awk.Match(text, start, length) > 0;

@@ -51,10 +51,11 @@ template <typename Automaton>
 inline const char* RestartLongestAtLineHead(Automaton& dfa, const char* p, const char* end,
                                             RestartRules rules) {
   if (!dfa.LineHeadMark()) return RestartLongestFrom(dfa, p, end, 0, rules);
+  // The longer of the walks through the line-head mark and past it: either may be the only
+  // one ("^a|" matches the empty text by its empty branch alone).
   const char* a = RestartLongestFrom(dfa, p, end, ListStep(dfa, 0, LineHeadCode), rules);
-  if (a == nullptr) return nullptr;
   const char* b = RestartLongestFrom(dfa, p, end, 0, rules);
-  return (b != nullptr && b >= a) ? b : a;
+  return (a == nullptr || (b != nullptr && b >= a)) ? b : a;
 }
 
 template <typename Automaton>
