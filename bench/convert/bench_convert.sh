@@ -26,7 +26,7 @@ for i in $(seq "$runs"); do
   cp_times+=("$t")
   rm -rf "$data/out" && mkdir -p "$data/out"
   sync
-  read -r t r < <("$tools/measure" "$converter" -q -o "$data/out/" "$log")
+  read -r t r _ < <("$tools/measure" "$converter" -q -o "$data/out/" "$log")
   conv_times+=("$t")
   [ "$r" -gt "$rss" ] && rss=$r
 done
